@@ -1,0 +1,31 @@
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+const char *const kUsage =
+    "usage: quillmoor-cli <command> [options]\n"
+    "\n"
+    "commands:\n"
+    "  help        show this text\n";
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2 || args.at(1) == QStringLiteral("help")
+        || args.at(1) == QStringLiteral("--help") || args.at(1) == QStringLiteral("-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    std::fprintf(stderr, "quillmoor-cli: unknown command '%s'\n", qPrintable(args.at(1)));
+    std::fputs(kUsage, stderr);
+    return 2;
+}

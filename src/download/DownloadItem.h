@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+// One row of the download list. Numbers are kept as decimal text because the
+// same columns also carry status texts.
+struct DownloadItem
+{
+    QString Key;      // one address, or alternatives joined by "|"
+    QString Name;     // file name without extension
+    QString Type;     // extension without dot; may be empty
+    QString Size;     // total bytes, a size status text, or empty
+    QString Received; // bytes written so far, "不存在", or empty
+    QString Percent;  // "37%", a percent status text, or empty
+    QString Folder;   // save folder
+    QString Referer;  // page the link was found on; may be empty
+    int StatusCode = 1;
+
+    // Folder + Name, then "." + Type when Type is not empty. Folder is used as
+    // it stands: the scheduler gives it its final separator before a transfer.
+    QString savedFilePath() const
+    {
+        return Type.isEmpty() ? Folder + Name : Folder + Name + QLatin1Char('.') + Type;
+    }
+};
+
+namespace Status {
+inline constexpr int Waiting = 1;
+inline constexpr int Downloading = 2;
+inline constexpr int Completed = 3;
+inline constexpr int Failed = 4;
+} // namespace Status
+
+// Texts written into the rows.
+namespace StatusText {
+inline const QString Unknown = QStringLiteral("未知");
+inline const QString DownloadFailed = QStringLiteral("下载失败");
+inline const QString DownloadCancelled = QStringLiteral("下载取消");
+inline const QString WaitingAgain = QStringLiteral("等待重新下载");
+inline const QString LargeFileSkipped = QStringLiteral("大文件，跳过");
+inline const QString ExistsSkipped = QStringLiteral("已存在，跳过");
+inline const QString CannotReplace = QStringLiteral("无法替换");
+inline const QString NotPresent = QStringLiteral("不存在");
+} // namespace StatusText

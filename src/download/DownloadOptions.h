@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+// The same-name policy: which of the three "同名文件：" options is on.
+enum class DuplicatePolicy { Skip, Overwrite, Rename };
+
+// Caption of each policy as stored in the settings ("跳过", "覆盖", "重命名").
+QString duplicatePolicyCaption(DuplicatePolicy policy);
+// Unknown captions give Rename, the default.
+DuplicatePolicy duplicatePolicyFromCaption(const QString &caption);
+
+// Entries of Combo4, the automatic re-download choice.
+enum class AutoRedownload { FailedRows, WebPageRows, FailedThenWebPageRows };
+
+// The state of the download window's controls that the download steps read at
+// the moment they need it. The window keeps it in step with its widgets; the
+// command-line front end fills it from its options.
+struct DownloadOptions
+{
+    int method = 2;                 // DownloadMethod: 1 single, 2 several connections
+    int connections = 3;            // Combo1: 1..6
+    int intervalSeconds = 0;        // Combo2: 0..600
+    bool autoStart = false;         // Check4
+    bool autoRedownload = false;    // Check3
+    AutoRedownload autoRedownloadKind = AutoRedownload::FailedRows; // Combo4
+    bool stopOnFailures = false;    // Check5
+    bool sound = false;             // Check6
+    bool scrollToRow = false;       // menu "自动定位到下载项"
+    bool autoLogin = false;         // Check2
+    DuplicatePolicy policy = DuplicatePolicy::Rename;
+
+    bool proxyEnabled = false;
+    QString proxyAddress;
+    QString proxyPort;
+    double maxFileSizeMB = 10.0;
+};

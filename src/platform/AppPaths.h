@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Where the program keeps its own files (SaveList.dat, the notice sounds).
+class AppPaths
+{
+public:
+    virtual ~AppPaths() = default;
+    // Ends without a separator.
+    virtual QString programFolder() const = 0;
+    QString saveListPath() const;
+};
+
+// The executable's folder when it is writable, else the per-user data folder.
+class SystemAppPaths final : public AppPaths
+{
+public:
+    QString programFolder() const override;
+};
+
+// A fixed folder: tests and anything that wants to redirect the program folder.
+class FixedAppPaths final : public AppPaths
+{
+public:
+    explicit FixedAppPaths(QString folder) : m_folder(std::move(folder)) {}
+    QString programFolder() const override { return m_folder; }
+
+private:
+    QString m_folder;
+};

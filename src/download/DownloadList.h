@@ -1,0 +1,76 @@
+#pragma once
+
+#include "download/DownloadItem.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+#include <QList>
+
+#include <functional>
+
+// The rows of the download window and the only store of download state: the
+// scheduler finds its next work by walking the rows from the top.
+class DownloadList : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column {
+        NameColumn,     // "名称"
+        TypeColumn,     // "类型"
+        SizeColumn,     // "文件大小"
+        ReceivedColumn, // "已下载数"
+        PercentColumn,  // "百分比"
+        FolderColumn,   // "保存路径"
+        BColumn,        // "B", always empty
+        ColumnCount
+    };
+    // Role under which data() gives the row's status code for any column.
+    static constexpr int StatusCodeRole = Qt::UserRole + 1;
+
+    explicit DownloadList(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool removeRows(int row, int count, const QModelIndex &parent = {}) override;
+
+    // Appends a waiting row; false (list unchanged) when the key is present.
+    bool addItem(const QString &key, const QString &name, const QString &type,
+                 const QString &folder, const QString &referer);
+    int size() const { return int(m_items.size()); }
+    const DownloadItem &at(int row) const { return m_items.at(row); }
+    // Row of the given key, or -1.
+    int rowOfKey(const QString &key) const;
+    // Changes one row and tells the views once. A changed key is re-indexed;
+    // a key that would collide with another row's is refused (key unchanged,
+    // answer false).
+    bool update(int row, const std::function<void(DownloadItem &)> &change);
+    void clear();
+
+    // The address a transfer uses: the text before the first "|".
+    static QString 选择url(const QString &key);
+    // The key with its alternatives rotated (two: swapped; three: last to front).
+    static QString 对调url(const QString &urls);
+
+    // Rows with Size, Received and Percent all empty.
+    int 统计未下载项数目() const;
+    // True when every row is completed or failed (and for an empty list).
+    bool 检测是否下载列表完毕() const;
+    // Rows whose type is htm/html, or else whose status is failed.
+    int CountProblemRows() const;
+    // The counter line of the status bar, counted in one pass:
+    // "总数：n|正在下载：n|等待：n|已完成：n|失败：n".
+    QString ShowListCounters() const;
+
+    // Small icon of a status code (1..4); a null icon for any other value.
+    static QIcon statusIcon(int statusCode);
+
+private:
+    QList<DownloadItem> m_items;
+    QHash<QString, int> m_rowOfKey; // rebuilt lazily after removals
+    mutable bool m_indexDirty = false;
+    void rebuildIndex() const;
+};

@@ -4,7 +4,6 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-#include <QIcon>
 #include <QList>
 
 #include <functional>
@@ -65,12 +64,7 @@ public:
     // "总数：n|正在下载：n|等待：n|已完成：n|失败：n".
     QString ShowListCounters() const;
 
-    // Small icon of a status code (1..4); a null icon for any other value.
-    static QIcon statusIcon(int statusCode);
-
 private:
     QList<DownloadItem> m_items;
-    QHash<QString, int> m_rowOfKey; // rebuilt lazily after removals
-    mutable bool m_indexDirty = false;
-    void rebuildIndex() const;
+    QHash<QString, int> m_rowOfKey;
 };

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+// "quillmoor-cli download ...": runs the scheduler and the transfers of the
+// download manager without a window until the list is finished. Returns the
+// process exit status: 0 every row completed, 1 some row failed, 2 bad usage.
+int runDownloadCommand(const QStringList &arguments);
+
+extern const char *const kDownloadUsage;

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "download/DownloadList.h"
+#include "download/DownloadOptions.h"
+#include "download/DownloadWindowState.h"
+
+#include <QObject>
+
+#include <memory>
+
+class AppPaths;
+class Clock;
+class CookieJar;
+class CurlInternetTransfer;
+class DownloadScheduler;
+class MultiConnectionTransfer;
+class NoticeSounds;
+class SingleConnectionTransfer;
+class SoundPlayer;
+class UserDialogs;
+
+// Everything one download window owns: the list, the options its controls
+// stand for, both transfer methods and the scheduler, wired together. The
+// window and the command-line front end each hold one.
+class DownloadSession : public QObject
+{
+    Q_OBJECT
+public:
+    DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths,
+                    SoundPlayer &player, CookieJar *jar = nullptr, QObject *parent = nullptr);
+    ~DownloadSession() override;
+
+    DownloadList &list() { return m_list; }
+    DownloadOptions &options() { return m_options; }
+    DownloadWindowState &state() { return m_state; }
+    DownloadScheduler &scheduler() { return *m_scheduler; }
+    SingleConnectionTransfer &single() { return *m_single; }
+    MultiConnectionTransfer &multi() { return *m_multi; }
+    CurlInternetTransfer &inet() { return *m_inet; }
+    NoticeSounds &sounds() { return *m_sounds; }
+
+Q_SIGNALS:
+    // Status-bar panels: 2 current file, 3 transfer state, 4 counters.
+    void panelText(int panel, const QString &text);
+
+private:
+    DownloadList m_list;
+    DownloadOptions m_options;
+    DownloadWindowState m_state;
+    std::unique_ptr<NoticeSounds> m_sounds;
+    std::unique_ptr<CurlInternetTransfer> m_inet;
+    std::unique_ptr<SingleConnectionTransfer> m_single;
+    std::unique_ptr<MultiConnectionTransfer> m_multi;
+    std::unique_ptr<DownloadScheduler> m_scheduler;
+};

@@ -1,0 +1,495 @@
+#include "download/SingleConnectionTransfer.h"
+
+#include "common/FileNameHelpers.h"
+#include "common/MimeTypes.h"
+#include "common/TextMode.h"
+#include "download/DownloadList.h"
+#include "download/DownloadOptions.h"
+#include "download/DownloadWindowState.h"
+#include "download/FileTypeDetection.h"
+#include "download/ListOperations.h"
+#include "download/NoticeSounds.h"
+#include "download/SavedFileNaming.h"
+#include "platform/Clock.h"
+#include "platform/curl/CurlInternetTransfer.h"
+
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+constexpr double kHeaderWaitSeconds = 30.0;
+constexpr double kStallSeconds = 120.0;
+constexpr int kChunkBytes = 2048;
+
+qint64 numberOrZero(const QString &text)
+{
+    bool ok = false;
+    const qint64 value = TrimSpaces(text).toLongLong(&ok);
+    return ok && value > 0 ? value : 0;
+}
+} // namespace
+
+SingleConnectionTransfer::SingleConnectionTransfer(DownloadList &list,
+                                                   const DownloadOptions &options,
+                                                   DownloadWindowState &state,
+                                                   CurlInternetTransfer &inet, Clock &clock,
+                                                   UserDialogs &dialogs, NoticeSounds *sounds,
+                                                   QObject *parent)
+    : QObject(parent)
+    , m_list(list)
+    , m_options(options)
+    , m_state(state)
+    , m_inet(inet)
+    , m_clock(clock)
+    , m_dialogs(dialogs)
+    , m_sounds(sounds)
+{
+    m_watchdog.setInterval(1000);
+    connect(&m_watchdog, &QTimer::timeout, this, &SingleConnectionTransfer::checkTimeouts);
+    connect(&m_inet, &CurlInternetTransfer::headersReceived, this,
+            &SingleConnectionTransfer::onHeaders);
+    connect(&m_inet, &CurlInternetTransfer::readyRead, this,
+            &SingleConnectionTransfer::onReadyRead);
+    connect(&m_inet, &CurlInternetTransfer::finished, this,
+            &SingleConnectionTransfer::onFinished);
+    connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this,
+            &SingleConnectionTransfer::onWholeBody);
+    connect(&m_inet, &CurlInternetTransfer::stateChanged, this,
+            &SingleConnectionTransfer::onStateChanged);
+}
+
+SingleConnectionTransfer::~SingleConnectionTransfer()
+{
+    if (m_phase != Phase::Idle)
+        m_inet.cancel();
+    discardTemp();
+}
+
+bool SingleConnectionTransfer::stillExecuting() const
+{
+    return m_inet.stillExecuting();
+}
+
+QString SingleConnectionTransfer::refererHeader(const QString &referer, const QString &url)
+{
+    const QString value = referer.isEmpty() ? SiteRootOfUrl(url) : referer;
+    return QStringLiteral("Referer: ") + value + QStringLiteral("\r\n");
+}
+
+bool SingleConnectionTransfer::aboveSizeLimit(qint64 bytes, double maxFileSizeMB)
+{
+    // Compared in whole bytes: exactly the limit passes, one byte more does
+    // not, whatever the size of the limit.
+    const double limit = std::floor(maxFileSizeMB * 1048576.0);
+    return double(bytes) > limit;
+}
+
+QString SingleConnectionTransfer::percentText(qint64 received, qint64 size)
+{
+    if (size <= 0)
+        return {};
+    return QString::number(received * 100 / size) + QLatin1Char('%');
+}
+
+int SingleConnectionTransfer::currentRow() const
+{
+    if (m_row >= 0 && m_row < m_list.size() && m_list.at(m_row).Key == m_key)
+        return m_row;
+    return m_list.rowOfKey(m_key);
+}
+
+const DownloadItem *SingleConnectionTransfer::row() const
+{
+    const int r = currentRow();
+    return r < 0 ? nullptr : &m_list.at(r);
+}
+
+void SingleConnectionTransfer::editRow(const std::function<void(DownloadItem &)> &change)
+{
+    const int r = currentRow();
+    if (r >= 0)
+        m_list.update(r, change);
+}
+
+void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
+{
+    if (rowIndex < 0 || rowIndex >= m_list.size())
+        return;
+    if (m_inet.stillExecuting() || m_state.TransferBusy || m_phase != Phase::Idle) {
+        m_list.update(rowIndex, [](DownloadItem &item) {
+            item.StatusCode = Status::Waiting;
+            item.Size = StatusText::WaitingAgain;
+        });
+        return;
+    }
+    m_state.TransferBusy = true;
+
+    m_row = rowIndex;
+    m_key = m_list.at(rowIndex).Key;
+    m_url = DownloadList::选择url(m_key);
+    m_startTime = m_lastProgress = m_clock.nowSeconds();
+    m_announced = 0;
+    m_written = 0;
+    m_targetPath.clear();
+
+    const bool useProxy = m_options.proxyEnabled;
+    m_inet.setProxy(useProxy ? m_options.proxyAddress + QLatin1Char(':') + m_options.proxyPort
+                             : QString());
+
+    Q_EMIT panelText(2, QStringLiteral("正在下载:") + m_list.at(rowIndex).Name);
+
+    m_phase = Phase::WaitingHeaders;
+    m_watchdog.start();
+    m_inet.execute(m_url, QStringLiteral("GET"), {},
+                   refererHeader(m_list.at(rowIndex).Referer, m_url));
+}
+
+void SingleConnectionTransfer::onStateChanged(int state)
+{
+    Q_EMIT panelText(3, CurlInternetTransfer::stateText(state, m_inet.responseCode(),
+                                                        m_inet.responseText()));
+}
+
+void SingleConnectionTransfer::onHeaders()
+{
+    if (m_phase == Phase::WaitingHeaders)
+        afterHeaderWait();
+}
+
+void SingleConnectionTransfer::onReadyRead()
+{
+    if (m_phase == Phase::Receiving)
+        drainBody();
+}
+
+void SingleConnectionTransfer::onFinished()
+{
+    if (m_phase == Phase::WaitingHeaders)
+        afterHeaderWait();
+    else if (m_phase == Phase::Receiving)
+        drainBody();
+}
+
+void SingleConnectionTransfer::checkTimeouts()
+{
+    const double now = m_clock.nowSeconds();
+    switch (m_phase) {
+    case Phase::Idle:
+        m_watchdog.stop();
+        break;
+    case Phase::WaitingHeaders:
+        // The request is not cancelled by this wait; what has arrived decides.
+        if (std::abs(now - m_lastProgress) > kHeaderWaitSeconds)
+            afterHeaderWait();
+        break;
+    case Phase::Receiving:
+    case Phase::FetchingWhole:
+        if (std::abs(now - m_lastProgress) > kStallSeconds) {
+            m_inet.cancel();
+            fail(StatusText::DownloadFailed);
+        }
+        break;
+    }
+}
+
+void SingleConnectionTransfer::afterHeaderWait()
+{
+    const QString headers = m_inet.allHeaders();
+    if (headers.isEmpty()) {
+        m_inet.cancel();
+        editRow([](DownloadItem &item) { item.StatusCode = Status::Failed; });
+        closingStep(false);
+        return;
+    }
+
+    m_announced = numberOrZero(m_inet.header(QStringLiteral("Content-Length")));
+    if (m_announced > 0 && aboveSizeLimit(m_announced, m_options.maxFileSizeMB)) {
+        m_inet.cancel();
+        editRow([](DownloadItem &item) {
+            item.StatusCode = Status::Completed;
+            item.Percent = StatusText::LargeFileSkipped;
+        });
+        closingStep(true);
+        return;
+    }
+
+    // Type from the media type, then from the suggested file name; a text
+    // answer of unknown type is a web page.
+    const QStringList typeParts = TrimSpaces(m_inet.header(QStringLiteral("Content-Type")))
+                                      .split(QLatin1Char(';'));
+    QString charset;
+    if (typeParts.size() >= 2) {
+        const QString second = TrimSpaces(typeParts.at(1));
+        if (second.left(8).compare(QStringLiteral("charset="), Qt::CaseInsensitive) == 0)
+            charset = second.mid(8);
+    }
+    QString extension = ExtensionFromContentType(TrimSpaces(typeParts.at(0)));
+    if (extension.isEmpty())
+        extension = 从下载头信息ContentDisposition获取文件名(
+            从网络文件Header获取ContentDisposition(headers));
+    if (extension.isEmpty() && !charset.isEmpty())
+        extension = QStringLiteral("htm");
+
+    const QString statusLine = headers.section(QStringLiteral("\r\n"), 0, 0);
+    const bool success = textContains(statusLine, QStringLiteral("200"))
+        && textContains(statusLine, QStringLiteral("OK"));
+
+    // Prepare the row. A folder that cannot be created fails the row rather
+    // than saving somewhere the user never chose.
+    const DownloadItem *item = row();
+    if (!item) {
+        m_inet.cancel();
+        closingStep(false);
+        return;
+    }
+    const QString folder = CreateFolderPath(item->Folder, m_dialogs);
+    if (folder.isEmpty()) {
+        m_inet.cancel();
+        fail(StatusText::DownloadFailed);
+        return;
+    }
+    editRow([&](DownloadItem &it) {
+        it.Name = CleanFileName(it.Name);
+        it.Folder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        if (!extension.isEmpty())
+            it.Type = extension;
+    });
+    item = row();
+    if (m_options.policy == DuplicatePolicy::Rename) {
+        QString newName;
+        m_targetPath = 重命名保存路径(item->Folder, item->Name, item->Type, m_options, &newName);
+        editRow([&](DownloadItem &it) { it.Name = newName; });
+    } else {
+        m_targetPath = item->savedFilePath();
+    }
+
+    if (m_announced > 0 || success) {
+        m_phase = Phase::Receiving;
+        const qint64 announced = m_announced;
+        editRow([announced](DownloadItem &it) {
+            it.Size = announced > 0 ? QString::number(announced) : StatusText::Unknown;
+            it.Received = QStringLiteral("0");
+        });
+        if (!openTarget()) {
+            m_inet.cancel();
+            fail(StatusText::DownloadFailed);
+            return;
+        }
+        m_lastProgress = m_clock.nowSeconds();
+        drainBody();
+        return;
+    }
+
+    // No size and no success line: read the whole answer in one go.
+    m_inet.cancel();
+    editRow([](DownloadItem &it) { it.Size = StatusText::Unknown; });
+    m_phase = Phase::FetchingWhole;
+    m_lastProgress = m_clock.nowSeconds();
+    m_inet.fetchWhole(m_url, refererHeader(row() ? row()->Referer : QString(), m_url));
+}
+
+bool SingleConnectionTransfer::openTarget()
+{
+    // The body goes to a short-named temporary file beside the target and
+    // replaces any earlier file only when it is complete.
+    const QString folder = QFileInfo(m_targetPath).absolutePath();
+    m_temp = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.qm-XXXXXX.part"));
+    m_temp->setAutoRemove(true);
+    if (!m_temp->open()) {
+        m_temp.reset();
+        return false;
+    }
+    return true;
+}
+
+void SingleConnectionTransfer::drainBody()
+{
+    if (m_phase != Phase::Receiving || !m_temp)
+        return;
+    const qint64 before = m_written;
+    for (;;) {
+        const QByteArray chunk = m_inet.getChunk(kChunkBytes);
+        if (chunk.isEmpty())
+            break;
+        if (m_temp->write(chunk) != chunk.size()) {
+            m_inet.cancel();
+            fail(StatusText::DownloadFailed);
+            return;
+        }
+        m_written += chunk.size();
+        if (m_announced > 0) {
+            if (m_written >= m_announced)
+                break;
+        } else if (aboveSizeLimit(m_written, m_options.maxFileSizeMB)) {
+            // Too large and never announced: what arrived so far is kept.
+            m_inet.cancel();
+            const qint64 written = m_written;
+            editRow([written](DownloadItem &it) { it.Received = QString::number(written); });
+            if (placeFile()) {
+                editRow([](DownloadItem &it) {
+                    it.StatusCode = Status::Completed;
+                    it.Percent = StatusText::LargeFileSkipped;
+                });
+                closingStep(true);
+            }
+            return;
+        }
+    }
+    if (m_written > before) {
+        m_lastProgress = m_clock.nowSeconds();
+        const qint64 written = m_written;
+        editRow([written](DownloadItem &it) {
+            it.Received = QString::number(written);
+            bool ok = false;
+            const qint64 size = it.Size.toLongLong(&ok);
+            if (ok && size > 0)
+                it.Percent = percentText(written, size);
+        });
+    }
+
+    if (m_announced > 0 && m_written >= m_announced) {
+        m_inet.cancel();
+        finishReceiving();
+    } else if (m_inet.atEnd()) {
+        // The body ended: a transport error or a body shorter than announced
+        // is a failed download, not a complete file.
+        if (m_inet.failed() || (m_announced > 0 && m_written < m_announced))
+            fail(StatusText::DownloadFailed);
+        else
+            finishReceiving();
+    }
+}
+
+void SingleConnectionTransfer::finishReceiving()
+{
+    if (!placeFile())
+        return;
+    editRow([](DownloadItem &it) {
+        it.StatusCode = Status::Completed;
+        bool ok = false;
+        it.Received.toLongLong(&ok);
+        if (ok && it.Size == StatusText::Unknown) {
+            it.Size = it.Received;
+            it.Percent = QStringLiteral("100%");
+        }
+    });
+    editRow([](DownloadItem &it) { CorrectFileType(it); });
+    closingStep(true);
+}
+
+// Moves the finished temporary file over the target. On failure the row shows
+// "无法替换" with the length of the file that stays, and the closing step runs.
+bool SingleConnectionTransfer::placeFile()
+{
+    if (!m_temp)
+        return false;
+    m_temp->close();
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(m_temp->fileName().toStdU16String()),
+                            std::filesystem::path(m_targetPath.toStdU16String()), error);
+    if (!error) {
+        m_temp->setAutoRemove(false);
+        m_temp.reset();
+        return true;
+    }
+    discardTemp();
+    const QFileInfo existing(m_targetPath);
+    const QString length = existing.exists() ? QString::number(existing.size()) : QString();
+    editRow([&](DownloadItem &it) {
+        it.StatusCode = Status::Failed;
+        it.Size = length;
+        it.Received = length;
+        it.Percent = StatusText::CannotReplace;
+    });
+    closingStep(false);
+    return false;
+}
+
+void SingleConnectionTransfer::onWholeBody(const QByteArray &body)
+{
+    if (m_phase != Phase::FetchingWhole)
+        return;
+    const QString count = QString::number(body.size());
+    editRow([&](DownloadItem &it) {
+        it.Size = count;
+        it.Received = count;
+        it.Percent = QStringLiteral("100%");
+    });
+    if (body.isEmpty()) {
+        editRow([](DownloadItem &it) { it.StatusCode = Status::Failed; });
+        closingStep(false);
+        return;
+    }
+    if (!openTarget() || m_temp->write(body) != body.size()) {
+        discardTemp();
+        fail(StatusText::DownloadFailed);
+        return;
+    }
+    if (!placeFile())
+        return;
+    editRow([](DownloadItem &it) {
+        it.StatusCode = Status::Completed;
+        CorrectFileType(it);
+    });
+    closingStep(true);
+}
+
+void SingleConnectionTransfer::stopByUser()
+{
+    if (m_phase == Phase::Idle)
+        return;
+    m_inet.cancel();
+    if (m_phase == Phase::WaitingHeaders) {
+        editRow([](DownloadItem &it) { it.StatusCode = Status::Failed; });
+        closingStep(false);
+        return;
+    }
+    fail(StatusText::DownloadCancelled);
+}
+
+void SingleConnectionTransfer::fail(const QString &sizeText)
+{
+    discardTemp();
+    editRow([&](DownloadItem &it) {
+        it.StatusCode = Status::Failed;
+        it.Size = sizeText;
+    });
+    closingStep(false);
+}
+
+void SingleConnectionTransfer::discardTemp()
+{
+    if (m_temp) {
+        m_temp->close();
+        m_temp->remove();
+        m_temp.reset();
+    }
+}
+
+void SingleConnectionTransfer::closingStep(bool result)
+{
+    m_inet.cancel();
+    m_watchdog.stop();
+    const int r = currentRow();
+    const QString name = r >= 0 ? m_list.at(r).Name : QString();
+    const QString type = r >= 0 ? m_list.at(r).Type : QString();
+    const int status = r >= 0 ? m_list.at(r).StatusCode : Status::Failed;
+    Q_EMIT panelText(2, QStringLiteral("完成下载:") + name);
+    m_state.LastTransferEnd = m_clock.nowSeconds();
+
+    const bool webPage = isWebPageType(type, true);
+    if (m_options.sound && m_sounds) {
+        if (webPage)
+            m_sounds->PlayNoticeSound(101);
+        if (status == Status::Failed)
+            m_sounds->PlayNoticeSound(103);
+    }
+    m_phase = Phase::Idle;
+    m_state.TransferBusy = false;
+    if (m_options.autoLogin && webPage && m_autoLogin)
+        m_autoLogin();
+    Q_EMIT transferEnded(r, result);
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class Clock;
+class CurlInternetTransfer;
+class DownloadList;
+class NoticeSounds;
+class QTemporaryFile;
+class UserDialogs;
+struct DownloadItem;
+struct DownloadOptions;
+struct DownloadWindowState;
+
+// Download method 1: one row at a time through the internet transfer
+// component. The transfer is a state machine driven by the component's
+// signals and a one-second watchdog; every outcome ends in the same closing
+// step.
+class SingleConnectionTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    SingleConnectionTransfer(DownloadList &list, const DownloadOptions &options,
+                             DownloadWindowState &state, CurlInternetTransfer &inet, Clock &clock,
+                             UserDialogs &dialogs, NoticeSounds *sounds, QObject *parent = nullptr);
+    ~SingleConnectionTransfer() override;
+
+    // Entry point for the scheduler. A busy component puts the row back as
+    // "等待重新下载"; otherwise the transfer starts and runs on by itself.
+    void Inet下载当前文件(int row);
+
+    // True from the start of a transfer to the end of its closing step.
+    bool isRunning() const { return m_phase != Phase::Idle; }
+    // The component is executing a request.
+    bool stillExecuting() const;
+
+    // The user stopped downloading: the scheduler has cleared TransferBusy and
+    // cancelled the component; a receiving transfer ends as "下载取消".
+    void stopByUser();
+
+    // Applies the 30-second header wait and the 120-second stall. Runs every
+    // second on its own; tests call it after moving the clock.
+    void checkTimeouts();
+
+    // Called when a web page came back where a file was expected and the
+    // auto-login option is on.
+    void setAutoLoginHook(std::function<void()> hook) { m_autoLogin = std::move(hook); }
+
+    // The Referer line sent with a request.
+    static QString refererHeader(const QString &referer, const QString &url);
+    // Whether an announced or received byte count is above the limit in MB.
+    static bool aboveSizeLimit(qint64 bytes, double maxFileSizeMB);
+    // Integer part of received / size × 100, followed by "%".
+    static QString percentText(qint64 received, qint64 size);
+
+Q_SIGNALS:
+    // Status-bar panel texts: 2 "正在下载:"/"完成下载:" + name, 3 the state text.
+    void panelText(int panel, const QString &text);
+    // The transfer ended (after its closing step); result true when the row
+    // completed or was skipped.
+    void transferEnded(int row, bool result);
+
+private:
+    enum class Phase { Idle, WaitingHeaders, Receiving, FetchingWhole };
+
+    void onHeaders();
+    void onReadyRead();
+    void onFinished();
+    void onWholeBody(const QByteArray &body);
+    void onStateChanged(int state);
+
+    void afterHeaderWait();
+    void drainBody();
+    bool openTarget();
+    void finishReceiving();
+    bool placeFile();
+    void fail(const QString &sizeText);
+    void closingStep(bool result);
+    void discardTemp();
+
+    int currentRow() const;
+    void editRow(const std::function<void(DownloadItem &)> &change);
+    const DownloadItem *row() const;
+
+    DownloadList &m_list;
+    const DownloadOptions &m_options;
+    DownloadWindowState &m_state;
+    CurlInternetTransfer &m_inet;
+    Clock &m_clock;
+    UserDialogs &m_dialogs;
+    NoticeSounds *m_sounds;
+    std::function<void()> m_autoLogin;
+    QTimer m_watchdog;
+
+    Phase m_phase = Phase::Idle;
+    int m_row = -1;
+    QString m_key; // finds the row again if rows moved meanwhile
+    QString m_url;
+    double m_startTime = 0;
+    double m_lastProgress = 0;
+    qint64 m_announced = 0;
+    qint64 m_written = 0;
+    QString m_targetPath;
+    std::unique_ptr<QTemporaryFile> m_temp;
+};

@@ -188,7 +188,7 @@ int runDownloadCommand(const QStringList &arguments)
     ConsoleDialogs dialogs;
     SystemAppPaths paths;
     SilentSoundPlayer player;
-    DownloadSession session(clock, dialogs, paths, player, &CookieJar::shared());
+    DownloadSession session(clock, dialogs, paths, player, CookieJar::shared());
     session.options() = options;
     DownloadList &list = session.list();
 

@@ -1,0 +1,172 @@
+#include "download/MultiConnectionTransfer.h"
+
+#include "download/DownloadList.h"
+#include "download/DownloadOptions.h"
+#include "download/DownloadWindowState.h"
+#include "download/Downloader.h"
+#include "download/FileTypeDetection.h"
+#include "download/ListOperations.h"
+#include "download/NoticeSounds.h"
+#include "platform/Clock.h"
+
+MultiConnectionTransfer::MultiConnectionTransfer(DownloadList &list,
+                                                 const DownloadOptions &options,
+                                                 DownloadWindowState &state, Clock &clock,
+                                                 NoticeSounds *sounds, CookieJar *jar,
+                                                 QObject *parent)
+    : QObject(parent)
+    , m_list(list)
+    , m_options(options)
+    , m_state(state)
+    , m_clock(clock)
+    , m_sounds(sounds)
+    , m_jar(jar)
+{
+}
+
+MultiConnectionTransfer::~MultiConnectionTransfer()
+{
+    for (int k = 1; k <= MaxSlots; ++k)
+        delete m_slots[k].downloader.data();
+}
+
+bool MultiConnectionTransfer::inUse(int slot) const
+{
+    return slot >= 1 && slot <= MaxSlots && !m_slots[slot].downloader.isNull();
+}
+
+int MultiConnectionTransfer::rowOf(int slot) const
+{
+    return slot >= 1 && slot <= MaxSlots ? rowIndex(slot) : -1;
+}
+
+double MultiConnectionTransfer::startedAt(int slot) const
+{
+    return slot >= 1 && slot <= MaxSlots ? m_slots[slot].started : 0.0;
+}
+
+int MultiConnectionTransfer::instanceCount() const
+{
+    int count = 0;
+    for (int k = 1; k <= MaxSlots; ++k)
+        count += inUse(k) ? 1 : 0;
+    return count;
+}
+
+Downloader *MultiConnectionTransfer::downloader(int slot) const
+{
+    return inUse(slot) ? m_slots[slot].downloader.data() : nullptr;
+}
+
+// The row recorded for the slot; found again by its key if rows moved.
+int MultiConnectionTransfer::rowIndex(int slot) const
+{
+    const Slot &s = m_slots[slot];
+    if (s.row >= 0 && s.row < m_list.size() && m_list.at(s.row).Key == s.key)
+        return s.row;
+    return s.key.isEmpty() ? -1 : m_list.rowOfKey(s.key);
+}
+
+void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &url,
+                                         const QString &path)
+{
+    if (slot < 1 || slot > MaxSlots || row < 0 || row >= m_list.size())
+        return;
+    closeSlot(slot);
+    auto *downloader = new Downloader(m_clock, m_jar, this);
+    downloader->setObjectName(QStringLiteral("Downloader1_%1").arg(slot));
+    Slot &s = m_slots[slot];
+    s.downloader = downloader;
+    s.row = row;
+    s.key = m_list.at(row).Key;
+    m_state.TransferBusy = true;
+    m_list.update(row, [](DownloadItem &item) {
+        item.StatusCode = Status::Downloading;
+        item.Size.clear();
+        item.Received.clear();
+        item.Percent.clear();
+    });
+    if (m_options.scrollToRow)
+        Q_EMIT scrollToRow(row);
+    s.started = m_clock.nowSeconds();
+
+    connect(downloader, &Downloader::DownloadProgress, this,
+            [this, slot](qint64 cur, qint64 max, const QString &) { onProgress(slot, cur, max); });
+    connect(downloader, &Downloader::DownloadError, this,
+            [this, slot](const QString &) { onError(slot); });
+    connect(downloader, &Downloader::DownloadComplete, this,
+            [this, slot](qint64 max, const QString &) { onComplete(slot, max); });
+    downloader->BeginDownload(url, path, m_list.at(row).Referer);
+}
+
+void MultiConnectionTransfer::release(int slot)
+{
+    Slot &s = m_slots[slot];
+    if (Downloader *downloader = s.downloader.data()) {
+        downloader->disconnect(this);
+        downloader->CancelAsyncRead();
+        // It may be the sender of the signal being handled.
+        downloader->deleteLater();
+    }
+    s.downloader.clear();
+}
+
+void MultiConnectionTransfer::closeSlot(int slot)
+{
+    if (slot >= 1 && slot <= MaxSlots)
+        release(slot);
+}
+
+void MultiConnectionTransfer::closeAll()
+{
+    for (int k = 1; k <= MaxSlots; ++k)
+        release(k);
+}
+
+void MultiConnectionTransfer::onProgress(int slot, qint64 current, qint64 max)
+{
+    const int row = rowIndex(slot);
+    if (row < 0 || max <= 0 || max < current)
+        return;
+    m_list.update(row, [&](DownloadItem &item) {
+        item.Size = QString::number(max);
+        item.Received = QString::number(current);
+        item.Percent = QString::number(current * 100 / max) + QLatin1Char('%');
+    });
+}
+
+void MultiConnectionTransfer::onError(int slot)
+{
+    const int row = rowIndex(slot);
+    if (row >= 0)
+        m_list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+    release(slot);
+    Q_EMIT connectionEnded(slot);
+}
+
+void MultiConnectionTransfer::onComplete(int slot, qint64)
+{
+    const int row = rowIndex(slot);
+    release(slot);
+    if (row >= 0) {
+        // A file whose last progress was not 100 % is not trusted as whole.
+        m_list.update(row, [](DownloadItem &item) {
+            item.StatusCode = item.Percent == QStringLiteral("100%") ? Status::Completed
+                                                                     : Status::Failed;
+        });
+        m_list.update(row, [](DownloadItem &item) { CorrectFileType(item); });
+        const DownloadItem &item = m_list.at(row);
+        Q_EMIT panelText(2, QStringLiteral("完成下载:") + item.Name);
+        const bool webPage = isWebPageType(item.Type, false);
+        if (m_options.sound && m_sounds) {
+            if (webPage)
+                m_sounds->PlayNoticeSound(101);
+            if (item.StatusCode == Status::Failed)
+                m_sounds->PlayNoticeSound(103);
+        }
+        if (m_options.autoLogin && webPage && m_autoLogin)
+            m_autoLogin();
+    }
+    m_state.LastTransferEnd = m_clock.nowSeconds();
+    Q_EMIT connectionEnded(slot);
+}

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -49,11 +50,17 @@ private Q_SLOTS:
     void restoreBounds_data();
     void restoreBounds();
     void restoreLeavesMaximisedState();
+
+private:
+    QTemporaryDir m_settingsDir;
 };
 
 void TestWindowPlacement::initTestCase()
 {
     useTestLocations();
+    QVERIFY(m_settingsDir.isValid());
+    // A settings file of this process alone: other tests may run at the same time.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
 }
 
 void TestWindowPlacement::init()

@@ -60,6 +60,9 @@ void TestSettingsStore::initTestCase()
 {
     useTestLocations();
     QVERIFY(m_dir.isValid());
+    // A settings file of this process alone: other tests may run at the same time.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+    QVERIFY(settingsFilePath().startsWith(m_dir.path()));
 }
 
 void TestSettingsStore::init()

@@ -93,12 +93,15 @@ bool DownloadList::removeRows(int row, int count, const QModelIndex &parent)
 
 int DownloadList::removeIf(const std::function<bool(const DownloadItem &)> &pick)
 {
-    // Find the runs of picked rows first; one run is an ordinary removal, many
-    // are done as a reset so that the list is compacted once.
+    // Ask about every row once and note the runs of picked rows; one run is an
+    // ordinary removal, several are done as a reset so that the list is
+    // compacted in one pass.
     QList<std::pair<int, int>> runs; // first row, count
+    int picked = 0;
     for (int row = 0; row < size(); ++row) {
         if (!pick(m_items.at(row)))
             continue;
+        ++picked;
         if (!runs.isEmpty() && runs.last().first + runs.last().second == row)
             ++runs.last().second;
         else
@@ -108,13 +111,23 @@ int DownloadList::removeIf(const std::function<bool(const DownloadItem &)> &pick
         return 0;
     if (runs.size() == 1) {
         removeRows(runs.first().first, runs.first().second);
-        return runs.first().second;
+        return picked;
     }
     beginResetModel();
-    const auto removed = m_items.removeIf(pick);
+    QList<DownloadItem> kept;
+    kept.reserve(m_items.size() - picked);
+    int next = 0;
+    for (const auto &[first, count] : runs) {
+        for (int row = next; row < first; ++row)
+            kept.append(std::move(m_items[row]));
+        next = first + count;
+    }
+    for (int row = next; row < size(); ++row)
+        kept.append(std::move(m_items[row]));
+    m_items = std::move(kept);
     m_indexStale = true;
     endResetModel();
-    return int(removed);
+    return picked;
 }
 
 void DownloadList::indexKeys() const

@@ -15,13 +15,13 @@ class DownloadList : public QAbstractTableModel
     Q_OBJECT
 public:
     enum Column {
-        NameColumn,     // "名称"
-        TypeColumn,     // "类型"
-        SizeColumn,     // "文件大小"
+        NameColumn, // "名称"
+        TypeColumn, // "类型"
+        SizeColumn, // "文件大小"
         ReceivedColumn, // "已下载数"
-        PercentColumn,  // "百分比"
-        FolderColumn,   // "保存路径"
-        BColumn,        // "B", always empty
+        PercentColumn, // "百分比"
+        FolderColumn, // "保存路径"
+        BColumn, // "B", always empty
         ColumnCount
     };
     // Role under which data() gives the row's status code for any column.
@@ -32,20 +32,26 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    QVariant headerData(
+        int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool removeRows(int row, int count, const QModelIndex &parent = {}) override;
+    // Removes every row the predicate picks in one pass; the number removed.
+    int removeIf(const std::function<bool(const DownloadItem &)> &pick);
 
     // Appends a waiting row; false (list unchanged) when the key is present.
+    // Keys are compared exactly: two addresses that differ only in the case of
+    // letters are different rows, since paths and queries of URLs are
+    // case-sensitive.
     bool addItem(const QString &key, const QString &name, const QString &type,
-                 const QString &folder, const QString &referer);
+        const QString &folder, const QString &referer);
     int size() const { return int(m_items.size()); }
     const DownloadItem &at(int row) const { return m_items.at(row); }
     // Row of the given key, or -1.
     int rowOfKey(const QString &key) const;
     // Changes one row and tells the views once. A changed key is re-indexed;
-    // a key that would collide with another row's is refused (key unchanged,
-    // answer false).
+    // a key that would collide with another row's is refused: the row keeps its
+    // key, the other changes stay, and the answer is false. False also for a
+    // row out of range.
     bool update(int row, const std::function<void(DownloadItem &)> &change);
     void clear();
 
@@ -65,6 +71,11 @@ public:
     QString ShowListCounters() const;
 
 private:
+    void indexKeys() const;
+
     QList<DownloadItem> m_items;
-    QHash<QString, int> m_rowOfKey;
+    // Key -> row. Removals only mark it stale; it is rebuilt at the next
+    // lookup, so deleting many rows one after another stays linear.
+    mutable QHash<QString, int> m_rowOfKey;
+    mutable bool m_indexStale = false;
 };

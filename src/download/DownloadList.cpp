@@ -1,0 +1,274 @@
+#include "download/DownloadList.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+bool sameContent(const DownloadItem &a, const DownloadItem &b)
+{
+    return a.Key == b.Key && a.Name == b.Name && a.Type == b.Type && a.Size == b.Size
+        && a.Received == b.Received && a.Percent == b.Percent && a.Folder == b.Folder
+        && a.Referer == b.Referer && a.StatusCode == b.StatusCode;
+}
+
+} // namespace
+
+DownloadList::DownloadList(QObject *parent) : QAbstractTableModel(parent) { }
+
+int DownloadList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : size();
+}
+
+int DownloadList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant DownloadList::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const DownloadItem &item = m_items.at(index.row());
+    if (role == StatusCodeRole)
+        return item.StatusCode;
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (Column(index.column())) {
+    case NameColumn:
+        return item.Name;
+    case TypeColumn:
+        return item.Type;
+    case SizeColumn:
+        return item.Size;
+    case ReceivedColumn:
+        return item.Received;
+    case PercentColumn:
+        return item.Percent;
+    case FolderColumn:
+        return item.Folder;
+    case BColumn:
+        return QString();
+    case ColumnCount:
+        break;
+    }
+    return {};
+}
+
+QVariant DownloadList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case NameColumn:
+        return QStringLiteral("名称");
+    case TypeColumn:
+        return QStringLiteral("类型");
+    case SizeColumn:
+        return QStringLiteral("文件大小");
+    case ReceivedColumn:
+        return QStringLiteral("已下载数");
+    case PercentColumn:
+        return QStringLiteral("百分比");
+    case FolderColumn:
+        return QStringLiteral("保存路径");
+    case BColumn:
+        return QStringLiteral("B");
+    }
+    return {};
+}
+
+bool DownloadList::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > size())
+        return false;
+    beginRemoveRows({}, row, row + count - 1);
+    m_items.remove(row, count);
+    m_indexStale = true;
+    endRemoveRows();
+    return true;
+}
+
+int DownloadList::removeIf(const std::function<bool(const DownloadItem &)> &pick)
+{
+    // Ask about every row once and note the runs of picked rows; one run is an
+    // ordinary removal, several are done as a reset so that the list is
+    // compacted in one pass.
+    QList<std::pair<int, int>> runs; // first row, count
+    int picked = 0;
+    for (int row = 0; row < size(); ++row) {
+        if (!pick(m_items.at(row)))
+            continue;
+        ++picked;
+        if (!runs.isEmpty() && runs.last().first + runs.last().second == row)
+            ++runs.last().second;
+        else
+            runs.append({ row, 1 });
+    }
+    if (runs.isEmpty())
+        return 0;
+    if (runs.size() == 1) {
+        removeRows(runs.first().first, runs.first().second);
+        return picked;
+    }
+    beginResetModel();
+    QList<DownloadItem> kept;
+    kept.reserve(m_items.size() - picked);
+    int next = 0;
+    for (const auto &[first, count] : runs) {
+        for (int row = next; row < first; ++row)
+            kept.append(std::move(m_items[row]));
+        next = first + count;
+    }
+    for (int row = next; row < size(); ++row)
+        kept.append(std::move(m_items[row]));
+    m_items = std::move(kept);
+    m_indexStale = true;
+    endResetModel();
+    return picked;
+}
+
+void DownloadList::indexKeys() const
+{
+    if (!m_indexStale)
+        return;
+    m_rowOfKey.clear();
+    m_rowOfKey.reserve(m_items.size());
+    for (int row = 0; row < size(); ++row)
+        m_rowOfKey.insert(m_items.at(row).Key, row);
+    m_indexStale = false;
+}
+
+bool DownloadList::addItem(const QString &key, const QString &name, const QString &type,
+    const QString &folder, const QString &referer)
+{
+    if (rowOfKey(key) >= 0)
+        return false;
+    DownloadItem item;
+    item.Key = key;
+    item.Name = name;
+    item.Type = type;
+    item.Folder = folder;
+    item.Referer = referer;
+    item.StatusCode = Status::Waiting;
+
+    const int row = size();
+    beginInsertRows({}, row, row);
+    m_items.append(std::move(item));
+    m_rowOfKey.insert(key, row);
+    endInsertRows();
+    return true;
+}
+
+int DownloadList::rowOfKey(const QString &key) const
+{
+    indexKeys();
+    return m_rowOfKey.value(key, -1);
+}
+
+bool DownloadList::update(int row, const std::function<void(DownloadItem &)> &change)
+{
+    if (row < 0 || row >= size())
+        return false;
+    DownloadItem changed = m_items.at(row);
+    change(changed);
+
+    bool accepted = true;
+    const QString &oldKey = m_items.at(row).Key;
+    if (changed.Key != oldKey) {
+        if (rowOfKey(changed.Key) >= 0) {
+            changed.Key = oldKey;
+            accepted = false;
+        } else {
+            m_rowOfKey.remove(oldKey);
+            m_rowOfKey.insert(changed.Key, row);
+        }
+    }
+    if (!sameContent(changed, m_items.at(row))) {
+        m_items[row] = std::move(changed);
+        Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
+    return accepted;
+}
+
+void DownloadList::clear()
+{
+    beginResetModel();
+    m_items.clear();
+    m_rowOfKey.clear();
+    m_indexStale = false;
+    endResetModel();
+}
+
+QString DownloadList::选择url(const QString &key)
+{
+    const qsizetype bar = key.indexOf(u'|');
+    return bar < 0 ? key : key.left(bar);
+}
+
+QString DownloadList::对调url(const QString &urls)
+{
+    const QStringList pieces = urls.split(u'|');
+    if (pieces.size() == 2)
+        return pieces.at(1) + u'|' + pieces.at(0);
+    if (pieces.size() == 3)
+        return pieces.at(2) + u'|' + pieces.at(0) + u'|' + pieces.at(1);
+    return urls;
+}
+
+int DownloadList::统计未下载项数目() const
+{
+    return int(std::count_if(m_items.cbegin(), m_items.cend(), [](const DownloadItem &item) {
+        return item.Size.isEmpty() && item.Received.isEmpty() && item.Percent.isEmpty();
+    }));
+}
+
+bool DownloadList::检测是否下载列表完毕() const
+{
+    return std::all_of(m_items.cbegin(), m_items.cend(), [](const DownloadItem &item) {
+        return item.StatusCode == Status::Completed || item.StatusCode == Status::Failed;
+    });
+}
+
+int DownloadList::CountProblemRows() const
+{
+    return int(std::count_if(m_items.cbegin(), m_items.cend(), [](const DownloadItem &item) {
+        const bool webPage = item.Type.compare(u"html", Qt::CaseInsensitive) == 0
+            || item.Type.compare(u"htm", Qt::CaseInsensitive) == 0;
+        return webPage || item.StatusCode == Status::Failed;
+    }));
+}
+
+QString DownloadList::ShowListCounters() const
+{
+    int downloading = 0;
+    int waiting = 0;
+    int completed = 0;
+    int failed = 0;
+    for (const DownloadItem &item : m_items) {
+        switch (item.StatusCode) {
+        case Status::Waiting:
+            ++waiting;
+            break;
+        case Status::Downloading:
+            ++downloading;
+            break;
+        case Status::Completed:
+            ++completed;
+            break;
+        case Status::Failed:
+            ++failed;
+            break;
+        default:
+            break;
+        }
+    }
+    return u"总数：" + QString::number(size()) + u"|正在下载：" + QString::number(downloading)
+        + u"|等待：" + QString::number(waiting) + u"|已完成：" + QString::number(completed)
+        + u"|失败：" + QString::number(failed);
+}
+
+// Compiled with the class, so that a program using the list links only what it uses.
+#include "moc_DownloadList.cpp"

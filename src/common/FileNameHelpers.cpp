@@ -85,6 +85,18 @@ QString leftWholeCharacters(const QString &text, qsizetype limit)
     return text.left(limit);
 }
 
+// Last "/" or "\\" of a URL or a path written either way; their full-width
+// forms count too (text mode).
+qsizetype lastUrlSeparator(const QString &text)
+{
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        const char16_t c = textFold(text[i].unicode());
+        if (c == u'/' || c == u'\\')
+            return i;
+    }
+    return -1;
+}
+
 enum class Walk { Folders, Files };
 
 void walkFolder(const QString &folderIn, QStringList &list, bool recurse, Walk what)
@@ -176,7 +188,7 @@ QString UniqueFileName(const QString &path)
         return path;
     const QString folder = path.left(slash + 1);
     const QString name = path.mid(slash + 1);
-    const qsizetype dot = name.lastIndexOf(u'.');
+    const qsizetype dot = textLastIndexOf(name, u".");
     QString base = dot < 0 ? name : name.left(dot);
     const QString extension = dot < 0 ? QString() : name.mid(dot + 1);
     base = leftWholeCharacters(base, 100);
@@ -196,11 +208,11 @@ QString UniqueFileName(const QString &path)
 QString FileNameFromPath(const QString &pathOrUrl, bool dropExtension)
 {
     QString result = pathOrUrl;
-    const qsizetype slash = qMax(result.lastIndexOf(u'/'), result.lastIndexOf(u'\\'));
+    const qsizetype slash = lastUrlSeparator(result);
     if (slash >= 0)
         result = TrimSpaces(QStringView(result).sliced(slash + 1));
     if (dropExtension) {
-        const qsizetype dot = result.lastIndexOf(u'.');
+        const qsizetype dot = textLastIndexOf(result, u".");
         if (dot >= 0)
             result = TrimSpaces(QStringView(result).first(dot));
     }
@@ -259,7 +271,7 @@ QString SplitNameAndExtension(const QString &path, QString *base)
         name = name.mid(slash + 1);
     QString stem = name;
     QString extension;
-    const qsizetype dot = name.lastIndexOf(u'.');
+    const qsizetype dot = textLastIndexOf(name, u".");
     if (dot >= 0 && name.size() - dot - 1 < 7) {
         stem = name.left(dot);
         extension = name.mid(dot + 1);
@@ -291,10 +303,11 @@ QString SplitBracketNumber(const QString &name, QString *base)
 {
     QString counter;
     QString stem = name;
-    const qsizetype open = name.lastIndexOf(u'[');
-    if (name.endsWith(u']') && open >= 0 && open < name.size() - 1) {
-        const QString inside
-            = TrimSpaces(QStringView(name).sliced(open + 1, name.size() - open - 2));
+    // Text mode: full-width brackets count as well.
+    const qsizetype open = textLastIndexOf(name, u"[");
+    const qsizetype close = textLastIndexOf(name, u"]");
+    if (close >= 0 && close == name.size() - 1 && open >= 0 && open < close) {
+        const QString inside = TrimSpaces(QStringView(name).sliced(open + 1, close - open - 1));
         if (ReadsAsNumber(inside) && open > 0) {
             counter = inside;
             stem = name.left(open);
@@ -355,7 +368,7 @@ QString UrlFileNameAndExtension(const QString &url, QString *displayName)
             work = url.mid(scheme + 3);
         }
     }
-    const qsizetype slash = qMax(work.lastIndexOf(u'/'), work.lastIndexOf(u'\\'));
+    const qsizetype slash = lastUrlSeparator(work);
     if (slash >= 0)
         work = work.mid(slash + 1);
     static const char16_t cuts[]

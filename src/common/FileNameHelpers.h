@@ -10,7 +10,9 @@ class UserDialogs;
 // an error escape: a failing file-system call gives the defined result.
 //
 // Paths use "/". An absolute path is the drive form; a path that starts with
-// "//" is the network form (//server/share/...).
+// "//" is the network form (//server/share/...). Where a name is split at its
+// last ".", or a counter found between "[" and "]", text mode applies: the
+// full-width forms "．", "［" and "］" count as well.
 
 // The text made safe as one file- or folder-name component, possibly empty:
 // the nine characters \ / : * ? " < > | go (full-width forms too), then CR, LF

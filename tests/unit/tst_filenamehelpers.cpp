@@ -196,6 +196,8 @@ void TestFileNameHelpers::splitNameAndPath_data()
     QTest::newRow("seven letters is no extension")
         << u"archive.torrent1"_s << QString() << u"archive.torrent1"_s << QString() << QString()
         << u"archive.torrent1"_s;
+    QTest::newRow("full-width dot")
+        << u"/dl/报告．pdf"_s << u"pdf"_s << u"报告"_s << u"/dl/"_s << u"pdf"_s << u"报告"_s;
     QTest::newRow("no dot") << u"/dl/notes"_s << QString() << u"notes"_s << u"/dl/"_s << QString()
                             << u"notes"_s;
     QTest::newRow("only an extension")
@@ -235,6 +237,7 @@ void TestFileNameHelpers::splitBracketNumber_data()
     QTest::newRow("empty brackets") << u"x[]"_s << QString() << u"x[]"_s;
     QTest::newRow("only a counter") << u"[5]"_s << QString() << u"[5]"_s;
     QTest::newRow("not at the end") << u"x[5]y"_s << QString() << u"x[5]y"_s;
+    QTest::newRow("full-width brackets") << u"x［12］"_s << u"12"_s << u"x"_s;
     QTest::newRow("brackets reversed") << u"x]5["_s << QString() << u"x]5["_s;
 }
 
@@ -259,6 +262,7 @@ void TestFileNameHelpers::fileNameFromPath_data()
         << u"http://h/x/get.php?id=5"_s << true << u"get"_s;
     QTest::newRow("backslashes split too") << u"D:\\dl\\b.pdf"_s << false << u"b.pdf"_s;
     QTest::newRow("trimmed, last dot") << u"/dl/ a.b.pdf "_s << true << u"a.b"_s;
+    QTest::newRow("full-width solidus") << u"a／b.pdf"_s << false << u"b.pdf"_s;
     QTest::newRow("no separator") << u"name.txt"_s << true << u"name"_s;
     QTest::newRow("trailing separator") << u"/dl/"_s << false << QString();
 }

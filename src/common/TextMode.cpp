@@ -15,40 +15,15 @@ char16_t textFold(char16_t c)
 
 namespace {
 
-bool matchesAt(QStringView hay, qsizetype pos, QStringView foldedNeedle)
+// Folds both sides as it goes: no copy of the needle, no allocation.
+bool matchesAt(QStringView hay, qsizetype pos, QStringView needle)
 {
-    for (qsizetype j = 0; j < foldedNeedle.size(); ++j) {
-        if (textFold(hay[pos + j].unicode()) != foldedNeedle[j].unicode())
+    for (qsizetype j = 0; j < needle.size(); ++j) {
+        if (textFold(hay[pos + j].unicode()) != textFold(needle[j].unicode()))
             return false;
     }
     return true;
 }
-
-// Needles are short (a header name, a marker, a separator), so folding them
-// once into a buffer on the stack costs nothing per comparison.
-class FoldedNeedle
-{
-public:
-    explicit FoldedNeedle(QStringView needle)
-    {
-        if (needle.size() <= qsizetype(std::size(m_small))) {
-            for (qsizetype i = 0; i < needle.size(); ++i)
-                m_small[i] = textFold(needle[i].unicode());
-            m_view = QStringView(m_small, needle.size());
-        } else {
-            m_large.resize(needle.size());
-            for (qsizetype i = 0; i < needle.size(); ++i)
-                m_large[i] = QChar(textFold(needle[i].unicode()));
-            m_view = m_large;
-        }
-    }
-    QStringView view() const { return m_view; }
-
-private:
-    char16_t m_small[64] = {};
-    QString m_large;
-    QStringView m_view;
-};
 
 } // namespace
 
@@ -62,12 +37,10 @@ qsizetype textIndexOf(QStringView hay, QStringView needle, qsizetype from, Compa
         return hay.indexOf(needle, from, Qt::CaseSensitive);
     if (needle.isEmpty())
         return from;
-    const FoldedNeedle folded(needle);
-    const QStringView n = folded.view();
-    const char16_t first = n[0].unicode();
-    const qsizetype last = hay.size() - n.size();
+    const char16_t first = textFold(needle[0].unicode());
+    const qsizetype last = hay.size() - needle.size();
     for (qsizetype i = from; i <= last; ++i) {
-        if (textFold(hay[i].unicode()) == first && matchesAt(hay, i + 1, n.sliced(1)))
+        if (textFold(hay[i].unicode()) == first && matchesAt(hay, i + 1, needle.sliced(1)))
             return i;
     }
     return -1;
@@ -82,16 +55,10 @@ qsizetype textLastIndexOf(QStringView hay, QStringView needle, qsizetype from, C
     from = qMin(from, hay.size() - needle.size());
     if (from < 0)
         return -1;
-    if (mode == CompareMode::Exact) {
-        for (qsizetype i = from; i >= 0; --i) {
-            if (hay.sliced(i, needle.size()) == needle)
-                return i;
-        }
-        return -1;
-    }
-    const FoldedNeedle folded(needle);
+    if (mode == CompareMode::Exact)
+        return hay.lastIndexOf(needle, from, Qt::CaseSensitive);
     for (qsizetype i = from; i >= 0; --i) {
-        if (matchesAt(hay, i, folded.view()))
+        if (matchesAt(hay, i, needle))
             return i;
     }
     return -1;

@@ -19,8 +19,8 @@ struct Signature
     const char *type;
 };
 
-// Tests 1 to 18 of the table compare leading bytes only (the JPEG/Exif test
-// has further bytes, handled in detectSignature).
+// Compared in this order, the first match wins. The JPEG/Exif entry has
+// further bytes, checked in detectSignature.
 const std::array<Signature, 18> kSignatures { {
     { { 0x25, 0x50, 0x44, 0x46 }, "pdf" },
     { { 0xC8, 0x00, 0x00, 0x00 }, "caj" },
@@ -42,7 +42,7 @@ const std::array<Signature, 18> kSignatures { {
     { { 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46 }, "jpg" },
 } };
 constexpr std::size_t kExifIndex = 16;
-// Test 19, the OLE compound file; the bytes at 512 tell doc, xls and ppt.
+// Tried last: the OLE compound file, whose bytes at 512 tell doc, xls and ppt.
 const Signature kOle { { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 }, "" };
 
 // Positions 0..n of the file; positions past its end read as 0.

@@ -1,0 +1,206 @@
+#include "download/FileTypeDetection.h"
+
+#include "common/FileNameHelpers.h"
+#include "common/TextMode.h"
+#include "platform/UserDialogs.h"
+
+#include <QFile>
+
+#include <array>
+#include <initializer_list>
+
+namespace {
+
+constexpr qint64 kHeadLimit = 10240;
+
+struct Signature
+{
+    std::initializer_list<unsigned char> bytes;
+    const char *type;
+};
+
+// Compared in this order, the first match wins. The JPEG/Exif entry has
+// further bytes, checked in detectSignature.
+const std::array<Signature, 18> kSignatures { {
+    { { 0x25, 0x50, 0x44, 0x46 }, "pdf" },
+    { { 0xC8, 0x00, 0x00, 0x00 }, "caj" },
+    { { 0x43, 0x41, 0x4A, 0x00 }, "kdh" },
+    { { 0x4B, 0x44, 0x48, 0x20 }, "kdh" },
+    { { 0x48, 0x4E, 0x00, 0x00 }, "nh" },
+    { { 0x49, 0x49, 0x2A, 0x00 }, "tif" },
+    { { 0x4D, 0x5A }, "exe" },
+    { { 0x52, 0x61, 0x72, 0x21 }, "rar" },
+    { { 0x50, 0x4B, 0x03, 0x04, 0x14, 0x00, 0x00, 0x00, 0x08 }, "zip" },
+    { { 0x50, 0x4B, 0x03, 0x04, 0x14, 0x00, 0x06, 0x00, 0x08, 0x00 }, "docx" },
+    { { 0x43, 0x57, 0x53, 0x06 }, "swf" },
+    { { 0x2E, 0x52, 0x4D, 0x46 }, "rm" },
+    { { 0x30, 0x26, 0xB2, 0x75, 0x8E }, "wma" },
+    { { 0x49, 0x44, 0x33, 0x03 }, "mp3" },
+    { { 0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A }, "png" },
+    { { 0x47, 0x49, 0x46, 0x38, 0x39, 0x61 }, "gif" },
+    { { 0xFF, 0xD8, 0xFF, 0xE1 }, "jpg" },
+    { { 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46 }, "jpg" },
+} };
+constexpr std::size_t kExifIndex = 16;
+// Tried last: the OLE compound file, whose bytes at 512 tell doc, xls and ppt.
+const Signature kOle { { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 }, "" };
+
+// Positions 0..n of the file; positions past its end read as 0.
+class Head
+{
+public:
+    Head(const QByteArray &bytes, qint64 n) : m_bytes(bytes), m_n(n) { }
+    qint64 n() const { return m_n; }
+    unsigned char at(qint64 pos) const
+    {
+        return pos < m_bytes.size() ? static_cast<unsigned char>(m_bytes[pos]) : 0;
+    }
+    bool matches(qint64 pos, std::initializer_list<unsigned char> bytes) const
+    {
+        for (const unsigned char b : bytes) {
+            if (at(pos++) != b)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    const QByteArray &m_bytes;
+    qint64 m_n;
+};
+
+enum class Outcome { Found, NoType, OutOfRange };
+
+// Runs the signature table in order. OutOfRange: a test needed a position
+// beyond n, which ends the whole detection with no type.
+Outcome detectSignature(const Head &head, QString *type)
+{
+    for (std::size_t i = 0; i < kSignatures.size(); ++i) {
+        const Signature &sig = kSignatures[i];
+        if (qint64(sig.bytes.size()) - 1 > head.n())
+            return Outcome::OutOfRange;
+        if (!head.matches(0, sig.bytes))
+            continue;
+        if (i == kExifIndex) {
+            if (head.n() < 15)
+                return Outcome::OutOfRange;
+            // Big-endian Exif only; another layout gets no type here.
+            if (!head.matches(6, { 0x45, 0x78, 0x69, 0x66 })
+                || !head.matches(12, { 0x4D, 0x4D, 0x00, 0x2A }))
+                continue;
+        }
+        *type = QString::fromLatin1(sig.type);
+        return Outcome::Found;
+    }
+    if (qint64(kOle.bytes.size()) - 1 > head.n())
+        return Outcome::OutOfRange;
+    if (!head.matches(0, kOle.bytes))
+        return Outcome::NoType;
+    if (head.n() < 515)
+        return Outcome::OutOfRange;
+    if (head.matches(512, { 0xEC, 0xA5, 0xC1, 0x00 }))
+        *type = QStringLiteral("doc");
+    else if (head.matches(512, { 0x09, 0x08, 0x10, 0x00 }))
+        *type = QStringLiteral("xls");
+    else if (head.at(515) == 0xF0)
+        *type = QStringLiteral("ppt");
+    else
+        return Outcome::NoType;
+    return Outcome::Found;
+}
+
+bool looksLikeWebPage(const QString &text)
+{
+    return (textContains(text, u"<html ") || textContains(text, u"html>"))
+        && (textContains(text, u"<title>") || textContains(text, u"<head>")
+            || textContains(text, u"<body>"));
+}
+
+bool looksLikeDownloadDescriptor(const QString &text)
+{
+    static const char16_t *const kMarkers[] = { u"A1=", u"[TARGET]", u"A2=", u"B1=", u"B2=", u"C1=",
+        u"C2=", u"D1=", u"D2=", u"DOCTYPE=" };
+    for (const char16_t *marker : kMarkers) {
+        if (!textContains(text, QStringView(marker)))
+            return false;
+    }
+    return true;
+}
+
+// Everything after the signature table; a read failure keeps what was found.
+QString detectType(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 length = file.size();
+    const qint64 n = qMin(length, kHeadLimit);
+    QByteArray bytes = file.read(n);
+    if (bytes.size() != n)
+        return {};
+    QString type;
+    if (detectSignature(Head(bytes, n), &type) == Outcome::OutOfRange)
+        return {};
+    if (!type.isEmpty())
+        return type;
+
+    if (length > 128) {
+        if (!file.seek(length - 128))
+            return {};
+        const QByteArray tail = file.read(128);
+        if (tail.startsWith("TAG"))
+            return QStringLiteral("mp3");
+    }
+    if (length < 200 * 1024) {
+        bytes.append('\0'); // position n, past the end
+        if (looksLikeWebPage(QString::fromLocal8Bit(bytes)))
+            return QStringLiteral("htm");
+    }
+    if (length < 3 * 1024) {
+        if (!file.seek(0))
+            return {};
+        if (looksLikeDownloadDescriptor(QString::fromLocal8Bit(file.readAll())))
+            return QStringLiteral("caa");
+    }
+    return {};
+}
+
+} // namespace
+
+QString 打开文件判断文件类型(const QString &path)
+{
+    if (!FileExists(path))
+        return {};
+    return detectType(path).toLower();
+}
+
+bool CorrectFileType(DownloadItem &row)
+{
+    const QString oldType = row.Type.toLower();
+    const QString current = row.savedFilePath();
+    if (!FileExists(current))
+        return false;
+    const QString newType = 打开文件判断文件类型(current);
+    if (newType.isEmpty() || newType.toUpper() == oldType.toUpper())
+        return false;
+    const QString target = UniqueFileName(row.Folder + row.Name + QLatin1Char('.') + newType);
+    if (!QFile::rename(current, target) || !FileExists(target))
+        return false;
+    // The base is the target's name without ".type": exact even when the old
+    // name carried spaces at an end, which a trimming split would lose.
+    const QString fileName = target.mid(row.Folder.size());
+    row.Type = newType;
+    row.Name = fileName.left(fileName.size() - newType.size() - 1);
+    return true;
+}
+
+void OpenFileAndShowType(UserDialogs &dialogs)
+{
+    const QString path = dialogs.openFileName(QStringLiteral("*.*|*.*"));
+    if (path.isEmpty())
+        return;
+    const QString type = 打开文件判断文件类型(path);
+    dialogs.message(
+        type.isEmpty() ? QStringLiteral("目前还无法判断。") : QStringLiteral("文件类型为：") + type,
+        UserDialogs::Style::Information);
+}

@@ -1,0 +1,123 @@
+#include "download/SavedFileNaming.h"
+
+#include "common/FileNameHelpers.h"
+#include "common/TextMode.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QString withExtension(const QString &name, const QString &type)
+{
+    return type.isEmpty() ? name : name + QLatin1Char('.') + type;
+}
+
+QString counted(const QString &name, qint64 n)
+{
+    return name + QLatin1Char('[') + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'))
+        + QLatin1Char(']');
+}
+
+// The counter of a name ending in "[number]", or 0 (name unchanged).
+qint64 takeCounter(QString &name)
+{
+    if (!name.endsWith(u']'))
+        return 0;
+    const qsizetype open = name.lastIndexOf(u'[');
+    if (open < 0)
+        return 0;
+    const QString inside = TrimSpaces(QStringView(name).sliced(open + 1, name.size() - open - 2));
+    if (!ReadsAsNumber(inside))
+        return 0;
+    const double value = std::round(inside.toDouble());
+    if (!(value >= 0 && value <= double(std::numeric_limits<int>::max())))
+        return 0;
+    name.truncate(open);
+    return qint64(value);
+}
+
+} // namespace
+
+bool 确定是需要下载(DownloadItem &row, const DownloadOptions &options)
+{
+    const QString folder = row.Folder.endsWith(u'/') ? row.Folder : row.Folder + QLatin1Char('/');
+    const QString path = folder + withExtension(row.Name, row.Type);
+    if (options.policy != DuplicatePolicy::Skip || !FileExists(path))
+        return true;
+    const QString length = QString::number(QFileInfo(path).size());
+    row.StatusCode = Status::Completed;
+    row.Size = length;
+    row.Received = length;
+    row.Percent = StatusText::ExistsSkipped;
+    return false;
+}
+
+QString 重命名保存路径(const QString &folder, const QString &name, const QString &type,
+    const DownloadOptions &options, QString *newName)
+{
+    const QString f = folder.endsWith(u'/') ? folder : folder + QLatin1Char('/');
+    QString candidate = withExtension(name, type);
+    if (newName)
+        *newName = name;
+    if (options.policy == DuplicatePolicy::Overwrite || !FileExists(f + candidate))
+        return f + candidate;
+
+    QString base = name;
+    qint64 n = takeCounter(base);
+    base.replace(u'[', u'『').replace(u']', u'』');
+    QString chosen = n != 0 ? counted(base, n) : base;
+    while (FileExists(f + withExtension(chosen, type))) {
+        ++n;
+        chosen = counted(base, n);
+    }
+    if (newName)
+        *newName = chosen;
+    return f + withExtension(chosen, type);
+}
+
+QString 从网络文件Header获取ContentDisposition(const QString &header)
+{
+    static const QString kName = QStringLiteral("content-disposition:");
+    const QStringList lines = header.split(u'\n');
+    for (QString line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        line = TrimSpaces(line);
+        if (line.left(kName.size()).toLower() == kName)
+            return TrimSpaces(QStringView(line).sliced(kName.size()));
+    }
+    return {};
+}
+
+QString 从下载头信息ContentDisposition获取文件名(const QString &contentDisposition)
+{
+    static const QString kKey = QStringLiteral("filename=");
+    QString s = TrimSpaces(contentDisposition);
+    const qsizetype at = textIndexOf(s, kKey);
+    if (at < 0)
+        return {};
+    s = TrimSpaces(QStringView(s).sliced(at + kKey.size()));
+    const qsizetype semicolon = s.indexOf(u';');
+    if (semicolon >= 0)
+        s = TrimSpaces(QStringView(s).first(semicolon));
+    s.remove(u'"').remove(u'\'');
+    s.remove(QStringLiteral("\r\n"));
+    s.removeIf([](QChar c) { return c == u'\0' || c == u'\n' || c == u'\r' || c == u'\t'; });
+    s = TrimSpaces(s);
+
+    const qsizetype dot = s.lastIndexOf(u'.');
+    if (dot < 0)
+        return {};
+    const QString extension = TrimSpaces(QStringView(s).sliced(dot + 1));
+    qsizetype letters = 0;
+    while (letters < extension.size()) {
+        const char16_t c = extension[letters].unicode();
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+            break;
+        ++letters;
+    }
+    return letters > 5 ? QString() : extension.left(letters);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "download/DownloadItem.h"
+#include "download/DownloadOptions.h"
+
+#include <QString>
+
+// What happens when the file a row is saved to already exists. The policy is
+// read from the options at the moment of the call, so a change of the
+// "跳过"/"覆盖"/"重命名" buttons takes effect at the next step that asks.
+//
+// With an empty Type a path is Folder + Name with no trailing dot, the same
+// path DownloadItem::savedFilePath() gives.
+
+// False when the row is skipped: its file exists and the policy is skip. The
+// row is then completed with "已存在，跳过" and the file's length in Size and
+// Received. True otherwise.
+bool 确定是需要下载(DownloadItem &row, const DownloadOptions &options);
+
+// The path to save to. Overwrite policy, or no file there: folder/name.type.
+// Otherwise a counter is added or continued: name[001].type, name[002].type,
+// ... (at least three digits) until a free name is found; the name without
+// the extension goes to *newName. A counter is recognised only when the name
+// ends with "[number]"; it is rounded half away from zero ([2.5] gives 3), and
+// a value below 0 or beyond the int range is no counter. Other "[" and "]" in
+// the name become "『" and "』".
+QString 重命名保存路径(const QString &folder, const QString &name, const QString &type,
+    const DownloadOptions &options, QString *newName = nullptr);
+
+// The value of the Content-Disposition line of a response header text (lines
+// split at LF, a CR before it dropped), trimmed; empty when there is none.
+QString 从网络文件Header获取ContentDisposition(const QString &header);
+
+// The extension of the file name a Content-Disposition value suggests: the
+// leading letters after the last "." of filename=..., at most 5; else empty.
+QString 从下载头信息ContentDisposition获取文件名(const QString &contentDisposition);

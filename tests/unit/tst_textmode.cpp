@@ -1,0 +1,173 @@
+#include "common/TextMode.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(CompareMode)
+
+class TestTextMode : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void indexOf_data();
+    void indexOf();
+    void lastIndexOf_data();
+    void lastIndexOf();
+    void equals();
+    void replace_data();
+    void replace();
+    void trimSpaces();
+    void gbkByteCount_data();
+    void gbkByteCount();
+};
+
+void TestTextMode::indexOf_data()
+{
+    QTest::addColumn<QString>("hay");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<qsizetype>("from");
+    QTest::addColumn<CompareMode>("mode");
+    QTest::addColumn<qsizetype>("expected");
+
+    const auto T = CompareMode::Text;
+    const auto E = CompareMode::Exact;
+    QTest::newRow("text ignores case")
+        << u"Content-Type: x"_s << u"content-type:"_s << qsizetype(0) << T << qsizetype(0);
+    QTest::newRow("exact keeps case")
+        << u"Content-Type: x"_s << u"content-type:"_s << qsizetype(0) << E << qsizetype(-1);
+    QTest::newRow("full-width colon is a colon")
+        << u"标题：副标题"_s << u":"_s << qsizetype(0) << T << qsizetype(2);
+    QTest::newRow("full-width letters fold both ways")
+        << u"ａＢｃ.PDF"_s << u"AbC.pdf"_s << qsizetype(0) << T << qsizetype(0);
+    QTest::newRow("ideographic space is not a space")
+        << u"a\u3000b"_s << u"a b"_s << qsizetype(0) << T << qsizetype(-1);
+    QTest::newRow("non-ASCII letters fold")
+        << u"ÉCOLE"_s << u"école"_s << qsizetype(0) << T << qsizetype(0);
+    QTest::newRow("from skips earlier hits")
+        << u"a.b.c"_s << u"."_s << qsizetype(2) << T << qsizetype(3);
+    QTest::newRow("negative from counts from the end")
+        << u"a.b.c"_s << u"."_s << qsizetype(-2) << T << qsizetype(3);
+    QTest::newRow("needle longer than hay")
+        << u"ab"_s << u"abc"_s << qsizetype(0) << T << qsizetype(-1);
+    QTest::newRow("match at the very end")
+        << u"xxHTML>"_s << u"html>"_s << qsizetype(0) << T << qsizetype(2);
+    QTest::newRow("empty needle found at from")
+        << u"abc"_s << QString() << qsizetype(1) << T << qsizetype(1);
+    QTest::newRow("from beyond the end")
+        << u"abc"_s << u"c"_s << qsizetype(9) << T << qsizetype(-1);
+}
+
+void TestTextMode::indexOf()
+{
+    QFETCH(QString, hay);
+    QFETCH(QString, needle);
+    QFETCH(qsizetype, from);
+    QFETCH(CompareMode, mode);
+    QFETCH(qsizetype, expected);
+    QCOMPARE(textIndexOf(hay, needle, from, mode), expected);
+}
+
+void TestTextMode::lastIndexOf_data()
+{
+    QTest::addColumn<QString>("hay");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<qsizetype>("from");
+    QTest::addColumn<CompareMode>("mode");
+    QTest::addColumn<qsizetype>("expected");
+
+    QTest::newRow("last dot") << u"a.b.c"_s << u"."_s << qsizetype(-1) << CompareMode::Text
+                              << qsizetype(3);
+    QTest::newRow("full-width dot is a dot")
+        << u"a.b．c"_s << u"."_s << qsizetype(-1) << CompareMode::Text << qsizetype(3);
+    QTest::newRow("exact skips full-width")
+        << u"a.b．c"_s << u"."_s << qsizetype(-1) << CompareMode::Exact << qsizetype(1);
+    QTest::newRow("from limits the start")
+        << u"ab]ab]"_s << u"AB"_s << qsizetype(2) << CompareMode::Text << qsizetype(0);
+    QTest::newRow("needle at start only")
+        << u"<HTML>x"_s << u"<html>"_s << qsizetype(-1) << CompareMode::Text << qsizetype(0);
+    QTest::newRow("absent") << u"abc"_s << u"d"_s << qsizetype(-1) << CompareMode::Text
+                            << qsizetype(-1);
+}
+
+void TestTextMode::lastIndexOf()
+{
+    QFETCH(QString, hay);
+    QFETCH(QString, needle);
+    QFETCH(qsizetype, from);
+    QFETCH(CompareMode, mode);
+    QFETCH(qsizetype, expected);
+    QCOMPARE(textLastIndexOf(hay, needle, from, mode), expected);
+}
+
+void TestTextMode::equals()
+{
+    QVERIFY(textEquals(u"ＰＤＦ", u"pdf", CompareMode::Text));
+    QVERIFY(!textEquals(u"ＰＤＦ", u"pdf", CompareMode::Exact));
+    QVERIFY(!textEquals(u"pdf", u"pdfx", CompareMode::Text));
+    QVERIFY(textStartsWith(u"Content-Disposition: x", u"CONTENT-DISPOSITION:"));
+    QVERIFY(textEndsWith(u"report.PDF", u".pdf"));
+    QVERIFY(!textEndsWith(u"pdf", u"a.pdf"));
+}
+
+void TestTextMode::replace_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<CompareMode>("mode");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("text mode, every case")
+        << u"HTTP://a/http://b"_s << u"http://"_s << u"https://"_s << CompareMode::Text
+        << u"https://a/https://b"_s;
+    QTest::newRow("exact mode, one case") << u"HTTP://a/http://b"_s << u"http://"_s << u"https://"_s
+                                          << CompareMode::Exact << u"HTTP://a/https://b"_s;
+    QTest::newRow("full-width removed")
+        << u"a：b:c"_s << u":"_s << QString() << CompareMode::Text << u"abc"_s;
+    QTest::newRow("no overlap, replacement not rescanned")
+        << u"aaaa"_s << u"aa"_s << u"a"_s << CompareMode::Text << u"aa"_s;
+    QTest::newRow("empty before leaves text")
+        << u"abc"_s << QString() << u"x"_s << CompareMode::Text << u"abc"_s;
+}
+
+void TestTextMode::replace()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(CompareMode, mode);
+    QFETCH(QString, expected);
+    QCOMPARE(textReplace(text, before, after, mode), expected);
+}
+
+void TestTextMode::trimSpaces()
+{
+    QCOMPARE(TrimSpaces(u"  \ta b\t  "_s), u"\ta b\t"_s);
+    QCOMPARE(TrimSpaces(u"\u3000x\u3000"_s), u"\u3000x\u3000"_s);
+    QCOMPARE(TrimSpaces(u"    "_s), QString());
+}
+
+void TestTextMode::gbkByteCount_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("ASCII") << u"abc"_s << 3;
+    QTest::newRow("Chinese two bytes each") << u"中文"_s << 4;
+    QTest::newRow("full-width colon") << u"："_s << 2;
+    QTest::newRow("emoji as in GB18030") << u"a😀b"_s << 6;
+    QTest::newRow("unencodable BMP symbol") << u"☃"_s << 4;
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << 4;
+    QTest::newRow("empty") << QString() << 0;
+}
+
+void TestTextMode::gbkByteCount()
+{
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    QCOMPARE(GbkByteCount(text), expected);
+}
+
+QTEST_GUILESS_MAIN(TestTextMode)
+#include "tst_textmode.moc"

@@ -20,7 +20,9 @@ struct DownloadItem
     // it stands: the scheduler gives it its final separator before a transfer.
     QString savedFilePath() const
     {
-        return Type.isEmpty() ? Folder + Name : Folder + Name + QLatin1Char('.') + Type;
+        if (Type.isEmpty())
+            return Folder + Name;
+        return Folder + Name + QLatin1Char('.') + Type;
     }
 };
 

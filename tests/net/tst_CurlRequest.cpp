@@ -5,9 +5,11 @@
 #include "platform/curl/CurlDriver.h"
 #include "platform/curl/CurlRequest.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 
 Q_DECLARE_METATYPE(FixtureServer::Response)
 
@@ -39,9 +41,16 @@ struct Probe
         request->setUrl(url);
         request->start();
     }
+    // A real event loop: QTest::qWaitFor naps between rounds.
     bool waitFinished(int ms = 20000)
     {
-        return QTest::qWaitFor([this] { return finishedCount > 0; }, ms);
+        if (finishedCount == 0 && request) {
+            QEventLoop loop;
+            QObject::connect(request.get(), &CurlRequest::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        return finishedCount > 0;
     }
 
     std::unique_ptr<CurlRequest> request;

@@ -134,6 +134,8 @@ public:
         : QObject(server), m_server(server), m_socket(socket), m_id(id)
     {
         socket->setParent(this);
+        // Small pieces (trickles, single bytes) go out at once, not after an ACK.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             m_waiting = false;

@@ -81,6 +81,11 @@ void CurlRequest::setCookieJar(CookieJar *jar)
     m_jar = jar;
 }
 
+CookieJar *CurlRequest::cookieJar() const
+{
+    return m_jar;
+}
+
 void CurlRequest::start()
 {
     cancel();

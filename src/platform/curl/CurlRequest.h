@@ -66,7 +66,7 @@ public:
     // The jar whose cookies go out and into which Set-Cookie goes; the shared
     // jar unless set; null: no cookies at all.
     void setCookieJar(CookieJar *jar);
-    CookieJar *cookieJar() const { return m_jar; }
+    CookieJar *cookieJar() const;
     void setUserAgent(const QByteArray &userAgent) { m_userAgent = userAgent; }
 
     // Starts the request; a request still running is cancelled first.

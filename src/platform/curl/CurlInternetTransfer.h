@@ -75,4 +75,21 @@ Q_SIGNALS:
     void readyRead();
     void finished();
     void wholeBodyReady(const QByteArray &body);
+
+private:
+    void begin(const QString &url, const QString &method, const QByteArray &body,
+        const QString &headerText, bool whole);
+    void onStage(int stage);
+    void onData(const QByteArray &data);
+    void onFinished(int curlCode, const QString &message);
+
+    CurlRequest *m_request = nullptr;
+    QString m_proxy;
+    QString m_lastUrl;
+    QByteArray m_buffer; // body bytes not yet handed out start at m_readPos
+    qsizetype m_readPos = 0;
+    bool m_whole = false;
+    bool m_failed = false;
+    int m_code = 0;
+    QString m_text;
 };

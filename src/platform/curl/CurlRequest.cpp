@@ -49,8 +49,11 @@ QByteArray urlBytes(const QString &text)
 
 QByteArray defaultUserAgent()
 {
-    return "Mozilla/5.0 (X11; Linux x86_64) Quillmoor/"
-        + QCoreApplication::applicationVersion().toLatin1();
+    const QByteArray version = QCoreApplication::applicationVersion().toLatin1();
+    QByteArray agent = "Mozilla/5.0 (X11; Linux x86_64) Quillmoor";
+    if (!version.isEmpty())
+        agent += '/' + version;
+    return agent;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "download/Downloader.h"
 
+#include "common/PartFile.h"
 #include "platform/Clock.h"
 #include "platform/curl/AsyncReadService.h"
 #include "platform/curl/CurlRequest.h"
@@ -9,18 +10,9 @@
 #include <QTemporaryFile>
 
 #include <cmath>
-#include <filesystem>
 
 namespace {
 constexpr double kExecuteLimitSeconds = 60.0;
-
-bool moveOver(const QString &from, const QString &to)
-{
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
-                            std::filesystem::path(to.toStdU16String()), error);
-    return !error;
-}
 } // namespace
 
 Downloader::Downloader(Clock &clock, CookieJar *jar, QObject *parent)
@@ -87,16 +79,7 @@ bool Downloader::CancelAsyncRead()
 
 bool Downloader::placeTemp()
 {
-    if (!m_temp)
-        return false;
-    m_temp->close();
-    if (!moveOver(m_temp->fileName(), m_target)) {
-        m_temp.reset();
-        return false;
-    }
-    m_temp->setAutoRemove(false);
-    m_temp.reset();
-    return true;
+    return placePartFile(m_temp, m_target);
 }
 
 void Downloader::onReadCompleted(qint64 total, qint64, const QString &bodyPath,
@@ -104,7 +87,7 @@ void Downloader::onReadCompleted(qint64 total, qint64, const QString &bodyPath,
 {
     if (total >= 1) {
         // The finished body replaces whatever is at the target in one step.
-        if (!bodyPath.isEmpty() && moveOver(bodyPath, name)) {
+        if (!bodyPath.isEmpty() && moveFileOver(bodyPath, name)) {
             Q_EMIT DownloadComplete(total, name);
         } else {
             Q_EMIT DownloadError(name);
@@ -131,10 +114,8 @@ void Downloader::FetchWithReferer(const QString &url)
     m_announced = 0;
     m_written = 0;
     m_writeFailed = false;
-    m_temp = std::make_unique<QTemporaryFile>(QFileInfo(m_target).absolutePath()
-                                              + QStringLiteral("/.qm-XXXXXX.part"));
-    if (!m_temp->open()) {
-        m_temp.reset();
+    m_temp = createPartFile(m_target);
+    if (!m_temp) {
         fallbackDone(false);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "common/FileNameHelpers.h"
 #include "common/MimeTypes.h"
+#include "common/PartFile.h"
 #include "common/TextMode.h"
 #include "download/DownloadList.h"
 #include "download/DownloadOptions.h"
@@ -17,7 +18,6 @@
 #include <QTemporaryFile>
 
 #include <cmath>
-#include <filesystem>
 
 namespace {
 constexpr double kHeaderWaitSeconds = 30.0;
@@ -293,16 +293,8 @@ void SingleConnectionTransfer::afterHeaderWait()
 
 bool SingleConnectionTransfer::openTarget()
 {
-    // The body goes to a short-named temporary file beside the target and
-    // replaces any earlier file only when it is complete.
-    const QString folder = QFileInfo(m_targetPath).absolutePath();
-    m_temp = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.qm-XXXXXX.part"));
-    m_temp->setAutoRemove(true);
-    if (!m_temp->open()) {
-        m_temp.reset();
-        return false;
-    }
-    return true;
+    m_temp = createPartFile(m_targetPath);
+    return m_temp != nullptr;
 }
 
 void SingleConnectionTransfer::drainBody()
@@ -384,18 +376,8 @@ void SingleConnectionTransfer::finishReceiving()
 // "无法替换" with the length of the file that stays, and the closing step runs.
 bool SingleConnectionTransfer::placeFile()
 {
-    if (!m_temp)
-        return false;
-    m_temp->close();
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(m_temp->fileName().toStdU16String()),
-                            std::filesystem::path(m_targetPath.toStdU16String()), error);
-    if (!error) {
-        m_temp->setAutoRemove(false);
-        m_temp.reset();
+    if (placePartFile(m_temp, m_targetPath))
         return true;
-    }
-    discardTemp();
     const QFileInfo existing(m_targetPath);
     const QString length = existing.exists() ? QString::number(existing.size()) : QString();
     editRow([&](DownloadItem &it) {

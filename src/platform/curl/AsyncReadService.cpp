@@ -1,8 +1,8 @@
 #include "platform/curl/AsyncReadService.h"
 
+#include "common/PartFile.h"
 #include "platform/curl/CurlRequest.h"
 
-#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -35,10 +35,7 @@ void AsyncReadService::startRead(const QString &url, const QString &propertyName
     }
     auto *read = new Read;
     read->url = url;
-    read->file = std::make_unique<QTemporaryFile>(QFileInfo(propertyName).absolutePath()
-                                                  + QStringLiteral("/.qm-XXXXXX.part"));
-    if (!read->file->open())
-        read->file.reset();
+    read->file = createPartFile(propertyName);
     read->request = std::make_unique<CurlRequest>();
     CurlRequest *request = read->request.get();
     if (m_jar)

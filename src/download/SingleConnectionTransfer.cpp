@@ -312,10 +312,7 @@ void SingleConnectionTransfer::drainBody()
             return;
         }
         m_written += chunk.size();
-        if (m_announced > 0) {
-            if (m_written >= m_announced)
-                break;
-        } else if (aboveSizeLimit(m_written, m_options.maxFileSizeMB)) {
+        if (m_announced <= 0 && aboveSizeLimit(m_written, m_options.maxFileSizeMB)) {
             // Too large and never announced: what arrived so far is kept.
             m_inet.cancel();
             const qint64 written = m_written;
@@ -342,10 +339,9 @@ void SingleConnectionTransfer::drainBody()
         });
     }
 
-    if (m_announced > 0 && m_written >= m_announced) {
-        m_inet.cancel();
-        finishReceiving();
-    } else if (m_inet.atEnd()) {
+    // With the announced size in, the transfer ends as soon as the component
+    // reports the end (at once; it never reads past the announced length).
+    if (m_inet.atEnd()) {
         // The body ended: a transport error or a body shorter than announced
         // is a failed download, not a complete file.
         if (m_inet.failed() || (m_announced > 0 && m_written < m_announced))

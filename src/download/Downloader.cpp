@@ -82,10 +82,11 @@ bool Downloader::placeTemp()
     return placePartFile(m_temp, m_target);
 }
 
-void Downloader::onReadCompleted(qint64 total, qint64, const QString &bodyPath,
+void Downloader::onReadCompleted(qint64 total, qint64 received, const QString &bodyPath,
                                  const QString &name, const QString &url)
 {
     if (total >= 1) {
+        m_excess = received > total;
         // The finished body replaces whatever is at the target in one step.
         if (!bodyPath.isEmpty() && moveFileOver(bodyPath, name)) {
             Q_EMIT DownloadComplete(total, name);

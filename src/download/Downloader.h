@@ -24,6 +24,10 @@ public:
     ~Downloader() override;
 
     void BeginDownload(const QString &url, const QString &targetPath, const QString &referer);
+    // The read delivered more bytes than the server announced: the file holds
+    // the announced length, but the transfer is not trusted as whole.
+    bool receivedMoreThanAnnounced() const { return m_excess; }
+
     // Stops the read and the fallback request; answers false.
     bool CancelAsyncRead();
 
@@ -67,4 +71,5 @@ private:
     qint64 m_announced = 0;
     qint64 m_written = 0;
     bool m_writeFailed = false;
+    bool m_excess = false;
 };

@@ -147,12 +147,16 @@ void MultiConnectionTransfer::onError(int slot)
 void MultiConnectionTransfer::onComplete(int slot, qint64)
 {
     const int row = rowIndex(slot);
+    const Downloader *downloader = m_slots[slot].downloader.data();
+    const bool excess = downloader && downloader->receivedMoreThanAnnounced();
     release(slot);
     if (row >= 0) {
-        // A file whose last progress was not 100 % is not trusted as whole.
-        m_list.update(row, [](DownloadItem &item) {
-            item.StatusCode = item.Percent == QStringLiteral("100%") ? Status::Completed
-                                                                     : Status::Failed;
+        // A file whose last progress was not 100 %, or that came with more
+        // bytes than announced, is kept but not trusted as whole.
+        m_list.update(row, [excess](DownloadItem &item) {
+            item.StatusCode = item.Percent == QStringLiteral("100%") && !excess
+                ? Status::Completed
+                : Status::Failed;
         });
         m_list.update(row, [](DownloadItem &item) { CorrectFileType(item); });
         const DownloadItem &item = m_list.at(row);

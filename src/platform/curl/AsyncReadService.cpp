@@ -72,13 +72,15 @@ void AsyncReadService::finish(const QString &name, int curlCode)
     // sends the owner to its fallback.
     const qint64 announced = read->request->contentLength();
     const qint64 total = curlCode == 0 && announced > 0 ? announced : 0;
+    const qint64 received = read->request->excessData() ? qMax(read->received, total) + 1
+                                                        : read->received;
     // The request is still on the stack of its own signal; free it once that
     // has returned.
     read->request.release()->deleteLater();
     QString bodyPath;
     if (read->file && !read->writeFailed && read->file->flush())
         bodyPath = read->file->fileName();
-    Q_EMIT completed(total, read->received, bodyPath, name, read->url);
+    Q_EMIT completed(total, received, bodyPath, name, read->url);
 }
 
 void AsyncReadService::cancelAll()

@@ -33,7 +33,8 @@ Q_SIGNALS:
     // The read ended. total is the announced size (0 when none was announced
     // or nothing usable arrived); bodyPath names the temporary file holding
     // what arrived, valid during the signal only (empty when nothing could be
-    // written). received is the number of bytes in it.
+    // written). received is the number of bytes in it; more than total when
+    // the server sent more than it announced (the excess was dropped).
     void completed(qint64 total, qint64 received, const QString &bodyPath,
                    const QString &propertyName, const QString &url);
 

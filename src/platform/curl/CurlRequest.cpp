@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <cstring>
+
 // What libcurl's callbacks point at. It outlives the request when the request
 // is cancelled or deleted while libcurl is still on the stack: `owner` is then
 // null and the callbacks stop the transfer.
@@ -107,6 +109,7 @@ void CurlRequest::start()
     m_headers.clear();
     m_contentLength = -1;
     m_bytesReceived = 0;
+    m_excess = false;
     m_error = CURLE_OK;
     m_errorString.clear();
     startHop();
@@ -182,6 +185,11 @@ void CurlRequest::startHop()
     curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &CurlRequest::socketOptionCallback);
     curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, m_easy);
     curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &CurlRequest::prereqCallback);
+    // libcurl tells of bytes beyond the announced length only in its info
+    // texts; the debug hook catches that one remark and prints nothing.
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &CurlRequest::debugCallback);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, m_easy);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, m_easy);
 
     if (m_hopMethod == "GET" && m_hopBody.isEmpty()) {
@@ -261,6 +269,16 @@ int CurlRequest::socketOptionCallback(void *userp, curl_socket_t, curlsocktype p
     if (purpose == CURLSOCKTYPE_IPCXN && !easy->owner->enterStage(easy, Stage::Connecting))
         return CURL_SOCKOPT_ERROR;
     return CURL_SOCKOPT_OK;
+}
+
+int CurlRequest::debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *userp)
+{
+    static constexpr char kExcess[] = "Excess found";
+    auto *easy = static_cast<Easy *>(userp);
+    if (type == CURLINFO_TEXT && easy->owner && size >= sizeof(kExcess) - 1
+        && std::memcmp(data, kExcess, sizeof(kExcess) - 1) == 0)
+        easy->owner->m_excess = true;
+    return 0;
 }
 
 int CurlRequest::prereqCallback(void *userp, char *, char *, int, int)

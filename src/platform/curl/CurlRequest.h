@@ -93,6 +93,8 @@ public:
     // Content-Length of the final response, -1 when none was announced.
     qint64 contentLength() const { return m_contentLength; }
     qint64 bytesReceived() const { return m_bytesReceived; }
+    // The server sent more body bytes than it announced (they were dropped).
+    bool excessData() const { return m_excess; }
     QUrl effectiveUrl() const { return m_hopUrl; }
     int redirectCount() const { return m_redirects; }
 
@@ -116,6 +118,7 @@ private:
     static size_t writeCallback(char *data, size_t size, size_t count, void *userp);
     static int socketOptionCallback(void *userp, curl_socket_t fd, curlsocktype purpose);
     static int prereqCallback(void *userp, char *, char *, int, int);
+    static int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *userp);
 
     void transferDone(CURL *easy, CURLcode result) override;
 
@@ -165,6 +168,7 @@ private:
     HeaderList m_headers;
     qint64 m_contentLength = -1;
     qint64 m_bytesReceived = 0;
+    bool m_excess = false;
     int m_error = 0;
     QString m_errorString;
 };

@@ -26,6 +26,7 @@ public:
     {
         useTestLocations();
         QDir(m_dir.path()).mkpath(QStringLiteral("program"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("dl"));
         server.listen();
     }
 

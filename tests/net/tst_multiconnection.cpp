@@ -1,0 +1,317 @@
+#include "DownloadTestRig.h"
+#include "download/DownloadList.h"
+#include "download/Downloader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using Response = FixtureServer::Response;
+using BodyMode = FixtureServer::BodyMode;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void switchOnQuietly(DownloadScheduler &scheduler)
+{
+    scheduler.start();
+    scheduler.Timer_Down().setInterval(24 * 3600 * 1000);
+}
+
+QStringList partFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".qm-*")}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class TestMultiConnection : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void threeConnectionsOverFiveRows();
+    void serverWithoutSize_data();
+    void serverWithoutSize();
+    void moreBytesThanAnnouncedFails();
+    void htmlAnswerCorrectedWithSound();
+    void stopWithConnectionsOpen();
+    void hangingConnectionClosedAfter1200Seconds();
+    void fallbackGivesUpAfter60Seconds();
+    void collidingNamesUnderRename();
+    void fallbackRefererHeader_data();
+    void fallbackRefererHeader();
+};
+
+void TestMultiConnection::threeConnectionsOverFiveRows()
+{
+    DownloadTestRig rig;
+    rig.options().method = 2;
+    rig.options().connections = 3;
+    // Rows 0 and 2 hang mid-body; row 1 finishes at once.
+    Response hanging = Response::pattern(50000);
+    hanging.stallAfterBytes = 20000;
+    rig.server.route("/r0", hanging);
+    rig.server.route("/r1", Response::pattern(30000));
+    rig.server.route("/r2", hanging);
+    rig.server.route("/r3", Response::pattern(40000));
+    rig.server.route("/r4", Response::pattern(10000));
+    for (int i = 0; i < 5; ++i)
+        rig.addRow(QStringLiteral("/r%1").arg(i), QStringLiteral("row%1").arg(i),
+                   QStringLiteral("pdf"));
+    rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
+    switchOnQuietly(rig.scheduler());
+
+    rig.scheduler().schedulingPass();
+    QCOMPARE(rig.multi().instanceCount(), 3);
+    for (int k = 1; k <= 3; ++k)
+        QCOMPARE(rig.multi().rowOf(k), k - 1);
+    QCOMPARE(rig.list().at(3).StatusCode, Status::Waiting);
+    QVERIFY(rig.waitUntil([&] { return rig.server.requests().size() >= 3; }));
+    QCOMPARE(rig.server.maxOpenConnections(), 3);
+
+    QVERIFY(rig.waitUntil([&] { return rig.list().at(1).StatusCode == Status::Completed; }));
+    QCOMPARE(rig.list().at(1).Percent, QStringLiteral("100%"));
+    QCOMPARE(rig.list().at(1).Size, QStringLiteral("30000"));
+    QCOMPARE(rig.list().at(0).Percent, QStringLiteral("40%"));
+    QVERIFY(!rig.multi().inUse(2));
+
+    rig.clock.advance(1);
+    rig.scheduler().schedulingPass();
+    QCOMPARE(rig.multi().rowOf(2), 3); // the freed slot takes the next waiting row
+    QCOMPARE(rig.list().at(4).StatusCode, Status::Waiting);
+    QVERIFY(rig.waitUntil([&] { return rig.list().at(3).StatusCode == Status::Completed; }));
+    QCOMPARE(readFile(rig.path(QStringLiteral("row3.pdf"))),
+             FixtureServer::patternBytes(0, 40000));
+    rig.scheduler().stop();
+}
+
+void TestMultiConnection::serverWithoutSize_data()
+{
+    QTest::addColumn<bool>("sizeInFallback");
+    QTest::addColumn<int>("requests");
+    QTest::newRow("fallback with Content-Length") << true << 2;
+    QTest::newRow("fallback without Content-Length: fetched whole") << false << 3;
+}
+
+void TestMultiConnection::serverWithoutSize()
+{
+    QFETCH(bool, sizeInFallback);
+    QFETCH(int, requests);
+    DownloadTestRig rig;
+    int seen = 0;
+    rig.server.route("/nosize", [&](const FixtureServer::Request &) {
+        ++seen;
+        Response response = Response::pattern(7001);
+        if (!(sizeInFallback && seen == 2))
+            response.mode = BodyMode::Chunked;
+        return response;
+    });
+    const int row = rig.addRow(QStringLiteral("/nosize"), QStringLiteral("n"), QStringLiteral("pdf"));
+    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/nosize")),
+                         rig.path(QStringLiteral("n.pdf")));
+    QVERIFY(rig.waitUntil([&] { return !rig.multi().inUse(1); }));
+    const DownloadItem &item = rig.list().at(row);
+    QCOMPARE(item.StatusCode, Status::Completed);
+    QCOMPARE(item.Percent, QStringLiteral("100%"));
+    QCOMPARE(item.Size, QStringLiteral("7001")); // exact, not rounded to even
+    QCOMPARE(readFile(rig.path(QStringLiteral("n.pdf"))), FixtureServer::patternBytes(0, 7001));
+    QCOMPARE(rig.server.requestCount("/nosize"), requests);
+    // The fallback says "Referer:" without a space and names the site.
+    const QByteArray referer = rig.server.requests().at(1).header("Referer");
+    QCOMPARE(referer, QStringLiteral("http://127.0.0.1:%1/").arg(rig.server.port()).toUtf8());
+    QCOMPARE(partFiles(rig.folder()), QStringList());
+}
+
+void TestMultiConnection::moreBytesThanAnnouncedFails()
+{
+    DownloadTestRig rig;
+    Response response = Response::pattern(1500);
+    response.announcedLength = 1000;
+    rig.server.route("/more", response);
+    const int row = rig.addRow(QStringLiteral("/more"), QStringLiteral("m"), QStringLiteral("pdf"));
+    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/more")),
+                         rig.path(QStringLiteral("m.pdf")));
+    QVERIFY(rig.waitUntil([&] { return !rig.multi().inUse(1); }));
+    QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
+    QCOMPARE(QFileInfo(rig.path(QStringLiteral("m.pdf"))).size(), 1000); // the file stays
+}
+
+void TestMultiConnection::htmlAnswerCorrectedWithSound()
+{
+    DownloadTestRig rig;
+    rig.options().sound = true;
+    bool loginAsked = false;
+    rig.options().autoLogin = true;
+    rig.multi().setAutoLoginHook([&] { loginAsked = true; });
+    rig.server.route("/page", Response::ok("<HTML><HEAD><TITLE>Sign in</TITLE></HEAD></HTML>"
+                                           + QByteArray(300, ' '),
+                                           "text/html"));
+    const int row = rig.addRow(QStringLiteral("/page"), QStringLiteral("Paper"), QStringLiteral("pdf"));
+    QSignalSpy ended(&rig.multi(), &MultiConnectionTransfer::connectionEnded);
+    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/page")),
+                         rig.path(QStringLiteral("Paper.pdf")));
+    QVERIFY(ended.wait(10000));
+    const DownloadItem &item = rig.list().at(row);
+    QCOMPARE(item.StatusCode, Status::Completed);
+    QCOMPARE(item.Type, QStringLiteral("htm"));
+    QVERIFY(QFile::exists(rig.path(QStringLiteral("Paper.htm"))));
+    QVERIFY(!QFile::exists(rig.path(QStringLiteral("Paper.pdf"))));
+    QCOMPARE(rig.player.played, QList<int>{101});
+    QVERIFY(loginAsked);
+    QCOMPARE(rig.scheduler().state().LastTransferEnd, rig.clock.nowSeconds());
+}
+
+void TestMultiConnection::stopWithConnectionsOpen()
+{
+    DownloadTestRig rig;
+    rig.options().method = 2;
+    rig.options().connections = 3;
+    rig.options().policy = DuplicatePolicy::Overwrite;
+    Response hanging = Response::pattern(50000);
+    hanging.stallAfterBytes = 10000;
+    rig.server.route("/h", hanging);
+    for (int i = 0; i < 3; ++i)
+        rig.addRow(QStringLiteral("/h?%1").arg(i), QStringLiteral("h%1").arg(i), QStringLiteral("pdf"));
+    writeFile(rig.path(QStringLiteral("h1.pdf")), "earlier file");
+    rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
+    switchOnQuietly(rig.scheduler());
+    rig.scheduler().schedulingPass();
+    QVERIFY(rig.waitUntil([&] { return rig.list().at(2).Received == QStringLiteral("10000"); }));
+
+    rig.scheduler().stop();
+    QCOMPARE(rig.multi().instanceCount(), 0);
+    rig.settle();
+    QCOMPARE(rig.multi().findChildren<Downloader *>().size(), 0);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(rig.list().at(i).StatusCode, Status::Failed);
+    // Placeholders stay where no file was; the earlier file is untouched.
+    QCOMPARE(readFile(rig.path(QStringLiteral("h0.pdf"))), QByteArray("\x01\x00", 2));
+    QCOMPARE(readFile(rig.path(QStringLiteral("h1.pdf"))), QByteArray("earlier file"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("h2.pdf"))), QByteArray("\x01\x00", 2));
+    QCOMPARE(partFiles(rig.folder()), QStringList());
+    QVERIFY(!rig.options().autoStart);
+}
+
+void TestMultiConnection::hangingConnectionClosedAfter1200Seconds()
+{
+    DownloadTestRig rig;
+    rig.options().method = 2;
+    rig.options().connections = 2;
+    Response silent = Response::pattern(100);
+    silent.stallAfterHeaders = true;
+    silent.mode = BodyMode::Chunked; // no size ever shown
+    rig.server.route("/silent", silent);
+    Response sized = Response::pattern(100000);
+    sized.stallAfterBytes = 5000;
+    rig.server.route("/sized", sized);
+    rig.addRow(QStringLiteral("/silent"), QStringLiteral("s"), QStringLiteral("pdf"));
+    rig.addRow(QStringLiteral("/sized"), QStringLiteral("z"), QStringLiteral("pdf"));
+    rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
+    switchOnQuietly(rig.scheduler());
+    rig.scheduler().schedulingPass();
+    QVERIFY(rig.waitUntil([&] { return rig.list().at(1).Received == QStringLiteral("5000"); }));
+
+    rig.clock.advance(1199);
+    rig.scheduler().watchPass();
+    QVERIFY(rig.multi().inUse(1));
+    rig.clock.advance(1);
+    rig.scheduler().watchPass();
+    QVERIFY(!rig.multi().inUse(1));
+    QCOMPARE(rig.list().at(0).StatusCode, Status::Failed);
+    // A connection that showed its size is left alone.
+    QVERIFY(rig.multi().inUse(2));
+    QCOMPARE(rig.list().at(1).StatusCode, Status::Downloading);
+    rig.scheduler().stop();
+}
+
+void TestMultiConnection::fallbackGivesUpAfter60Seconds()
+{
+    DownloadTestRig rig;
+    int seen = 0;
+    rig.server.route("/late", [&](const FixtureServer::Request &) {
+        Response response = Response::pattern(100).withMode(BodyMode::Chunked);
+        if (++seen == 2)
+            response.stallAfterHeaders = true;
+        return response;
+    });
+    const int row = rig.addRow(QStringLiteral("/late"), QStringLiteral("l"), QStringLiteral("pdf"));
+    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/late")),
+                         rig.path(QStringLiteral("l.pdf")));
+    QVERIFY(rig.waitUntil([&] { return seen == 2; }));
+    Downloader *downloader = rig.multi().downloader(1);
+    QVERIFY(downloader);
+    rig.clock.advance(60);
+    downloader->checkTimeouts();
+    QVERIFY(rig.multi().inUse(1));
+    rig.clock.advance(1);
+    downloader->checkTimeouts();
+    QVERIFY(!rig.multi().inUse(1));
+    QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
+    QCOMPARE(partFiles(rig.folder()), QStringList());
+}
+
+void TestMultiConnection::collidingNamesUnderRename()
+{
+    DownloadTestRig rig;
+    rig.options().method = 2;
+    rig.options().connections = 2;
+    rig.options().policy = DuplicatePolicy::Rename;
+    Response slow = Response::pattern(20000);
+    slow.pauseAfterBytes = 100;
+    slow.pauseMs = 200;
+    rig.server.route("/one", slow);
+    rig.server.route("/two", Response::pattern(30000));
+    rig.addRow(QStringLiteral("/one"), QStringLiteral("Same"), QStringLiteral("pdf"));
+    rig.addRow(QStringLiteral("/two"), QStringLiteral("Same"), QStringLiteral("pdf"));
+    rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
+    switchOnQuietly(rig.scheduler());
+    rig.scheduler().schedulingPass();
+    QCOMPARE(rig.list().at(0).Name, QStringLiteral("Same"));
+    QCOMPARE(rig.list().at(1).Name, QStringLiteral("Same[001]"));
+    QVERIFY(rig.waitUntil([&] { return rig.list().检测是否下载列表完毕(); }));
+    QCOMPARE(readFile(rig.path(QStringLiteral("Same.pdf"))), FixtureServer::patternBytes(0, 20000));
+    QCOMPARE(readFile(rig.path(QStringLiteral("Same[001].pdf"))),
+             FixtureServer::patternBytes(0, 30000));
+    rig.scheduler().Timer_Down().stop();
+}
+
+void TestMultiConnection::fallbackRefererHeader_data()
+{
+    QTest::addColumn<QString>("referer");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("header");
+    QTest::newRow("given") << QStringLiteral("http://r.example/p") << QStringLiteral("http://h/x")
+                           << QStringLiteral("Referer:http://r.example/p");
+    QTest::newRow("site of the address") << QString() << QStringLiteral("https://h.example/a/b.pdf")
+                                         << QStringLiteral("Referer:https://h.example/");
+    QTest::newRow("host only") << QString() << QStringLiteral("http://h.example")
+                               << QStringLiteral("Referer:http://h.example/");
+    QTest::newRow("no scheme") << QString() << QStringLiteral("h.example/f")
+                               << QStringLiteral("Referer:http://h.example/");
+}
+
+void TestMultiConnection::fallbackRefererHeader()
+{
+    QFETCH(QString, referer);
+    QFETCH(QString, url);
+    QFETCH(QString, header);
+    QCOMPARE(Downloader::fallbackRefererHeader(referer, url), header);
+}
+
+QTEST_GUILESS_MAIN(TestMultiConnection)
+#include "tst_multiconnection.moc"

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -242,8 +243,18 @@ int runDownloadCommand(const QStringList &arguments)
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         std::fflush(stdout);
     } else {
-        QSaveFile out(reportTarget);
-        if (!out.open(QIODevice::WriteOnly) || out.write(report.toUtf8()) < 0 || !out.commit())
+        // A regular file is replaced whole; a device or pipe is written to.
+        const QFileInfo info(reportTarget);
+        bool written = false;
+        if (info.exists() && !info.isFile()) {
+            QFile out(reportTarget);
+            written = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0;
+        } else {
+            QSaveFile out(reportTarget);
+            written = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0
+                && out.commit();
+        }
+        if (!written)
             std::fprintf(stderr, "quillmoor-cli download: cannot write the report to %s\n",
                          reportTarget.toLocal8Bit().constData());
     }

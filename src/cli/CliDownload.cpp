@@ -6,6 +6,8 @@
 #include "common/TextMode.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
+#include "download/MultiConnectionTransfer.h"
+#include "download/SingleConnectionTransfer.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
 #include "platform/CookieJar.h"
@@ -18,6 +20,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -226,6 +229,19 @@ int runDownloadCommand(const QStringList &arguments)
     DownloadScheduler &scheduler = session.scheduler();
     QObject::connect(&scheduler, &DownloadScheduler::listFinished, &session,
                      [] { QCoreApplication::exit(0); });
+    // The watch pass notices the end within a second; a run that is done
+    // need not wait for it.
+    const auto quitWhenDone = [&session, &list] {
+        QTimer::singleShot(0, &session, [&session, &list] {
+            if (list.检测是否下载列表完毕() && !session.single().isRunning()
+                && session.multi().instanceCount() == 0)
+                QCoreApplication::exit(0);
+        });
+    };
+    QObject::connect(&session.single(), &SingleConnectionTransfer::transferEnded, &session,
+                     quitWhenDone);
+    QObject::connect(&session.multi(), &MultiConnectionTransfer::connectionEnded, &session,
+                     quitWhenDone);
     scheduler.open();
     // The interval counts from the opening; the first file need not wait.
     session.state().LastTransferEnd = clock.nowSeconds() - options.intervalSeconds - 1;

@@ -13,6 +13,7 @@
 
 namespace {
 constexpr double kExecuteLimitSeconds = 60.0;
+constexpr char kPlaceholder[] = {'\x01', '\x00'};
 } // namespace
 
 Downloader::Downloader(Clock &clock, CookieJar *jar, QObject *parent)
@@ -58,10 +59,11 @@ void Downloader::BeginDownload(const QString &url, const QString &targetPath,
     m_referer = referer;
     // The two placeholder bytes make the name count as taken for the next
     // connection; an existing file is never touched by them.
+    m_placeholder = false;
     if (!QFileInfo::exists(targetPath)) {
         QFile placeholder(targetPath);
-        if (placeholder.open(QIODevice::WriteOnly))
-            placeholder.write("\x01\x00", 2);
+        m_placeholder = placeholder.open(QIODevice::WriteOnly)
+            && placeholder.write(kPlaceholder, sizeof kPlaceholder) == sizeof kPlaceholder;
     }
     m_reader->startRead(url, targetPath);
 }
@@ -79,7 +81,23 @@ bool Downloader::CancelAsyncRead()
 
 bool Downloader::placeTemp()
 {
+    dropOwnPlaceholder();
     return placePartFile(m_temp, m_target);
+}
+
+// Our own placeholder holds nothing worth keeping; removing it first spares
+// the file system the forced write-back it does when a rename replaces a file.
+void Downloader::dropOwnPlaceholder()
+{
+    if (!m_placeholder)
+        return;
+    m_placeholder = false;
+    QFile file(m_target);
+    if (file.size() == sizeof kPlaceholder && file.open(QIODevice::ReadOnly)
+        && file.readAll() == QByteArray(kPlaceholder, sizeof kPlaceholder)) {
+        file.close();
+        file.remove();
+    }
 }
 
 void Downloader::onReadCompleted(qint64 total, qint64 received, const QString &bodyPath,
@@ -88,11 +106,15 @@ void Downloader::onReadCompleted(qint64 total, qint64 received, const QString &b
     if (total >= 1) {
         m_excess = received > total;
         // The finished body replaces whatever is at the target in one step.
-        if (!bodyPath.isEmpty() && moveFileOver(bodyPath, name)) {
-            Q_EMIT DownloadComplete(total, name);
-        } else {
-            Q_EMIT DownloadError(name);
+        bool placed = false;
+        if (!bodyPath.isEmpty()) {
+            dropOwnPlaceholder();
+            placed = moveFileOver(bodyPath, name);
         }
+        if (placed)
+            Q_EMIT DownloadComplete(total, name);
+        else
+            Q_EMIT DownloadError(name);
         return;
     }
     FetchWithReferer(url);

@@ -54,6 +54,7 @@ private:
     void startWholeFetch();
     void fallbackDone(bool ok);
     bool placeTemp();
+    void dropOwnPlaceholder();
 
     Clock &m_clock;
     CookieJar *m_jar;
@@ -72,4 +73,5 @@ private:
     qint64 m_written = 0;
     bool m_writeFailed = false;
     bool m_excess = false;
+    bool m_placeholder = false; // the two bytes at the target are ours
 };

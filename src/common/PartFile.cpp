@@ -10,12 +10,23 @@
 #include <sys/stat.h>
 #endif
 
+namespace {
+// Downloads arrive in large pieces; a second buffer in front of the file
+// would only copy them once more.
+class UnbufferedPartFile final : public QTemporaryFile
+{
+public:
+    using QTemporaryFile::QTemporaryFile;
+    bool openUnbuffered() { return open(QIODevice::ReadWrite | QIODevice::Unbuffered); }
+};
+} // namespace
+
 std::unique_ptr<QTemporaryFile> createPartFile(const QString &targetPath)
 {
-    auto part = std::make_unique<QTemporaryFile>(QFileInfo(targetPath).absolutePath()
-                                                 + QStringLiteral("/.qm-XXXXXX.part"));
+    auto part = std::make_unique<UnbufferedPartFile>(QFileInfo(targetPath).absolutePath()
+                                                     + QStringLiteral("/.qm-XXXXXX.part"));
     part->setAutoRemove(true);
-    if (!part->open())
+    if (!part->openUnbuffered())
         return nullptr;
     return part;
 }

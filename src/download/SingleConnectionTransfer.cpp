@@ -18,6 +18,7 @@
 #include <QTemporaryFile>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 constexpr double kHeaderWaitSeconds = 30.0;
@@ -302,30 +303,41 @@ void SingleConnectionTransfer::drainBody()
     if (m_phase != Phase::Receiving || !m_temp)
         return;
     const qint64 before = m_written;
-    for (;;) {
-        const QByteArray chunk = m_inet.getChunk(kChunkBytes);
-        if (chunk.isEmpty())
-            break;
-        if (m_temp->write(chunk) != chunk.size()) {
+    // Everything that has arrived is written in one go. Without an announced
+    // size, the body is cut where reading it 2048 bytes at a time would have
+    // crossed the limit.
+    QByteArray batch = m_inet.getChunk(std::numeric_limits<int>::max());
+    bool overLimit = false;
+    if (m_announced <= 0 && !batch.isEmpty()
+        && aboveSizeLimit(m_written + batch.size(), m_options.maxFileSizeMB)) {
+        const qint64 limit = qint64(std::floor(m_options.maxFileSizeMB * 1048576.0));
+        const qint64 needed = qMax<qint64>(1, limit + 1 - m_written);
+        const qint64 keep = (needed + kChunkBytes - 1) / kChunkBytes * kChunkBytes;
+        if (keep < batch.size())
+            batch.truncate(keep);
+        overLimit = true;
+    }
+    if (!batch.isEmpty()) {
+        if (m_temp->write(batch) != batch.size()) {
             m_inet.cancel();
             fail(StatusText::DownloadFailed);
             return;
         }
-        m_written += chunk.size();
-        if (m_announced <= 0 && aboveSizeLimit(m_written, m_options.maxFileSizeMB)) {
-            // Too large and never announced: what arrived so far is kept.
-            m_inet.cancel();
-            const qint64 written = m_written;
-            editRow([written](DownloadItem &it) { it.Received = QString::number(written); });
-            if (placeFile()) {
-                editRow([](DownloadItem &it) {
-                    it.StatusCode = Status::Completed;
-                    it.Percent = StatusText::LargeFileSkipped;
-                });
-                closingStep(true);
-            }
-            return;
+        m_written += batch.size();
+    }
+    if (overLimit) {
+        // Too large and never announced: what arrived so far is kept.
+        m_inet.cancel();
+        const qint64 written = m_written;
+        editRow([written](DownloadItem &it) { it.Received = QString::number(written); });
+        if (placeFile()) {
+            editRow([](DownloadItem &it) {
+                it.StatusCode = Status::Completed;
+                it.Percent = StatusText::LargeFileSkipped;
+            });
+            closingStep(true);
         }
+        return;
     }
     if (m_written > before) {
         m_lastProgress = m_clock.nowSeconds();

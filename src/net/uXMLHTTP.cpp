@@ -1,5 +1,6 @@
 #include "uXMLHTTP.h"
 
+#include "common/PartFile.h"
 #include "platform/curl/CurlRequest.h"
 
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <filesystem>
-#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -357,21 +356,8 @@ void uXMLHTTP::saveBody() const
     if (m_savePath.isEmpty() || m_body.isEmpty())
         return;
     // Written beside the target and moved into place, so a failure never
-    // leaves a half file where the old one was.
-    const QFileInfo target(m_savePath);
-    QTemporaryFile temp(target.absolutePath() + u"/.qm-XXXXXX.part"_s);
-    temp.setAutoRemove(true);
-    if (!temp.open())
-        return;
-    // A temporary file is private to its owner; the saved file is not.
-    temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-        | QFileDevice::ReadOther);
-    if (temp.write(m_body) != m_body.size() || !temp.flush())
-        return;
-    temp.close();
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temp.fileName().toStdU16String()),
-        std::filesystem::path(target.absoluteFilePath().toStdU16String()), error);
-    if (!error)
-        temp.setAutoRemove(false);
+    // leaves a half file where the old one was. Failures are ignored.
+    std::unique_ptr<QTemporaryFile> part = createPartFile(m_savePath);
+    if (part && part->write(m_body) == m_body.size())
+        placePartFile(part, m_savePath);
 }

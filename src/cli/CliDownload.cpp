@@ -34,11 +34,11 @@
 #define QM_FILENO fileno
 #endif
 
-const char *const kDownloadUsage =
-    "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
-    "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
-    "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
-    "                              [--report FILE|-] [--input FILE|-] [URL ...]\n";
+const char *const kDownloadUsage
+    = "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
+      "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
+      "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
+      "                              [--report FILE|-] [--input FILE|-] [URL ...]\n";
 
 namespace {
 
@@ -74,9 +74,8 @@ QString reportText(const DownloadList &list)
     QString out;
     for (int row = 0; row < list.size(); ++row) {
         const DownloadItem &item = list.at(row);
-        const QStringList fields{item.Name,    item.Type,   item.Size,
-                                 item.Received, item.Percent, item.Folder,
-                                 QString::number(item.StatusCode)};
+        const QStringList fields { item.Name, item.Type, item.Size, item.Received, item.Percent,
+            item.Folder, QString::number(item.StatusCode) };
         out += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return out;
@@ -89,8 +88,7 @@ int runDownloadCommand(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption methodOpt(QStringLiteral("method"), {}, QStringLiteral("1|2"));
-    const QCommandLineOption connectionsOpt(QStringLiteral("connections"), {},
-                                            QStringLiteral("N"));
+    const QCommandLineOption connectionsOpt(QStringLiteral("connections"), {}, QStringLiteral("N"));
     const QCommandLineOption intervalOpt(QStringLiteral("interval"), {}, QStringLiteral("S"));
     const QCommandLineOption policyOpt(QStringLiteral("policy"), {}, QStringLiteral("policy"));
     const QCommandLineOption maxSizeOpt(QStringLiteral("max-size"), {}, QStringLiteral("MB"));
@@ -99,36 +97,36 @@ int runDownloadCommand(const QStringList &arguments)
     const QCommandLineOption refererOpt(QStringLiteral("referer"), {}, QStringLiteral("URL"));
     const QCommandLineOption reportOpt(QStringLiteral("report"), {}, QStringLiteral("FILE"));
     const QCommandLineOption inputOpt(QStringLiteral("input"), {}, QStringLiteral("FILE"));
-    parser.addOptions({methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
-                       toOpt, refererOpt, reportOpt, inputOpt});
+    parser.addOptions({ methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
+        toOpt, refererOpt, reportOpt, inputOpt });
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
 
     // Defaults are the stored settings; options override them for this run
     // only and are never written back.
     DownloadOptions options;
-    options.method = ReadSetting(QStringLiteral("设置"), QStringLiteral("下载方式"),
-                                 QStringLiteral("2"))
-                             .toInt()
+    options.method
+        = ReadSetting(QStringLiteral("设置"), QStringLiteral("下载方式"), QStringLiteral("2"))
+                .toInt()
             == 1
         ? 1
         : 2;
-    const int position =
-        ReadSetting(QStringLiteral("下载"), QStringLiteral("线程"), QStringLiteral("2")).toInt();
+    const int position
+        = ReadSetting(QStringLiteral("下载"), QStringLiteral("线程"), QStringLiteral("2")).toInt();
     options.connections = qBound(1, position + 1, 6);
     options.policy = duplicatePolicyFromCaption(ReadSetting(
         QStringLiteral("专利下载"), QStringLiteral("重复文件名设置"), QStringLiteral("重命名")));
-    options.proxyEnabled = ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器有效"),
-                                       QStringLiteral("0"))
+    options.proxyEnabled
+        = ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器有效"), QStringLiteral("0"))
         == QStringLiteral("1");
     options.proxyAddress = TrimSpaces(
         ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器网址"), QString()));
     options.proxyPort = TrimSpaces(
         ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器端口"), QString()));
     bool ok = false;
-    const double storedMax =
-        ReadSetting(QStringLiteral("设置"), QStringLiteral("文件最大值"), QStringLiteral("10"))
-            .toDouble(&ok);
+    const double storedMax
+        = ReadSetting(QStringLiteral("设置"), QStringLiteral("文件最大值"), QStringLiteral("10"))
+              .toDouble(&ok);
     options.maxFileSizeMB = ok ? storedMax : 10.0;
 
     if (parser.isSet(methodOpt)) {
@@ -218,17 +216,17 @@ int runDownloadCommand(const QStringList &arguments)
 
     const bool tty = QM_ISATTY(QM_FILENO(stderr));
     QString current;
-    QObject::connect(&session, &DownloadSession::panelText, &session,
-                     [&](int panel, const QString &text) {
-                         if (panel == 2)
-                             current = text;
-                         if (tty && panel == 4)
-                             std::fprintf(stderr, "\r\033[K%s  %s", text.toLocal8Bit().constData(),
-                                          current.toLocal8Bit().constData());
-                     });
+    QObject::connect(
+        &session, &DownloadSession::panelText, &session, [&](int panel, const QString &text) {
+            if (panel == 2)
+                current = text;
+            if (tty && panel == 4)
+                std::fprintf(stderr, "\r\033[K%s  %s", text.toLocal8Bit().constData(),
+                    current.toLocal8Bit().constData());
+        });
     DownloadScheduler &scheduler = session.scheduler();
-    QObject::connect(&scheduler, &DownloadScheduler::listFinished, &session,
-                     [] { QCoreApplication::exit(0); });
+    QObject::connect(
+        &scheduler, &DownloadScheduler::listFinished, &session, [] { QCoreApplication::exit(0); });
     // The watch pass notices the end within a second; a run that is done
     // need not wait for it.
     const auto quitWhenDone = [&session, &list] {
@@ -238,10 +236,10 @@ int runDownloadCommand(const QStringList &arguments)
                 QCoreApplication::exit(0);
         });
     };
-    QObject::connect(&session.single(), &SingleConnectionTransfer::transferEnded, &session,
-                     quitWhenDone);
-    QObject::connect(&session.multi(), &MultiConnectionTransfer::connectionEnded, &session,
-                     quitWhenDone);
+    QObject::connect(
+        &session.single(), &SingleConnectionTransfer::transferEnded, &session, quitWhenDone);
+    QObject::connect(
+        &session.multi(), &MultiConnectionTransfer::connectionEnded, &session, quitWhenDone);
     scheduler.open();
     // The interval counts from the opening; the first file need not wait.
     session.state().LastTransferEnd = clock.nowSeconds() - options.intervalSeconds - 1;
@@ -267,12 +265,12 @@ int runDownloadCommand(const QStringList &arguments)
             written = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0;
         } else {
             QSaveFile out(reportTarget);
-            written = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0
-                && out.commit();
+            written
+                = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0 && out.commit();
         }
         if (!written)
             std::fprintf(stderr, "quillmoor-cli download: cannot write the report to %s\n",
-                         reportTarget.toLocal8Bit().constData());
+                reportTarget.toLocal8Bit().constData());
     }
 
     for (int row = 0; row < list.size(); ++row) {

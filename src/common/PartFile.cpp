@@ -23,8 +23,8 @@ public:
 
 std::unique_ptr<QTemporaryFile> createPartFile(const QString &targetPath)
 {
-    auto part = std::make_unique<UnbufferedPartFile>(QFileInfo(targetPath).absolutePath()
-                                                     + QStringLiteral("/.qm-XXXXXX.part"));
+    auto part = std::make_unique<UnbufferedPartFile>(
+        QFileInfo(targetPath).absolutePath() + QStringLiteral("/.qm-XXXXXX.part"));
     part->setAutoRemove(true);
     if (!part->openUnbuffered())
         return nullptr;
@@ -48,7 +48,7 @@ bool moveFileOver(const QString &from, const QString &to)
 {
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
-                            std::filesystem::path(to.toStdU16String()), error);
+        std::filesystem::path(to.toStdU16String()), error);
     if (error)
         return false;
     giveNewFilePermissions(to);

@@ -6,14 +6,14 @@
 // same columns also carry status texts.
 struct DownloadItem
 {
-    QString Key;      // one address, or alternatives joined by "|"
-    QString Name;     // file name without extension
-    QString Type;     // extension without dot; may be empty
-    QString Size;     // total bytes, a size status text, or empty
+    QString Key; // one address, or alternatives joined by "|"
+    QString Name; // file name without extension
+    QString Type; // extension without dot; may be empty
+    QString Size; // total bytes, a size status text, or empty
     QString Received; // bytes written so far, "不存在", or empty
-    QString Percent;  // "37%", a percent status text, or empty
-    QString Folder;   // save folder
-    QString Referer;  // page the link was found on; may be empty
+    QString Percent; // "37%", a percent status text, or empty
+    QString Folder; // save folder
+    QString Referer; // page the link was found on; may be empty
     int StatusCode = 1;
 
     // Folder + Name, then "." + Type when Type is not empty. Folder is used as

@@ -18,16 +18,16 @@ enum class AutoRedownload { FailedRows, WebPageRows, FailedThenWebPageRows };
 // command-line front end fills it from its options.
 struct DownloadOptions
 {
-    int method = 2;                 // DownloadMethod: 1 single, 2 several connections
-    int connections = 3;            // Combo1: 1..6
-    int intervalSeconds = 0;        // Combo2: 0..600
-    bool autoStart = false;         // Check4
-    bool autoRedownload = false;    // Check3
+    int method = 2; // DownloadMethod: 1 single, 2 several connections
+    int connections = 3; // Combo1: 1..6
+    int intervalSeconds = 0; // Combo2: 0..600
+    bool autoStart = false; // Check4
+    bool autoRedownload = false; // Check3
     AutoRedownload autoRedownloadKind = AutoRedownload::FailedRows; // Combo4
-    bool stopOnFailures = false;    // Check5
-    bool sound = false;             // Check6
-    bool scrollToRow = false;       // menu "自动定位到下载项"
-    bool autoLogin = false;         // Check2
+    bool stopOnFailures = false; // Check5
+    bool sound = false; // Check6
+    bool scrollToRow = false; // menu "自动定位到下载项"
+    bool autoLogin = false; // Check2
     DuplicatePolicy policy = DuplicatePolicy::Rename;
 
     bool proxyEnabled = false;

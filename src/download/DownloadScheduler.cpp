@@ -17,19 +17,10 @@ constexpr double kHangingSeconds = 1200.0;
 }
 
 DownloadScheduler::DownloadScheduler(DownloadList &list, DownloadOptions &options,
-                                     DownloadWindowState &state, Clock &clock,
-                                     SingleConnectionTransfer &single,
-                                     MultiConnectionTransfer *multi, UserDialogs &dialogs,
-                                     NoticeSounds *sounds, QObject *parent)
-    : QObject(parent)
-    , m_list(list)
-    , m_options(options)
-    , m_clock(clock)
-    , m_single(single)
-    , m_multi(multi)
-    , m_dialogs(dialogs)
-    , m_sounds(sounds)
-    , m_state(state)
+    DownloadWindowState &state, Clock &clock, SingleConnectionTransfer &single,
+    MultiConnectionTransfer *multi, UserDialogs &dialogs, NoticeSounds *sounds, QObject *parent)
+    : QObject(parent), m_list(list), m_options(options), m_clock(clock), m_single(single),
+      m_multi(multi), m_dialogs(dialogs), m_sounds(sounds), m_state(state)
 {
     m_timerDown.setObjectName(QStringLiteral("Timer_Down"));
     m_timer1.setObjectName(QStringLiteral("Timer1"));
@@ -38,12 +29,12 @@ DownloadScheduler::DownloadScheduler(DownloadList &list, DownloadOptions &option
     connect(&m_timerDown, &QTimer::timeout, this, &DownloadScheduler::schedulingPass);
     connect(&m_timer1, &QTimer::timeout, this, &DownloadScheduler::watchPass);
     connect(&m_single, &SingleConnectionTransfer::transferEnded, this,
-            &DownloadScheduler::afterTransfer);
+        &DownloadScheduler::afterTransfer);
     if (m_multi) {
         connect(m_multi, &MultiConnectionTransfer::connectionEnded, this,
-                &DownloadScheduler::afterTransfer);
-        connect(m_multi, &MultiConnectionTransfer::scrollToRow, this,
-                &DownloadScheduler::scrollToRow);
+            &DownloadScheduler::afterTransfer);
+        connect(
+            m_multi, &MultiConnectionTransfer::scrollToRow, this, &DownloadScheduler::scrollToRow);
     }
 }
 
@@ -168,8 +159,7 @@ void DownloadScheduler::schedulingPass()
             continue;
         QString newName;
         const DownloadItem &item = m_list.at(row);
-        const QString path =
-            重命名保存路径(item.Folder, item.Name, item.Type, m_options, &newName);
+        const QString path = 重命名保存路径(item.Folder, item.Name, item.Type, m_options, &newName);
         m_list.update(row, [&](DownloadItem &it) {
             it.StatusCode = Status::Downloading;
             it.Name = newName;

@@ -21,9 +21,8 @@ class DownloadScheduler : public QObject
     Q_OBJECT
 public:
     DownloadScheduler(DownloadList &list, DownloadOptions &options, DownloadWindowState &state,
-                      Clock &clock, SingleConnectionTransfer &single,
-                      MultiConnectionTransfer *multi, UserDialogs &dialogs, NoticeSounds *sounds,
-                      QObject *parent = nullptr);
+        Clock &clock, SingleConnectionTransfer &single, MultiConnectionTransfer *multi,
+        UserDialogs &dialogs, NoticeSounds *sounds, QObject *parent = nullptr);
 
     DownloadWindowState &state() { return m_state; }
     const DownloadWindowState &state() const { return m_state; }

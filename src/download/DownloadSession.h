@@ -26,8 +26,8 @@ class DownloadSession : public QObject
 {
     Q_OBJECT
 public:
-    DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths,
-                    SoundPlayer &player, CookieJar *jar = nullptr, QObject *parent = nullptr);
+    DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths, SoundPlayer &player,
+        CookieJar *jar = nullptr, QObject *parent = nullptr);
     ~DownloadSession() override;
 
     DownloadList &list() { return m_list; }

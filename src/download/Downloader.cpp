@@ -13,22 +13,19 @@
 
 namespace {
 constexpr double kExecuteLimitSeconds = 60.0;
-constexpr char kPlaceholder[] = {'\x01', '\x00'};
+constexpr char kPlaceholder[] = { '\x01', '\x00' };
 } // namespace
 
 Downloader::Downloader(Clock &clock, CookieJar *jar, QObject *parent)
-    : QObject(parent)
-    , m_clock(clock)
-    , m_jar(jar)
-    , m_reader(std::make_unique<AsyncReadService>(jar))
+    : QObject(parent), m_clock(clock), m_jar(jar), m_reader(std::make_unique<AsyncReadService>(jar))
 {
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &Downloader::checkTimeouts);
     connect(m_reader.get(), &AsyncReadService::progress, this,
-            [this](qint64 read, qint64 total, const QString &name) {
-                if (total != 0)
-                    Q_EMIT DownloadProgress(read, total, name);
-            });
+        [this](qint64 read, qint64 total, const QString &name) {
+            if (total != 0)
+                Q_EMIT DownloadProgress(read, total, name);
+        });
     connect(m_reader.get(), &AsyncReadService::completed, this, &Downloader::onReadCompleted);
 }
 
@@ -51,8 +48,8 @@ QString Downloader::fallbackRefererHeader(const QString &referer, const QString 
     return QStringLiteral("Referer:") + site.left(slash + 1);
 }
 
-void Downloader::BeginDownload(const QString &url, const QString &targetPath,
-                               const QString &referer)
+void Downloader::BeginDownload(
+    const QString &url, const QString &targetPath, const QString &referer)
 {
     m_url = url;
     m_target = targetPath;
@@ -100,8 +97,8 @@ void Downloader::dropOwnPlaceholder()
     }
 }
 
-void Downloader::onReadCompleted(qint64 total, qint64 received, const QString &bodyPath,
-                                 const QString &name, const QString &url)
+void Downloader::onReadCompleted(
+    qint64 total, qint64 received, const QString &bodyPath, const QString &name, const QString &url)
 {
     if (total >= 1) {
         m_excess = received > total;
@@ -131,7 +128,7 @@ void Downloader::FetchWithReferer(const QString &url)
     connect(m_inet.get(), &CurlRequest::headersReceived, this, &Downloader::onFallbackHeaders);
     connect(m_inet.get(), &CurlRequest::dataReceived, this, &Downloader::onFallbackData);
     connect(m_inet.get(), &CurlRequest::finished, this,
-            [this](int code, const QString &) { onFallbackFinished(code); });
+        [this](int code, const QString &) { onFallbackFinished(code); });
     m_fallback = Fallback::Request;
     m_fallbackStart = m_clock.nowSeconds();
     m_announced = 0;

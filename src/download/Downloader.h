@@ -46,7 +46,7 @@ Q_SIGNALS:
 
 private:
     void onReadCompleted(qint64 total, qint64 received, const QString &bodyPath,
-                         const QString &name, const QString &url);
+        const QString &name, const QString &url);
     void FetchWithReferer(const QString &url);
     void onFallbackHeaders();
     void onFallbackData(const QByteArray &data);

@@ -9,20 +9,11 @@
 #include "download/NoticeSounds.h"
 #include "platform/Clock.h"
 
-MultiConnectionTransfer::MultiConnectionTransfer(DownloadList &list,
-                                                 const DownloadOptions &options,
-                                                 DownloadWindowState &state, Clock &clock,
-                                                 NoticeSounds *sounds, CookieJar *jar,
-                                                 QObject *parent)
-    : QObject(parent)
-    , m_list(list)
-    , m_options(options)
-    , m_state(state)
-    , m_clock(clock)
-    , m_sounds(sounds)
-    , m_jar(jar)
-{
-}
+MultiConnectionTransfer::MultiConnectionTransfer(DownloadList &list, const DownloadOptions &options,
+    DownloadWindowState &state, Clock &clock, NoticeSounds *sounds, CookieJar *jar, QObject *parent)
+    : QObject(parent), m_list(list), m_options(options), m_state(state), m_clock(clock),
+      m_sounds(sounds), m_jar(jar)
+{ }
 
 MultiConnectionTransfer::~MultiConnectionTransfer()
 {
@@ -67,8 +58,7 @@ int MultiConnectionTransfer::rowIndex(int slot) const
     return s.key.isEmpty() ? -1 : m_list.rowOfKey(s.key);
 }
 
-void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &url,
-                                         const QString &path)
+void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &url, const QString &path)
 {
     if (slot < 1 || slot > MaxSlots || row < 0 || row >= m_list.size())
         return;
@@ -91,11 +81,11 @@ void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &
     s.started = m_clock.nowSeconds();
 
     connect(downloader, &Downloader::DownloadProgress, this,
-            [this, slot](qint64 cur, qint64 max, const QString &) { onProgress(slot, cur, max); });
+        [this, slot](qint64 cur, qint64 max, const QString &) { onProgress(slot, cur, max); });
     connect(downloader, &Downloader::DownloadError, this,
-            [this, slot](const QString &) { onError(slot); });
+        [this, slot](const QString &) { onError(slot); });
     connect(downloader, &Downloader::DownloadComplete, this,
-            [this, slot](qint64 max, const QString &) { onComplete(slot, max); });
+        [this, slot](qint64 max, const QString &) { onComplete(slot, max); });
     downloader->BeginDownload(url, path, m_list.at(row).Referer);
 }
 
@@ -154,9 +144,8 @@ void MultiConnectionTransfer::onComplete(int slot, qint64)
         // A file whose last progress was not 100 %, or that came with more
         // bytes than announced, is kept but not trusted as whole.
         m_list.update(row, [excess](DownloadItem &item) {
-            item.StatusCode = item.Percent == QStringLiteral("100%") && !excess
-                ? Status::Completed
-                : Status::Failed;
+            item.StatusCode = item.Percent == QStringLiteral("100%") && !excess ? Status::Completed
+                                                                                : Status::Failed;
         });
         m_list.update(row, [](DownloadItem &item) { CorrectFileType(item); });
         const DownloadItem &item = m_list.at(row);

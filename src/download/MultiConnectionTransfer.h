@@ -26,8 +26,8 @@ public:
     static constexpr int MaxSlots = 6;
 
     MultiConnectionTransfer(DownloadList &list, const DownloadOptions &options,
-                            DownloadWindowState &state, Clock &clock, NoticeSounds *sounds,
-                            CookieJar *jar = nullptr, QObject *parent = nullptr);
+        DownloadWindowState &state, Clock &clock, NoticeSounds *sounds, CookieJar *jar = nullptr,
+        QObject *parent = nullptr);
     ~MultiConnectionTransfer() override;
 
     bool inUse(int slot) const;

@@ -34,32 +34,22 @@ qint64 numberOrZero(const QString &text)
 } // namespace
 
 SingleConnectionTransfer::SingleConnectionTransfer(DownloadList &list,
-                                                   const DownloadOptions &options,
-                                                   DownloadWindowState &state,
-                                                   CurlInternetTransfer &inet, Clock &clock,
-                                                   UserDialogs &dialogs, NoticeSounds *sounds,
-                                                   QObject *parent)
-    : QObject(parent)
-    , m_list(list)
-    , m_options(options)
-    , m_state(state)
-    , m_inet(inet)
-    , m_clock(clock)
-    , m_dialogs(dialogs)
-    , m_sounds(sounds)
+    const DownloadOptions &options, DownloadWindowState &state, CurlInternetTransfer &inet,
+    Clock &clock, UserDialogs &dialogs, NoticeSounds *sounds, QObject *parent)
+    : QObject(parent), m_list(list), m_options(options), m_state(state), m_inet(inet),
+      m_clock(clock), m_dialogs(dialogs), m_sounds(sounds)
 {
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &SingleConnectionTransfer::checkTimeouts);
     connect(&m_inet, &CurlInternetTransfer::headersReceived, this,
-            &SingleConnectionTransfer::onHeaders);
-    connect(&m_inet, &CurlInternetTransfer::readyRead, this,
-            &SingleConnectionTransfer::onReadyRead);
-    connect(&m_inet, &CurlInternetTransfer::finished, this,
-            &SingleConnectionTransfer::onFinished);
+        &SingleConnectionTransfer::onHeaders);
+    connect(
+        &m_inet, &CurlInternetTransfer::readyRead, this, &SingleConnectionTransfer::onReadyRead);
+    connect(&m_inet, &CurlInternetTransfer::finished, this, &SingleConnectionTransfer::onFinished);
     connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this,
-            &SingleConnectionTransfer::onWholeBody);
+        &SingleConnectionTransfer::onWholeBody);
     connect(&m_inet, &CurlInternetTransfer::stateChanged, this,
-            &SingleConnectionTransfer::onStateChanged);
+        &SingleConnectionTransfer::onStateChanged);
 }
 
 SingleConnectionTransfer::~SingleConnectionTransfer()
@@ -137,21 +127,21 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     m_targetPath.clear();
 
     const bool useProxy = m_options.proxyEnabled;
-    m_inet.setProxy(useProxy ? m_options.proxyAddress + QLatin1Char(':') + m_options.proxyPort
-                             : QString());
+    m_inet.setProxy(
+        useProxy ? m_options.proxyAddress + QLatin1Char(':') + m_options.proxyPort : QString());
 
     Q_EMIT panelText(2, QStringLiteral("正在下载:") + m_list.at(rowIndex).Name);
 
     m_phase = Phase::WaitingHeaders;
     m_watchdog.start();
-    m_inet.execute(m_url, QStringLiteral("GET"), {},
-                   refererHeader(m_list.at(rowIndex).Referer, m_url));
+    m_inet.execute(
+        m_url, QStringLiteral("GET"), {}, refererHeader(m_list.at(rowIndex).Referer, m_url));
 }
 
 void SingleConnectionTransfer::onStateChanged(int state)
 {
-    Q_EMIT panelText(3, CurlInternetTransfer::stateText(state, m_inet.responseCode(),
-                                                        m_inet.responseText()));
+    Q_EMIT panelText(
+        3, CurlInternetTransfer::stateText(state, m_inet.responseCode(), m_inet.responseText()));
 }
 
 void SingleConnectionTransfer::onHeaders()
@@ -219,8 +209,8 @@ void SingleConnectionTransfer::afterHeaderWait()
 
     // Type from the media type, then from the suggested file name; a text
     // answer of unknown type is a web page.
-    const QStringList typeParts = TrimSpaces(m_inet.header(QStringLiteral("Content-Type")))
-                                      .split(QLatin1Char(';'));
+    const QStringList typeParts
+        = TrimSpaces(m_inet.header(QStringLiteral("Content-Type"))).split(QLatin1Char(';'));
     QString charset;
     if (typeParts.size() >= 2) {
         const QString second = TrimSpaces(typeParts.at(1));

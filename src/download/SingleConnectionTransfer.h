@@ -27,8 +27,8 @@ class SingleConnectionTransfer : public QObject
     Q_OBJECT
 public:
     SingleConnectionTransfer(DownloadList &list, const DownloadOptions &options,
-                             DownloadWindowState &state, CurlInternetTransfer &inet, Clock &clock,
-                             UserDialogs &dialogs, NoticeSounds *sounds, QObject *parent = nullptr);
+        DownloadWindowState &state, CurlInternetTransfer &inet, Clock &clock, UserDialogs &dialogs,
+        NoticeSounds *sounds, QObject *parent = nullptr);
     ~SingleConnectionTransfer() override;
 
     // Entry point for the scheduler. A busy component puts the row back as

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QUrl>
 
-
 using namespace Qt::StringLiterals;
 
 namespace {

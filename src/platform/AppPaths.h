@@ -23,7 +23,7 @@ public:
 class FixedAppPaths final : public AppPaths
 {
 public:
-    explicit FixedAppPaths(QString folder) : m_folder(std::move(folder)) {}
+    explicit FixedAppPaths(QString folder) : m_folder(std::move(folder)) { }
     QString programFolder() const override { return m_folder; }
 
 private:

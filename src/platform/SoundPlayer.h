@@ -14,5 +14,5 @@ public:
 class SilentSoundPlayer final : public SoundPlayer
 {
 public:
-    void play(const QString &) override {}
+    void play(const QString &) override { }
 };

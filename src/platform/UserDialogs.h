@@ -8,10 +8,10 @@ class UserDialogs
 {
 public:
     enum class Style {
-        Error,        // error icon, OK
-        Information,  // information icon, OK
+        Error, // error icon, OK
+        Information, // information icon, OK
         QuestionYesNo, // question icon, Yes and No
-        YesNo,        // plain Yes and No
+        YesNo, // plain Yes and No
     };
     enum class Answer { Ok, Yes, No };
 
@@ -20,9 +20,11 @@ public:
     virtual Answer message(const QString &text, Style style, const QString &title = {}) = 0;
     // Empty text when the user cancels.
     virtual QString openFileName(const QString &filter, const QString &title = {}) = 0;
-    virtual QString saveFileName(const QString &filter, const QString &suggestedName,
-                                 const QString &title = {}) = 0;
+    virtual QString saveFileName(
+        const QString &filter, const QString &suggestedName, const QString &title = {})
+        = 0;
     // ok is false when the user cancels.
-    virtual QString inputText(const QString &prompt, const QString &title,
-                              const QString &defaultText, bool *ok) = 0;
+    virtual QString inputText(
+        const QString &prompt, const QString &title, const QString &defaultText, bool *ok)
+        = 0;
 };

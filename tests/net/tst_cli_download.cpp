@@ -36,8 +36,8 @@ private:
     QString m_base;
 };
 
-TestCliDownload::Run TestCliDownload::runCli(const QStringList &arguments,
-                                             const QByteArray &stdinData)
+TestCliDownload::Run TestCliDownload::runCli(
+    const QStringList &arguments, const QByteArray &stdinData)
 {
     QProcess cli;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -46,7 +46,8 @@ TestCliDownload::Run TestCliDownload::runCli(const QStringList &arguments,
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("HOME"), m_home.path());
     cli.setProcessEnvironment(env);
-    cli.start(QStringLiteral(QUILLMOOR_CLI_PATH), QStringList{QStringLiteral("download")} + arguments);
+    cli.start(
+        QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + arguments);
     if (!cli.waitForStarted())
         return {};
     if (!stdinData.isEmpty())
@@ -56,8 +57,8 @@ TestCliDownload::Run TestCliDownload::runCli(const QStringList &arguments,
         cli.kill();
         return {};
     }
-    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
-            cli.readAllStandardOutput(), cli.readAllStandardError()};
+    return { cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
+        cli.readAllStandardOutput(), cli.readAllStandardError() };
 }
 
 void TestCliDownload::initTestCase()
@@ -69,7 +70,7 @@ void TestCliDownload::initTestCase()
     file.close();
     const QString portFile = m_root.filePath(QStringLiteral("port"));
     m_site.start(QStringLiteral(QUILLMOOR_FIXTURE_SITE_PATH),
-                 {QStringLiteral("--root"), m_root.path(), QStringLiteral("--port-file"), portFile});
+        { QStringLiteral("--root"), m_root.path(), QStringLiteral("--port-file"), portFile });
     QVERIFY(m_site.waitForStarted());
     QVERIFY(m_site.waitForReadyRead(10000));
     m_base = QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(m_site.readLine().trimmed());
@@ -84,10 +85,10 @@ void TestCliDownload::cleanupTestCase()
 void TestCliDownload::downloadsList_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::newRow("one connection") << QStringList{QStringLiteral("--method"), QStringLiteral("1")};
-    QTest::newRow("three connections")
-        << QStringList{QStringLiteral("--method"), QStringLiteral("2"),
-                       QStringLiteral("--connections"), QStringLiteral("3")};
+    QTest::newRow("one connection")
+        << QStringList { QStringLiteral("--method"), QStringLiteral("1") };
+    QTest::newRow("three connections") << QStringList { QStringLiteral("--method"),
+        QStringLiteral("2"), QStringLiteral("--connections"), QStringLiteral("3") };
 }
 
 void TestCliDownload::downloadsList()
@@ -107,14 +108,14 @@ void TestCliDownload::downloadsList()
 
     QFile reportFile(report);
     QVERIFY(reportFile.open(QIODevice::ReadOnly));
-    const QStringList lines =
-        QString::fromUtf8(reportFile.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines
+        = QString::fromUtf8(reportFile.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
     const QString saved = folder + QLatin1Char('/');
-    QCOMPARE(lines.at(0), QStringLiteral("paper\tpdf\t250000\t250000\t100%\t") + saved
-                              + QStringLiteral("\t3"));
+    QCOMPARE(lines.at(0),
+        QStringLiteral("paper\tpdf\t250000\t250000\t100%\t") + saved + QStringLiteral("\t3"));
     QCOMPARE(lines.at(1).section(QLatin1Char('\t'), 2, 6),
-             QStringLiteral("70001\t70001\t100%\t") + saved + QStringLiteral("\t3"));
+        QStringLiteral("70001\t70001\t100%\t") + saved + QStringLiteral("\t3"));
     QCOMPARE(lines.at(2).section(QLatin1Char('\t'), 1, 1), QStringLiteral("htm"));
     QVERIFY(lines.at(3).endsWith(QStringLiteral("\t4")));
 
@@ -122,47 +123,48 @@ void TestCliDownload::downloadsList()
     QVERIFY(paper.open(QIODevice::ReadOnly));
     QCOMPARE(paper.readAll(), FixtureServer::patternBytes(0, 250000));
     QVERIFY(QFile::exists(saved + QStringLiteral("login.htm")));
-    QCOMPARE(QDir(saved).entryList({QStringLiteral(".qm-*")}, QDir::Files | QDir::Hidden),
-             QStringList());
+    QCOMPARE(QDir(saved).entryList({ QStringLiteral(".qm-*") }, QDir::Files | QDir::Hidden),
+        QStringList());
 }
 
 void TestCliDownload::inputFileWithTitles()
 {
     QTemporaryDir out;
-    const QByteArray input = (m_base + QStringLiteral("/paper.pdf\t标题：副标题\n")
-                              + m_base + QStringLiteral("/paper.pdf\tignored duplicate\n\n")
-                              + m_base + QStringLiteral("/close/3000\n"))
+    const QByteArray input = (m_base + QStringLiteral("/paper.pdf\t标题：副标题\n") + m_base
+        + QStringLiteral("/paper.pdf\tignored duplicate\n\n") + m_base
+        + QStringLiteral("/close/3000\n"))
                                  .toUtf8();
-    const Run run = runCli({QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--to"),
-                            out.path(), QStringLiteral("--report"), QStringLiteral("-")},
-                           input);
+    const Run run = runCli({ QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--to"),
+                               out.path(), QStringLiteral("--report"), QStringLiteral("-") },
+        input);
     QCOMPARE(run.exitCode, 0);
-    const QStringList lines =
-        QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines
+        = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2); // the same address is one row
     QCOMPARE(lines.at(0).section(QLatin1Char('\t'), 0, 0), QStringLiteral("标题副标题"));
     QVERIFY(QFile::exists(out.filePath(QStringLiteral("标题副标题.pdf"))));
-    QCOMPARE(QFileInfo(out.filePath(lines.at(1).section(QLatin1Char('\t'), 0, 0)
-                                    + QLatin1Char('.') + lines.at(1).section(QLatin1Char('\t'), 1, 1)))
+    QCOMPARE(QFileInfo(out.filePath(lines.at(1).section(QLatin1Char('\t'), 0, 0) + QLatin1Char('.')
+                           + lines.at(1).section(QLatin1Char('\t'), 1, 1)))
                  .size(),
-             3000);
+        3000);
 }
 
 void TestCliDownload::badUsage_data()
 {
     QTest::addColumn<QStringList>("args");
     const QString url = QStringLiteral("http://127.0.0.1:9/x.pdf");
-    QTest::newRow("method 3") << QStringList{QStringLiteral("--method"), QStringLiteral("3"), url};
+    QTest::newRow("method 3") << QStringList { QStringLiteral("--method"), QStringLiteral("3"),
+        url };
     QTest::newRow("seven connections")
-        << QStringList{QStringLiteral("--connections"), QStringLiteral("7"), url};
+        << QStringList { QStringLiteral("--connections"), QStringLiteral("7"), url };
     QTest::newRow("unknown policy")
-        << QStringList{QStringLiteral("--policy"), QStringLiteral("keep"), url};
+        << QStringList { QStringLiteral("--policy"), QStringLiteral("keep"), url };
     QTest::newRow("proxy without port")
-        << QStringList{QStringLiteral("--proxy"), QStringLiteral("localhost"), url};
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--fast"), url};
-    QTest::newRow("no addresses") << QStringList{};
+        << QStringList { QStringLiteral("--proxy"), QStringLiteral("localhost"), url };
+    QTest::newRow("unknown option") << QStringList { QStringLiteral("--fast"), url };
+    QTest::newRow("no addresses") << QStringList {};
     QTest::newRow("missing input file")
-        << QStringList{QStringLiteral("--input"), QStringLiteral("/nonexistent/list.txt")};
+        << QStringList { QStringLiteral("--input"), QStringLiteral("/nonexistent/list.txt") };
 }
 
 void TestCliDownload::badUsage()

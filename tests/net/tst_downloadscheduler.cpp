@@ -31,9 +31,9 @@ void addFailedRows(DownloadTestRig &rig, int count, const QString &type = QStrin
     for (int n = 0; n < count; ++n) {
         const int i = rig.list().size();
         QVERIFY(rig.list().addItem(QStringLiteral("http://a.invalid/%1|http://b.invalid/%1").arg(i),
-                                   QStringLiteral("f%1").arg(i), type, rig.folder(), QString()));
-        rig.list().update(rig.list().size() - 1,
-                          [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+            QStringLiteral("f%1").arg(i), type, rig.folder(), QString()));
+        rig.list().update(
+            rig.list().size() - 1, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
     }
 }
 
@@ -105,8 +105,8 @@ void TestDownloadScheduler::skipPolicyMarksPresentFiles()
     rig.options().policy = DuplicatePolicy::Skip;
     rig.server.route("/f", Response::pattern(500));
     for (int i = 0; i < 5; ++i)
-        rig.addRow(QStringLiteral("/f?n=%1").arg(i), QStringLiteral("p%1").arg(i),
-                   QStringLiteral("pdf"));
+        rig.addRow(
+            QStringLiteral("/f?n=%1").arg(i), QStringLiteral("p%1").arg(i), QStringLiteral("pdf"));
     for (int i = 0; i < 4; ++i)
         writeFile(rig.path(QStringLiteral("p%1.pdf").arg(i)), QByteArray(100 + i, 'x'));
     rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
@@ -153,10 +153,10 @@ void TestDownloadScheduler::automaticRedownload_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QList<int>>("waitingRows");
     // rows: 0 failed pdf, 1 failed htm, 2 completed html, 3 completed pdf
-    QTest::newRow("failed rows") << int(AutoRedownload::FailedRows) << QList<int>{0, 1};
-    QTest::newRow("web-page rows") << int(AutoRedownload::WebPageRows) << QList<int>{1, 2};
+    QTest::newRow("failed rows") << int(AutoRedownload::FailedRows) << QList<int> { 0, 1 };
+    QTest::newRow("web-page rows") << int(AutoRedownload::WebPageRows) << QList<int> { 1, 2 };
     QTest::newRow("failed, then web-page rows")
-        << int(AutoRedownload::FailedThenWebPageRows) << QList<int>{0, 1, 2};
+        << int(AutoRedownload::FailedThenWebPageRows) << QList<int> { 0, 1, 2 };
 }
 
 void TestDownloadScheduler::automaticRedownload()
@@ -167,10 +167,10 @@ void TestDownloadScheduler::automaticRedownload()
     addFailedRows(rig, 1, QStringLiteral("pdf"));
     addFailedRows(rig, 1, QStringLiteral("htm"));
     rig.list().addItem(QStringLiteral("http://c.invalid/2"), QStringLiteral("page"),
-                       QStringLiteral("html"), rig.folder(), QString());
+        QStringLiteral("html"), rig.folder(), QString());
     rig.list().addItem(QStringLiteral("http://c.invalid/3"), QStringLiteral("doc"),
-                       QStringLiteral("pdf"), rig.folder(), QString());
-    for (int row : {2, 3})
+        QStringLiteral("pdf"), rig.folder(), QString());
+    for (int row : { 2, 3 })
         rig.list().update(row, [](DownloadItem &item) {
             item.StatusCode = Status::Completed;
             item.Percent = QStringLiteral("100%");
@@ -212,7 +212,7 @@ void TestDownloadScheduler::failureRuleStops()
     addFailedRows(rig, 1, QStringLiteral("html"));
     rig.scheduler().watchPass();
     QVERIFY(!rig.scheduler().isRunning());
-    QCOMPARE(rig.player.played, QList<int>{102});
+    QCOMPARE(rig.player.played, QList<int> { 102 });
 }
 
 void TestDownloadScheduler::finishedListStopsOnce()
@@ -226,7 +226,7 @@ void TestDownloadScheduler::finishedListStopsOnce()
     QVERIFY(!rig.scheduler().isRunning());
     QVERIFY(rig.scheduler().startEntryEnabled());
     rig.scheduler().watchPass();
-    QCOMPARE(rig.player.played, QList<int>{102});
+    QCOMPARE(rig.player.played, QList<int> { 102 });
     QVERIFY(finished.size() >= 1);
     QVERIFY(QFile::exists(rig.programFolder() + QStringLiteral("/102.wav")));
 }

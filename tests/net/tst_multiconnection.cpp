@@ -34,7 +34,7 @@ void switchOnQuietly(DownloadScheduler &scheduler)
 
 QStringList partFiles(const QString &folder)
 {
-    return QDir(folder).entryList({QStringLiteral(".qm-*")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({ QStringLiteral(".qm-*") }, QDir::Files | QDir::Hidden);
 }
 
 } // namespace
@@ -71,8 +71,8 @@ void TestMultiConnection::threeConnectionsOverFiveRows()
     rig.server.route("/r3", Response::pattern(40000));
     rig.server.route("/r4", Response::pattern(10000));
     for (int i = 0; i < 5; ++i)
-        rig.addRow(QStringLiteral("/r%1").arg(i), QStringLiteral("row%1").arg(i),
-                   QStringLiteral("pdf"));
+        rig.addRow(
+            QStringLiteral("/r%1").arg(i), QStringLiteral("row%1").arg(i), QStringLiteral("pdf"));
     rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
     switchOnQuietly(rig.scheduler());
 
@@ -95,8 +95,7 @@ void TestMultiConnection::threeConnectionsOverFiveRows()
     QCOMPARE(rig.multi().rowOf(2), 3); // the freed slot takes the next waiting row
     QCOMPARE(rig.list().at(4).StatusCode, Status::Waiting);
     QVERIFY(rig.waitUntil([&] { return rig.list().at(3).StatusCode == Status::Completed; }));
-    QCOMPARE(readFile(rig.path(QStringLiteral("row3.pdf"))),
-             FixtureServer::patternBytes(0, 40000));
+    QCOMPARE(readFile(rig.path(QStringLiteral("row3.pdf"))), FixtureServer::patternBytes(0, 40000));
     rig.scheduler().stop();
 }
 
@@ -121,9 +120,10 @@ void TestMultiConnection::serverWithoutSize()
             response.mode = BodyMode::Chunked;
         return response;
     });
-    const int row = rig.addRow(QStringLiteral("/nosize"), QStringLiteral("n"), QStringLiteral("pdf"));
-    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/nosize")),
-                         rig.path(QStringLiteral("n.pdf")));
+    const int row
+        = rig.addRow(QStringLiteral("/nosize"), QStringLiteral("n"), QStringLiteral("pdf"));
+    rig.multi().多线程下载(
+        1, row, rig.server.urlText(QStringLiteral("/nosize")), rig.path(QStringLiteral("n.pdf")));
     QVERIFY(rig.waitUntil([&] { return !rig.multi().inUse(1); }));
     const DownloadItem &item = rig.list().at(row);
     QCOMPARE(item.StatusCode, Status::Completed);
@@ -144,8 +144,8 @@ void TestMultiConnection::moreBytesThanAnnouncedFails()
     response.announcedLength = 1000;
     rig.server.route("/more", response);
     const int row = rig.addRow(QStringLiteral("/more"), QStringLiteral("m"), QStringLiteral("pdf"));
-    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/more")),
-                         rig.path(QStringLiteral("m.pdf")));
+    rig.multi().多线程下载(
+        1, row, rig.server.urlText(QStringLiteral("/more")), rig.path(QStringLiteral("m.pdf")));
     QVERIFY(rig.waitUntil([&] { return !rig.multi().inUse(1); }));
     QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
     QCOMPARE(QFileInfo(rig.path(QStringLiteral("m.pdf"))).size(), 1000); // the file stays
@@ -158,20 +158,21 @@ void TestMultiConnection::htmlAnswerCorrectedWithSound()
     bool loginAsked = false;
     rig.options().autoLogin = true;
     rig.multi().setAutoLoginHook([&] { loginAsked = true; });
-    rig.server.route("/page", Response::ok("<HTML><HEAD><TITLE>Sign in</TITLE></HEAD></HTML>"
-                                           + QByteArray(300, ' '),
-                                           "text/html"));
-    const int row = rig.addRow(QStringLiteral("/page"), QStringLiteral("Paper"), QStringLiteral("pdf"));
+    rig.server.route("/page",
+        Response::ok("<HTML><HEAD><TITLE>Sign in</TITLE></HEAD></HTML>" + QByteArray(300, ' '),
+            "text/html"));
+    const int row
+        = rig.addRow(QStringLiteral("/page"), QStringLiteral("Paper"), QStringLiteral("pdf"));
     QSignalSpy ended(&rig.multi(), &MultiConnectionTransfer::connectionEnded);
-    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/page")),
-                         rig.path(QStringLiteral("Paper.pdf")));
+    rig.multi().多线程下载(
+        1, row, rig.server.urlText(QStringLiteral("/page")), rig.path(QStringLiteral("Paper.pdf")));
     QVERIFY(ended.wait(10000));
     const DownloadItem &item = rig.list().at(row);
     QCOMPARE(item.StatusCode, Status::Completed);
     QCOMPARE(item.Type, QStringLiteral("htm"));
     QVERIFY(QFile::exists(rig.path(QStringLiteral("Paper.htm"))));
     QVERIFY(!QFile::exists(rig.path(QStringLiteral("Paper.pdf"))));
-    QCOMPARE(rig.player.played, QList<int>{101});
+    QCOMPARE(rig.player.played, QList<int> { 101 });
     QVERIFY(loginAsked);
     QCOMPARE(rig.scheduler().state().LastTransferEnd, rig.clock.nowSeconds());
 }
@@ -186,7 +187,8 @@ void TestMultiConnection::stopWithConnectionsOpen()
     hanging.stallAfterBytes = 10000;
     rig.server.route("/h", hanging);
     for (int i = 0; i < 3; ++i)
-        rig.addRow(QStringLiteral("/h?%1").arg(i), QStringLiteral("h%1").arg(i), QStringLiteral("pdf"));
+        rig.addRow(
+            QStringLiteral("/h?%1").arg(i), QStringLiteral("h%1").arg(i), QStringLiteral("pdf"));
     writeFile(rig.path(QStringLiteral("h1.pdf")), "earlier file");
     rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
     switchOnQuietly(rig.scheduler());
@@ -250,8 +252,8 @@ void TestMultiConnection::fallbackGivesUpAfter60Seconds()
         return response;
     });
     const int row = rig.addRow(QStringLiteral("/late"), QStringLiteral("l"), QStringLiteral("pdf"));
-    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/late")),
-                         rig.path(QStringLiteral("l.pdf")));
+    rig.multi().多线程下载(
+        1, row, rig.server.urlText(QStringLiteral("/late")), rig.path(QStringLiteral("l.pdf")));
     QVERIFY(rig.waitUntil([&] { return seen == 2; }));
     Downloader *downloader = rig.multi().downloader(1);
     QVERIFY(downloader);
@@ -285,8 +287,8 @@ void TestMultiConnection::collidingNamesUnderRename()
     QCOMPARE(rig.list().at(1).Name, QStringLiteral("Same[001]"));
     QVERIFY(rig.waitUntil([&] { return rig.list().检测是否下载列表完毕(); }));
     QCOMPARE(readFile(rig.path(QStringLiteral("Same.pdf"))), FixtureServer::patternBytes(0, 20000));
-    QCOMPARE(readFile(rig.path(QStringLiteral("Same[001].pdf"))),
-             FixtureServer::patternBytes(0, 30000));
+    QCOMPARE(
+        readFile(rig.path(QStringLiteral("Same[001].pdf"))), FixtureServer::patternBytes(0, 30000));
     rig.scheduler().Timer_Down().stop();
 }
 

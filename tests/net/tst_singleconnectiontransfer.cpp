@@ -119,7 +119,7 @@ void TestSingleConnectionTransfer::completesBodies()
     QCOMPARE(item.Type, QStringLiteral("pdf"));
     const QByteArray saved = readFile(rig.path(QStringLiteral("paper.pdf")));
     QCOMPARE(saved, FixtureServer::patternBytes(0, sizeText.toLongLong()));
-    QCOMPARE(strayFiles(rig.folder(), {QStringLiteral("paper.pdf")}), QStringList());
+    QCOMPARE(strayFiles(rig.folder(), { QStringLiteral("paper.pdf") }), QStringList());
     QVERIFY(!rig.scheduler().state().TransferBusy);
 }
 
@@ -156,7 +156,8 @@ void TestSingleConnectionTransfer::sizeLimit()
     if (!announced)
         response.mode = BodyMode::Chunked;
     rig.server.route("/big", response);
-    const int row = rig.addRow(QStringLiteral("/big"), QStringLiteral("big"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/big"), QStringLiteral("big"), QStringLiteral("pdf"));
 
     QVERIFY(rig.runSingle(row));
     const DownloadItem &item = rig.list().at(row);
@@ -164,8 +165,9 @@ void TestSingleConnectionTransfer::sizeLimit()
     QCOMPARE(item.Percent, percent);
     const QFileInfo file(rig.path(QStringLiteral("big.pdf")));
     QCOMPARE(file.exists() ? file.size() : qint64(-1), fileSize);
-    QCOMPARE(strayFiles(rig.folder(), fileSize < 0 ? QStringList() : QStringList{file.fileName()}),
-             QStringList());
+    QCOMPARE(
+        strayFiles(rig.folder(), fileSize < 0 ? QStringList() : QStringList { file.fileName() }),
+        QStringList());
 }
 
 void TestSingleConnectionTransfer::typeFromHeaders_data()
@@ -179,8 +181,8 @@ void TestSingleConnectionTransfer::typeFromHeaders_data()
         << QByteArray("application/octet-stream; charset=utf-8") << QByteArray()
         << QStringLiteral("htm");
     QTest::newRow("type naming no extension, disposition name")
-        << QByteArray("application/octet-stream")
-        << QByteArray("attachment; filename=\"x.caj\"") << QStringLiteral("caj");
+        << QByteArray("application/octet-stream") << QByteArray("attachment; filename=\"x.caj\"")
+        << QStringLiteral("caj");
     QTest::newRow("media type wins over disposition")
         << QByteArray("application/pdf") << QByteArray("attachment; filename=x.caj")
         << QStringLiteral("pdf");
@@ -226,14 +228,14 @@ void TestSingleConnectionTransfer::noResponseFailsWithoutText()
     closed.close(); // nothing listens there now
     rig.options().sound = true;
     rig.list().addItem(QStringLiteral("http://127.0.0.1:%1/x.pdf").arg(port), QStringLiteral("x"),
-                       QStringLiteral("pdf"), rig.folder(), QString());
+        QStringLiteral("pdf"), rig.folder(), QString());
     QVERIFY(rig.runSingle(0));
     const DownloadItem &item = rig.list().at(0);
     QCOMPARE(item.StatusCode, Status::Failed);
     QCOMPARE(item.Size, QString());
     QCOMPARE(item.Percent, QString());
     QVERIFY(!QFile::exists(rig.path(QStringLiteral("x.pdf"))));
-    QCOMPARE(rig.player.played, QList<int>{103});
+    QCOMPARE(rig.player.played, QList<int> { 103 });
 }
 
 void TestSingleConnectionTransfer::folderThatCannotBeCreatedFailsRow()
@@ -243,8 +245,7 @@ void TestSingleConnectionTransfer::folderThatCannotBeCreatedFailsRow()
     writeFile(rig.path(QStringLiteral("plainfile")), "x");
     // A folder below a plain file cannot exist.
     rig.list().addItem(rig.server.urlText(QStringLiteral("/f")), QStringLiteral("f"),
-                       QStringLiteral("pdf"), rig.path(QStringLiteral("plainfile/sub/")),
-                       QString());
+        QStringLiteral("pdf"), rig.path(QStringLiteral("plainfile/sub/")), QString());
     QVERIFY(rig.runSingle(0));
     QCOMPARE(rig.list().at(0).StatusCode, Status::Failed);
     QCOMPARE(rig.list().at(0).Size, QStringLiteral("下载失败"));
@@ -258,7 +259,8 @@ void TestSingleConnectionTransfer::stallAfter120SecondsFails()
     response.stallAfterBytes = 30000;
     rig.server.route("/stall", response);
     writeFile(rig.path(QStringLiteral("s.pdf")), "earlier file");
-    const int row = rig.addRow(QStringLiteral("/stall"), QStringLiteral("s"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/stall"), QStringLiteral("s"), QStringLiteral("pdf"));
 
     QSignalSpy ended(&rig.single(), &SingleConnectionTransfer::transferEnded);
     rig.single().Inet下载当前文件(row);
@@ -273,7 +275,7 @@ void TestSingleConnectionTransfer::stallAfter120SecondsFails()
     QCOMPARE(item.StatusCode, Status::Failed);
     QCOMPARE(item.Size, QStringLiteral("下载失败"));
     QCOMPARE(readFile(rig.path(QStringLiteral("s.pdf"))), QByteArray("earlier file"));
-    QCOMPARE(strayFiles(rig.folder(), {QStringLiteral("s.pdf")}), QStringList());
+    QCOMPARE(strayFiles(rig.folder(), { QStringLiteral("s.pdf") }), QStringList());
 }
 
 void TestSingleConnectionTransfer::headerWaitEndsAfter30Seconds()
@@ -304,7 +306,8 @@ void TestSingleConnectionTransfer::stopDuringLargeBodyCancels()
     response.trickleBytes = 65536;
     response.trickleIntervalMs = 5;
     rig.server.route("/large", response);
-    const int row = rig.addRow(QStringLiteral("/large"), QStringLiteral("l"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/large"), QStringLiteral("l"), QStringLiteral("pdf"));
     QSignalSpy ended(&rig.single(), &SingleConnectionTransfer::transferEnded);
     rig.single().Inet下载当前文件(row);
     QVERIFY(rig.waitUntil([&] { return rig.list().at(row).Received.toLongLong() > 100000; }));
@@ -331,7 +334,7 @@ void TestSingleConnectionTransfer::failedOverwriteKeepsExistingFile()
     rig.scheduler().stop();
     QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
     QCOMPARE(readFile(rig.path(QStringLiteral("keep.pdf"))), QByteArray("the only copy"));
-    QCOMPARE(strayFiles(rig.folder(), {QStringLiteral("keep.pdf")}), QStringList());
+    QCOMPARE(strayFiles(rig.folder(), { QStringLiteral("keep.pdf") }), QStringList());
 }
 
 void TestSingleConnectionTransfer::replacementThatCannotBePlaced()
@@ -342,8 +345,8 @@ void TestSingleConnectionTransfer::replacementThatCannotBePlaced()
     // A folder with content stands where the file should go; nothing can
     // replace it.
     writeFile(rig.path(QStringLiteral("blocked.pdf/inner.txt")), "x");
-    const int row =
-        rig.addRow(QStringLiteral("/f"), QStringLiteral("blocked"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/f"), QStringLiteral("blocked"), QStringLiteral("pdf"));
     QVERIFY(rig.runSingle(row));
     const DownloadItem &item = rig.list().at(row);
     QCOMPARE(item.StatusCode, Status::Failed);
@@ -358,7 +361,8 @@ void TestSingleConnectionTransfer::shortBodyFails()
     Response response = Response::pattern(4000);
     response.announcedLength = 9000; // the connection closes after 4000
     rig.server.route("/short", response);
-    const int row = rig.addRow(QStringLiteral("/short"), QStringLiteral("s"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/short"), QStringLiteral("s"), QStringLiteral("pdf"));
     QVERIFY(rig.runSingle(row));
     QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
     QCOMPARE(rig.list().at(row).Size, QStringLiteral("下载失败"));
@@ -390,7 +394,8 @@ void TestSingleConnectionTransfer::emptyWholeDocumentFails()
     Response response = Response::status(500, "Internal Server Error");
     response.mode = BodyMode::CloseDelimited;
     rig.server.route("/empty", response);
-    const int row = rig.addRow(QStringLiteral("/empty"), QStringLiteral("e"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/empty"), QStringLiteral("e"), QStringLiteral("pdf"));
     QVERIFY(rig.runSingle(row));
     const DownloadItem &item = rig.list().at(row);
     QCOMPARE(item.StatusCode, Status::Failed);
@@ -425,11 +430,11 @@ void TestSingleConnectionTransfer::refererRule()
     QFETCH(bool, siteRoot);
     DownloadTestRig rig;
     rig.server.route("/deep/path/f.pdf", Response::pattern(100));
-    const int row =
-        rig.addRow(QStringLiteral("/deep/path/f.pdf"), QStringLiteral("f"), {}, referer);
+    const int row
+        = rig.addRow(QStringLiteral("/deep/path/f.pdf"), QStringLiteral("f"), {}, referer);
     QVERIFY(rig.runSingle(row));
-    const QString expected =
-        siteRoot ? QStringLiteral("http://127.0.0.1:%1").arg(rig.server.port()) : referer;
+    const QString expected
+        = siteRoot ? QStringLiteral("http://127.0.0.1:%1").arg(rig.server.port()) : referer;
     QCOMPARE(QString::fromUtf8(rig.server.lastRequest().header("Referer")), expected);
 }
 
@@ -445,8 +450,8 @@ void TestSingleConnectionTransfer::renamePolicyAfterHeaders()
     QVERIFY(rig.runSingle(row));
     QCOMPARE(rig.list().at(row).Name, QStringLiteral("Paper[001]"));
     QCOMPARE(readFile(rig.path(QStringLiteral("Paper.pdf"))), QByteArray("first"));
-    QCOMPARE(readFile(rig.path(QStringLiteral("Paper[001].pdf"))),
-             FixtureServer::patternBytes(0, 3000));
+    QCOMPARE(
+        readFile(rig.path(QStringLiteral("Paper[001].pdf"))), FixtureServer::patternBytes(0, 3000));
 }
 
 void TestSingleConnectionTransfer::webPageFailureSounds()
@@ -466,7 +471,7 @@ void TestSingleConnectionTransfer::webPageFailureSounds()
     rig.single().checkTimeouts();
     QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
     QCOMPARE(rig.list().at(row).Type, QStringLiteral("html"));
-    QCOMPARE(rig.player.played, (QList<int>{101, 103}));
+    QCOMPARE(rig.player.played, (QList<int> { 101, 103 }));
     QVERIFY(loginAsked);
     // The sounds are written beside the program on first use.
     QVERIFY(QFile::exists(rig.programFolder() + QStringLiteral("/101.wav")));
@@ -481,11 +486,10 @@ void TestSingleConnectionTransfer::statePanelTexts()
     QStringList panel2;
     QStringList panel3;
     QObject::connect(&rig.session, &DownloadSession::panelText, &rig.session,
-                     [&](int panel, const QString &text) {
-                         (panel == 2 ? panel2 : panel3) << text;
-                     });
+        [&](int panel, const QString &text) { (panel == 2 ? panel2 : panel3) << text; });
     QVERIFY(rig.runSingle(row));
-    QCOMPARE(panel2, (QStringList{QStringLiteral("正在下载:名字"), QStringLiteral("完成下载:名字")}));
+    QCOMPARE(
+        panel2, (QStringList { QStringLiteral("正在下载:名字"), QStringLiteral("完成下载:名字") }));
     QVERIFY(panel3.contains(QStringLiteral("12 该请求已经完成，并且所有数据均已接收到。")));
 }
 

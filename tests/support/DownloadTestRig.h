@@ -38,10 +38,10 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    FixedAppPaths m_paths{m_dir.path() + QStringLiteral("/program")};
+    FixedAppPaths m_paths { m_dir.path() + QStringLiteral("/program") };
 
 public:
-    DownloadSession session{clock, dialogs, m_paths, player, &jar};
+    DownloadSession session { clock, dialogs, m_paths, player, &jar };
 
     DownloadList &list() { return session.list(); }
     DownloadOptions &options() { return session.options(); }
@@ -55,7 +55,7 @@ public:
     QString path(const QString &fileName) const { return folder() + fileName; }
 
     int addRow(const QString &serverPath, const QString &name, const QString &type = {},
-               const QString &referer = {})
+        const QString &referer = {})
     {
         list().addItem(server.urlText(serverPath), name, type, folder(), referer);
         return list().size() - 1;
@@ -79,8 +79,7 @@ public:
     }
 
     // Lets events run until the predicate holds (real event loop, no naps).
-    template<typename Predicate>
-    bool waitUntil(Predicate done, int timeoutMs = 20000)
+    template<typename Predicate> bool waitUntil(Predicate done, int timeoutMs = 20000)
     {
         if (done())
             return true;

@@ -6,7 +6,7 @@
 class FakeClock final : public Clock
 {
 public:
-    explicit FakeClock(double start = 1000.0) : m_now(start) {}
+    explicit FakeClock(double start = 1000.0) : m_now(start) { }
     double nowSeconds() const override { return m_now; }
     void advance(double seconds) { m_now += seconds; }
     void set(double seconds) { m_now = seconds; }

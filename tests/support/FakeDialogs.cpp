@@ -2,7 +2,7 @@
 
 UserDialogs::Answer FakeDialogs::message(const QString &text, Style style, const QString &)
 {
-    messages.append({text, style});
+    messages.append({ text, style });
     if (!answers.isEmpty())
         return answers.dequeue();
     return (style == Style::Error || style == Style::Information) ? Answer::Ok : Answer::No;

@@ -19,10 +19,10 @@ public:
 
     Answer message(const QString &text, Style style, const QString &title = {}) override;
     QString openFileName(const QString &filter, const QString &title = {}) override;
-    QString saveFileName(const QString &filter, const QString &suggestedName,
-                         const QString &title = {}) override;
-    QString inputText(const QString &prompt, const QString &title, const QString &defaultText,
-                      bool *ok) override;
+    QString saveFileName(
+        const QString &filter, const QString &suggestedName, const QString &title = {}) override;
+    QString inputText(
+        const QString &prompt, const QString &title, const QString &defaultText, bool *ok) override;
 
     QList<Shown> messages;
     QQueue<Answer> answers;

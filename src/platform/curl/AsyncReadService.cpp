@@ -17,17 +17,15 @@ struct AsyncReadService::Read
 };
 
 AsyncReadService::AsyncReadService(CookieJar *jar, QObject *parent)
-    : QObject(parent), m_jar(jar)
-{
-}
+    : QObject(parent), m_jar(jar) { }
 
 AsyncReadService::~AsyncReadService()
 {
     cancelAll();
 }
 
-void AsyncReadService::startRead(const QString &url, const QString &propertyName,
-                                 const QString &headerText)
+void AsyncReadService::startRead(
+    const QString &url, const QString &propertyName, const QString &headerText)
 {
     if (Read *old = m_reads.take(propertyName)) {
         old->request->cancel();
@@ -46,20 +44,18 @@ void AsyncReadService::startRead(const QString &url, const QString &propertyName
     m_reads.insert(propertyName, read);
 
     connect(request, &CurlRequest::dataReceived, this,
-            [this, read, propertyName](const QByteArray &data) {
-                if (!read->file || read->file->write(data) != data.size()) {
-                    read->writeFailed = true;
-                    return;
-                }
-                read->received += data.size();
-                const qint64 total = qMax<qint64>(0, read->request->contentLength());
-                if (total != 0)
-                    Q_EMIT progress(read->received, total, propertyName);
-            });
+        [this, read, propertyName](const QByteArray &data) {
+            if (!read->file || read->file->write(data) != data.size()) {
+                read->writeFailed = true;
+                return;
+            }
+            read->received += data.size();
+            const qint64 total = qMax<qint64>(0, read->request->contentLength());
+            if (total != 0)
+                Q_EMIT progress(read->received, total, propertyName);
+        });
     connect(request, &CurlRequest::finished, this,
-            [this, propertyName](int curlCode, const QString &) {
-                finish(propertyName, curlCode);
-            });
+        [this, propertyName](int curlCode, const QString &) { finish(propertyName, curlCode); });
     request->start();
 }
 
@@ -72,8 +68,8 @@ void AsyncReadService::finish(const QString &name, int curlCode)
     // sends the owner to its fallback.
     const qint64 announced = read->request->contentLength();
     const qint64 total = curlCode == 0 && announced > 0 ? announced : 0;
-    const qint64 received = read->request->excessData() ? qMax(read->received, total) + 1
-                                                        : read->received;
+    const qint64 received
+        = read->request->excessData() ? qMax(read->received, total) + 1 : read->received;
     // The request is still on the stack of its own signal; free it once that
     // has returned.
     read->request.release()->deleteLater();

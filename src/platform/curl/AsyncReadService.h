@@ -21,8 +21,7 @@ public:
 
     // Starts a read; always a fresh download, never a cached copy. A read of
     // the same name still running is cancelled first.
-    void startRead(const QString &url, const QString &propertyName,
-                   const QString &headerText = {});
+    void startRead(const QString &url, const QString &propertyName, const QString &headerText = {});
     // Stops every read of this service; no completion follows.
     void cancelAll();
     int runningReads() const { return int(m_reads.size()); }
@@ -36,7 +35,7 @@ Q_SIGNALS:
     // written). received is the number of bytes in it; more than total when
     // the server sent more than it announced (the excess was dropped).
     void completed(qint64 total, qint64 received, const QString &bodyPath,
-                   const QString &propertyName, const QString &url);
+        const QString &propertyName, const QString &url);
 
 private:
     struct Read;

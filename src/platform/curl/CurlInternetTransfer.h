@@ -27,7 +27,7 @@ public:
     // lines, each ended by CR LF (the download sends one "Referer: ..." line).
     // A request still running is cancelled first.
     void execute(const QString &url, const QString &method = QStringLiteral("GET"),
-                 const QByteArray &body = {}, const QString &headerText = {});
+        const QByteArray &body = {}, const QString &headerText = {});
     // Starts a request whose whole body is wanted at once; wholeBodyReady()
     // follows with it (empty when nothing arrived).
     void fetchWhole(const QString &url, const QString &headerText = {});

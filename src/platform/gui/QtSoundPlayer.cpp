@@ -3,7 +3,7 @@
 #include <QSoundEffect>
 #include <QUrl>
 
-QtSoundPlayer::QtSoundPlayer(QObject *parent) : QObject(parent) {}
+QtSoundPlayer::QtSoundPlayer(QObject *parent) : QObject(parent) { }
 
 void QtSoundPlayer::play(const QString &wavPath)
 {

@@ -21,14 +21,14 @@ UserDialogs::Answer QtUserDialogs::message(const QString &text, Style style, con
         QMessageBox::information(m_parent, caption(title), text);
         return Answer::Ok;
     case Style::QuestionYesNo:
-        return QMessageBox::question(m_parent, caption(title), text,
-                                     QMessageBox::Yes | QMessageBox::No)
+        return QMessageBox::question(
+                   m_parent, caption(title), text, QMessageBox::Yes | QMessageBox::No)
                 == QMessageBox::Yes
             ? Answer::Yes
             : Answer::No;
     case Style::YesNo: {
         QMessageBox box(QMessageBox::NoIcon, caption(title), text,
-                        QMessageBox::Yes | QMessageBox::No, m_parent);
+            QMessageBox::Yes | QMessageBox::No, m_parent);
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
     }
@@ -49,16 +49,15 @@ QString QtUserDialogs::openFileName(const QString &filter, const QString &title)
     return QFileDialog::getOpenFileName(m_parent, caption(title), QString(), qtFilter(filter));
 }
 
-QString QtUserDialogs::saveFileName(const QString &filter, const QString &suggestedName,
-                                    const QString &title)
+QString QtUserDialogs::saveFileName(
+    const QString &filter, const QString &suggestedName, const QString &title)
 {
-    return QFileDialog::getSaveFileName(m_parent, caption(title), suggestedName,
-                                        qtFilter(filter));
+    return QFileDialog::getSaveFileName(m_parent, caption(title), suggestedName, qtFilter(filter));
 }
 
-QString QtUserDialogs::inputText(const QString &prompt, const QString &title,
-                                 const QString &defaultText, bool *ok)
+QString QtUserDialogs::inputText(
+    const QString &prompt, const QString &title, const QString &defaultText, bool *ok)
 {
-    return QInputDialog::getText(m_parent, caption(title), prompt, QLineEdit::Normal, defaultText,
-                                 ok);
+    return QInputDialog::getText(
+        m_parent, caption(title), prompt, QLineEdit::Normal, defaultText, ok);
 }

@@ -9,15 +9,15 @@ class QWidget;
 class QtUserDialogs final : public UserDialogs
 {
 public:
-    explicit QtUserDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
+    explicit QtUserDialogs(QWidget *parent = nullptr) : m_parent(parent) { }
     void setParent(QWidget *parent) { m_parent = parent; }
 
     Answer message(const QString &text, Style style, const QString &title = {}) override;
     QString openFileName(const QString &filter, const QString &title = {}) override;
-    QString saveFileName(const QString &filter, const QString &suggestedName,
-                         const QString &title = {}) override;
-    QString inputText(const QString &prompt, const QString &title, const QString &defaultText,
-                      bool *ok) override;
+    QString saveFileName(
+        const QString &filter, const QString &suggestedName, const QString &title = {}) override;
+    QString inputText(
+        const QString &prompt, const QString &title, const QString &defaultText, bool *ok) override;
 
     // "*.txt|*.txt" style filters become Qt's "*.txt (*.txt)" lines.
     static QString qtFilter(const QString &filter);

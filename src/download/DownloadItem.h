@@ -2,6 +2,13 @@
 
 #include <QString>
 
+namespace Status {
+inline constexpr int Waiting = 1;
+inline constexpr int Downloading = 2;
+inline constexpr int Completed = 3;
+inline constexpr int Failed = 4;
+} // namespace Status
+
 // One row of the download list. Numbers are kept as decimal text because the
 // same columns also carry status texts.
 struct DownloadItem
@@ -16,6 +23,16 @@ struct DownloadItem
     QString Referer; // page the link was found on; may be empty
     int StatusCode = 1;
 
+    // A transfer takes the row: it is being downloaded and shows no progress
+    // yet.
+    void startDownloading()
+    {
+        StatusCode = Status::Downloading;
+        Size.clear();
+        Received.clear();
+        Percent.clear();
+    }
+
     // Folder + Name, then "." + Type when Type is not empty. Folder is used as
     // it stands: the scheduler gives it its final separator before a transfer.
     QString savedFilePath() const
@@ -25,13 +42,6 @@ struct DownloadItem
         return Folder + Name + QLatin1Char('.') + Type;
     }
 };
-
-namespace Status {
-inline constexpr int Waiting = 1;
-inline constexpr int Downloading = 2;
-inline constexpr int Completed = 3;
-inline constexpr int Failed = 4;
-} // namespace Status
 
 // Texts written into the rows.
 namespace StatusText {

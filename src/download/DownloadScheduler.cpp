@@ -136,12 +136,7 @@ void DownloadScheduler::schedulingPass()
         const int row = takeNextRow(false);
         if (row < 0)
             return;
-        m_list.update(row, [](DownloadItem &item) {
-            item.StatusCode = Status::Downloading;
-            item.Size.clear();
-            item.Received.clear();
-            item.Percent.clear();
-        });
+        m_list.update(row, [](DownloadItem &item) { item.startDownloading(); });
         if (m_options.scrollToRow)
             Q_EMIT scrollToRow(row);
         m_single.Inet下载当前文件(row);

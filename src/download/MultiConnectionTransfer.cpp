@@ -70,12 +70,7 @@ void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &
     s.row = row;
     s.key = m_list.at(row).Key;
     m_state.TransferBusy = true;
-    m_list.update(row, [](DownloadItem &item) {
-        item.StatusCode = Status::Downloading;
-        item.Size.clear();
-        item.Received.clear();
-        item.Percent.clear();
-    });
+    m_list.update(row, [](DownloadItem &item) { item.startDownloading(); });
     if (m_options.scrollToRow)
         Q_EMIT scrollToRow(row);
     s.started = m_clock.nowSeconds();

@@ -10,22 +10,6 @@ using Response = FixtureServer::Response;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-// Switches the scheduler on without letting its timer tick during the test:
-// the test runs the passes itself, against the fake clock.
-void switchOnQuietly(DownloadScheduler &scheduler)
-{
-    scheduler.start();
-    scheduler.Timer_Down().setInterval(24 * 3600 * 1000);
-}
-
 void addFailedRows(DownloadTestRig &rig, int count, const QString &type = QStringLiteral("pdf"))
 {
     for (int n = 0; n < count; ++n) {
@@ -108,7 +92,7 @@ void TestDownloadScheduler::skipPolicyMarksPresentFiles()
         rig.addRow(
             QStringLiteral("/f?n=%1").arg(i), QStringLiteral("p%1").arg(i), QStringLiteral("pdf"));
     for (int i = 0; i < 4; ++i)
-        writeFile(rig.path(QStringLiteral("p%1.pdf").arg(i)), QByteArray(100 + i, 'x'));
+        QVERIFY(writeFile(rig.path(QStringLiteral("p%1.pdf").arg(i)), QByteArray(100 + i, 'x')));
     rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
     switchOnQuietly(rig.scheduler());
 
@@ -175,7 +159,7 @@ void TestDownloadScheduler::automaticRedownload()
             item.StatusCode = Status::Completed;
             item.Percent = QStringLiteral("100%");
         });
-    writeFile(rig.path(QStringLiteral("page.html")), "<html>");
+    QVERIFY(writeFile(rig.path(QStringLiteral("page.html")), "<html>"));
     rig.options().autoRedownload = true;
     rig.options().autoRedownloadKind = AutoRedownload(kind);
 

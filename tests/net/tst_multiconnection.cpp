@@ -10,35 +10,6 @@
 using Response = FixtureServer::Response;
 using BodyMode = FixtureServer::BodyMode;
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-void switchOnQuietly(DownloadScheduler &scheduler)
-{
-    scheduler.start();
-    scheduler.Timer_Down().setInterval(24 * 3600 * 1000);
-}
-
-QStringList partFiles(const QString &folder)
-{
-    return QDir(folder).entryList({ QStringLiteral(".qm-*") }, QDir::Files | QDir::Hidden);
-}
-
-} // namespace
-
 class TestMultiConnection : public QObject
 {
     Q_OBJECT
@@ -189,7 +160,7 @@ void TestMultiConnection::stopWithConnectionsOpen()
     for (int i = 0; i < 3; ++i)
         rig.addRow(
             QStringLiteral("/h?%1").arg(i), QStringLiteral("h%1").arg(i), QStringLiteral("pdf"));
-    writeFile(rig.path(QStringLiteral("h1.pdf")), "earlier file");
+    QVERIFY(writeFile(rig.path(QStringLiteral("h1.pdf")), "earlier file"));
     rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
     switchOnQuietly(rig.scheduler());
     rig.scheduler().schedulingPass();

@@ -15,20 +15,6 @@ Q_DECLARE_METATYPE(FixtureServer::Response)
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // Files in the download folder other than the named ones: part files must
 // never be left behind.
 QStringList strayFiles(const QString &folder, const QStringList &expected)
@@ -242,7 +228,7 @@ void TestSingleConnectionTransfer::folderThatCannotBeCreatedFailsRow()
 {
     DownloadTestRig rig;
     rig.server.route("/f", Response::pattern(100));
-    writeFile(rig.path(QStringLiteral("plainfile")), "x");
+    QVERIFY(writeFile(rig.path(QStringLiteral("plainfile")), "x"));
     // A folder below a plain file cannot exist.
     rig.list().addItem(rig.server.urlText(QStringLiteral("/f")), QStringLiteral("f"),
         QStringLiteral("pdf"), rig.path(QStringLiteral("plainfile/sub/")), QString());
@@ -258,7 +244,7 @@ void TestSingleConnectionTransfer::stallAfter120SecondsFails()
     Response response = Response::pattern(100000);
     response.stallAfterBytes = 30000;
     rig.server.route("/stall", response);
-    writeFile(rig.path(QStringLiteral("s.pdf")), "earlier file");
+    QVERIFY(writeFile(rig.path(QStringLiteral("s.pdf")), "earlier file"));
     const int row
         = rig.addRow(QStringLiteral("/stall"), QStringLiteral("s"), QStringLiteral("pdf"));
 
@@ -327,7 +313,7 @@ void TestSingleConnectionTransfer::failedOverwriteKeepsExistingFile()
     Response response = Response::pattern(50000).withMode(BodyMode::Chunked);
     response.stallAfterBytes = 10000;
     rig.server.route("/f", response);
-    writeFile(rig.path(QStringLiteral("keep.pdf")), "the only copy");
+    QVERIFY(writeFile(rig.path(QStringLiteral("keep.pdf")), "the only copy"));
     const int row = rig.addRow(QStringLiteral("/f"), QStringLiteral("keep"), QStringLiteral("pdf"));
     rig.single().Inet下载当前文件(row);
     QVERIFY(rig.waitUntil([&] { return rig.list().at(row).Received == QStringLiteral("10000"); }));
@@ -344,7 +330,7 @@ void TestSingleConnectionTransfer::replacementThatCannotBePlaced()
     rig.server.route("/f", Response::pattern(5000));
     // A folder with content stands where the file should go; nothing can
     // replace it.
-    writeFile(rig.path(QStringLiteral("blocked.pdf/inner.txt")), "x");
+    QVERIFY(writeFile(rig.path(QStringLiteral("blocked.pdf/inner.txt")), "x"));
     const int row
         = rig.addRow(QStringLiteral("/f"), QStringLiteral("blocked"), QStringLiteral("pdf"));
     QVERIFY(rig.runSingle(row));
@@ -443,7 +429,7 @@ void TestSingleConnectionTransfer::renamePolicyAfterHeaders()
     DownloadTestRig rig;
     rig.options().policy = DuplicatePolicy::Rename;
     rig.server.route("/p", Response::pattern(3000, "application/pdf"));
-    writeFile(rig.path(QStringLiteral("Paper.pdf")), "first");
+    QVERIFY(writeFile(rig.path(QStringLiteral("Paper.pdf")), "first"));
     // The row does not know its type yet; the answer's media type gives pdf,
     // and only then is the name found taken.
     const int row = rig.addRow(QStringLiteral("/p"), QStringLiteral("Paper"));

@@ -14,8 +14,37 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Part files left in a folder; a transfer must never leave one behind.
+inline QStringList partFiles(const QString &folder)
+{
+    return QDir(folder).entryList({ QStringLiteral(".qm-*") }, QDir::Files | QDir::Hidden);
+}
+
+// Switches the scheduler on without letting its timer tick during the test:
+// the test runs the passes itself, against the fake clock.
+inline void switchOnQuietly(DownloadScheduler &scheduler)
+{
+    scheduler.start();
+    scheduler.Timer_Down().setInterval(24 * 3600 * 1000);
+}
 
 // One download window's worth of parts over a fake clock, scripted dialogs,
 // recorded sounds, a fixture server and a fresh temporary folder.

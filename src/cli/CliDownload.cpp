@@ -2,7 +2,6 @@
 
 #include "ConsoleDialogs.h"
 #include "common/FileNameHelpers.h"
-#include "common/SettingsStore.h"
 #include "common/TextMode.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
@@ -105,34 +104,15 @@ int runDownloadCommand(const QStringList &arguments)
     // Defaults are the stored settings; options override them for this run
     // only and are never written back.
     DownloadOptions options;
-    options.method
-        = ReadSetting(QStringLiteral("设置"), QStringLiteral("下载方式"), QStringLiteral("2"))
-                .toInt()
-            == 1
-        ? 1
-        : 2;
-    const int position
-        = ReadSetting(QStringLiteral("下载"), QStringLiteral("线程"), QStringLiteral("2")).toInt();
-    options.connections = qBound(1, position + 1, 6);
-    options.policy = duplicatePolicyFromCaption(ReadSetting(
-        QStringLiteral("专利下载"), QStringLiteral("重复文件名设置"), QStringLiteral("重命名")));
-    options.proxyEnabled
-        = ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器有效"), QStringLiteral("0"))
-        == QStringLiteral("1");
-    options.proxyAddress = TrimSpaces(
-        ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器网址"), QString()));
-    options.proxyPort = TrimSpaces(
-        ReadSetting(QStringLiteral("设置"), QStringLiteral("代理服务器端口"), QString()));
+    loadStoredDownloadOptions(options);
     bool ok = false;
-    const double storedMax
-        = ReadSetting(QStringLiteral("设置"), QStringLiteral("文件最大值"), QStringLiteral("10"))
-              .toDouble(&ok);
-    options.maxFileSizeMB = ok ? storedMax : 10.0;
 
     if (parser.isSet(methodOpt)) {
         const QString m = parser.value(methodOpt);
         if (m != QStringLiteral("1") && m != QStringLiteral("2"))
             return usageError(QStringLiteral("--method must be 1 or 2"));
+        if (m.toInt() == 2 && options.method == 1)
+            options.connections = storedConnectionCount();
         options.method = m.toInt();
     }
     if (parser.isSet(connectionsOpt)) {

@@ -1,5 +1,8 @@
 #include "download/DownloadOptions.h"
 
+#include "common/SettingsStore.h"
+#include "common/TextMode.h"
+
 QString duplicatePolicyCaption(DuplicatePolicy policy)
 {
     switch (policy) {
@@ -20,4 +23,25 @@ DuplicatePolicy duplicatePolicyFromCaption(const QString &caption)
     if (caption == QStringLiteral("覆盖"))
         return DuplicatePolicy::Overwrite;
     return DuplicatePolicy::Rename;
+}
+
+int storedConnectionCount()
+{
+    // The stored value is the position in the list "1" to "6".
+    bool ok = false;
+    const int position = ReadSetting(Settings::ConnectionCountIndex).toInt(&ok);
+    return ok && position >= 0 && position <= 5 ? position + 1 : 3;
+}
+
+void loadStoredDownloadOptions(DownloadOptions &options)
+{
+    options.method = ReadSetting(Settings::DownloadMethod).toInt() == 1 ? 1 : 2;
+    options.connections = options.method == 1 ? 1 : storedConnectionCount();
+    options.policy = duplicatePolicyFromCaption(ReadSetting(Settings::DuplicateFilePolicy));
+    options.proxyAddress = TrimSpaces(ReadSetting(Settings::ProxyAddress));
+    options.proxyPort = TrimSpaces(ReadSetting(Settings::ProxyPort));
+    options.proxyEnabled = ReadSetting(Settings::ProxyEnabled) == QStringLiteral("1");
+    bool ok = false;
+    const double maxMB = ReadSetting(Settings::MaxFileSizeMB).toDouble(&ok);
+    options.maxFileSizeMB = ok && maxMB >= 0 ? maxMB : 10.0;
 }

@@ -35,3 +35,10 @@ struct DownloadOptions
     QString proxyPort;
     double maxFileSizeMB = 10.0;
 };
+
+// Fills the options the download window reads from the settings store when
+// it opens: method, connection count (only for method 2), same-name policy,
+// proxy and size limit. Other options are not stored between runs.
+void loadStoredDownloadOptions(DownloadOptions &options);
+// The stored connection count of method 2 (1 to 6).
+int storedConnectionCount();

@@ -103,17 +103,26 @@ int DownloadScheduler::takeNextRow(bool createFolders)
         if (m_list.at(row).StatusCode != Status::Waiting)
             continue;
         QString folder = m_list.at(row).Folder;
-        if (createFolders)
+        if (createFolders) {
             folder = CreateFolderPath(folder, m_dialogs);
+            if (folder.isEmpty()) {
+                // The row fails rather than saving somewhere the user never
+                // chose; its folder stays as given.
+                m_list.update(row, [](DownloadItem &item) {
+                    item.StatusCode = Status::Failed;
+                    item.Size = StatusText::DownloadFailed;
+                });
+                continue;
+            }
+        }
+        bool needed = true;
         m_list.update(row, [&](DownloadItem &item) {
             item.Name = CleanFileName(item.Name);
             if (!folder.endsWith(QLatin1Char('/')))
                 folder += QLatin1Char('/');
             item.Folder = folder;
+            needed = 确定是需要下载(item, m_options);
         });
-        DownloadItem copy = m_list.at(row);
-        const bool needed = 确定是需要下载(copy, m_options);
-        m_list.update(row, [&](DownloadItem &item) { item = copy; });
         if (needed)
             return row;
     }

@@ -130,8 +130,8 @@ void Downloader::FetchWithReferer(const QString &url)
     connect(m_inet.get(), &CurlRequest::finished, this,
         [this](int code, const QString &) { onFallbackFinished(code); });
     m_fallback = Fallback::Request;
-    m_fallbackStart = m_clock.nowSeconds();
-    m_announced = 0;
+    m_lastActivity = m_clock.nowSeconds();
+    m_announced = -1;
     m_written = 0;
     m_writeFailed = false;
     m_temp = createPartFile(m_target);
@@ -145,15 +145,17 @@ void Downloader::FetchWithReferer(const QString &url)
 
 void Downloader::onFallbackHeaders()
 {
+    m_lastActivity = m_clock.nowSeconds();
     if (m_fallback == Fallback::Request)
-        m_announced = qMax<qint64>(0, m_inet->contentLength());
+        m_announced = m_inet->contentLength(); // -1: none announced
 }
 
 void Downloader::onFallbackData(const QByteArray &data)
 {
     if (m_fallback == Fallback::None || !m_temp)
         return;
-    if (m_fallback == Fallback::Request && m_announced <= 0)
+    m_lastActivity = m_clock.nowSeconds();
+    if (m_fallback == Fallback::Request && m_announced < 0)
         return; // without a size the body is fetched again in one call
     if (m_temp->write(data) != data.size()) {
         m_writeFailed = true;
@@ -177,11 +179,12 @@ void Downloader::onFallbackFinished(int curlCode)
     case Fallback::None:
         return;
     case Fallback::Request:
-        if (m_announced > 0) {
-            // The body ended before its announced size: nothing more comes.
+        if (curlCode != 0 || m_announced > 0) {
+            // Failed, or the body ended before its announced size: nothing
+            // more comes.
             fallbackDone(false);
-        } else if (curlCode != 0) {
-            fallbackDone(false);
+        } else if (m_announced == 0) {
+            fallbackDone(placeTemp()); // an announced empty file
         } else {
             startWholeFetch();
         }
@@ -205,8 +208,7 @@ void Downloader::startWholeFetch()
         fallbackDone(false);
         return;
     }
-    const QString url = m_inet->url();
-    m_inet->setUrl(url);
+    m_lastActivity = m_clock.nowSeconds();
     QTimer::singleShot(0, this, [this] {
         if (m_fallback == Fallback::WholeFetch && m_inet)
             m_inet->start();
@@ -231,7 +233,9 @@ void Downloader::checkTimeouts()
         m_watchdog.stop();
         return;
     }
-    if (std::abs(m_clock.nowSeconds() - m_fallbackStart) > kExecuteLimitSeconds) {
+    // 60 s for the answer to come, and then for each further piece of it: a
+    // transfer that keeps receiving is never cut off.
+    if (std::abs(m_clock.nowSeconds() - m_lastActivity) > kExecuteLimitSeconds) {
         m_inet->cancel();
         fallbackDone(false);
     }

@@ -31,9 +31,9 @@ public:
     // Stops the read and the fallback request; answers false.
     bool CancelAsyncRead();
 
-    // Applies the fallback's waits (30 s for the component to become idle,
-    // 60 s for the request). Runs every second on its own; tests call it
-    // after moving the clock.
+    // Gives the fallback request up after 60 s without an answer or without a
+    // further byte. Runs every second on its own; tests call it after moving
+    // the clock.
     void checkTimeouts();
 
     // The Referer line of the fallback request ("Referer:" without a space).
@@ -68,7 +68,7 @@ private:
     QString m_url;
     QString m_target;
     QString m_referer;
-    double m_fallbackStart = 0;
+    double m_lastActivity = 0; // start, headers or last byte of the fallback
     qint64 m_announced = 0;
     qint64 m_written = 0;
     bool m_writeFailed = false;

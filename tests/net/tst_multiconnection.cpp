@@ -23,7 +23,10 @@ private Q_SLOTS:
     void stopWithConnectionsOpen();
     void hangingConnectionClosedAfter1200Seconds();
     void fallbackGivesUpAfter60Seconds();
+    void receivingFallbackIsNeverCutOff();
+    void fallbackAnnouncingEmptyBody();
     void collidingNamesUnderRename();
+    void folderThatCannotBeCreatedFailsRow();
     void fallbackRefererHeader_data();
     void fallbackRefererHeader();
 };
@@ -238,6 +241,61 @@ void TestMultiConnection::fallbackGivesUpAfter60Seconds()
     QCOMPARE(partFiles(rig.folder()), QStringList());
 }
 
+void TestMultiConnection::receivingFallbackIsNeverCutOff()
+{
+    DownloadTestRig rig;
+    int seen = 0;
+    rig.server.route("/trickle", [&](const FixtureServer::Request &) {
+        Response response = Response::pattern(40000);
+        if (++seen == 1) {
+            response.mode = BodyMode::Chunked; // no size: the fallback runs
+        } else {
+            response.trickleBytes = 4000;
+            response.trickleIntervalMs = 30;
+        }
+        return response;
+    });
+    const int row = rig.addRow(QStringLiteral("/trickle"), QStringLiteral("t"), QStringLiteral("pdf"));
+    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/trickle")),
+        rig.path(QStringLiteral("t.pdf")));
+    // Each piece arrives 50 s of clock time after the one before: slow, but
+    // never 60 s without a byte.
+    qint64 shown = 0;
+    while (rig.multi().inUse(1)) {
+        QVERIFY(rig.waitUntil([&] {
+            return !rig.multi().inUse(1) || rig.list().at(row).Received.toLongLong() > shown;
+        }));
+        shown = rig.list().at(row).Received.toLongLong();
+        rig.clock.advance(50);
+        if (Downloader *downloader = rig.multi().downloader(1))
+            downloader->checkTimeouts();
+    }
+    QCOMPARE(rig.list().at(row).StatusCode, Status::Completed);
+    QCOMPARE(readFile(rig.path(QStringLiteral("t.pdf"))), FixtureServer::patternBytes(0, 40000));
+    QVERIFY(rig.clock.nowSeconds() > 1000 + 60);
+}
+
+void TestMultiConnection::fallbackAnnouncingEmptyBody()
+{
+    DownloadTestRig rig;
+    int seen = 0;
+    rig.server.route("/empty", [&](const FixtureServer::Request &) {
+        return ++seen == 1 ? Response::pattern(10).withMode(BodyMode::Chunked)
+                           : Response::ok(QByteArray());
+    });
+    const int row = rig.addRow(QStringLiteral("/empty"), QStringLiteral("e"), QStringLiteral("pdf"));
+    QVERIFY(writeFile(rig.path(QStringLiteral("e.pdf")), "old"));
+    QSignalSpy ended(&rig.multi(), &MultiConnectionTransfer::connectionEnded);
+    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/empty")),
+        rig.path(QStringLiteral("e.pdf")));
+    QVERIFY(ended.wait(10000));
+    // The empty answer is the file; no progress was ever shown, so the row
+    // is not trusted as complete.
+    QCOMPARE(QFileInfo(rig.path(QStringLiteral("e.pdf"))).size(), 0);
+    QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
+    QCOMPARE(rig.server.requestCount("/empty"), 2);
+}
+
 void TestMultiConnection::collidingNamesUnderRename()
 {
     DownloadTestRig rig;
@@ -260,6 +318,28 @@ void TestMultiConnection::collidingNamesUnderRename()
     QCOMPARE(readFile(rig.path(QStringLiteral("Same.pdf"))), FixtureServer::patternBytes(0, 20000));
     QCOMPARE(
         readFile(rig.path(QStringLiteral("Same[001].pdf"))), FixtureServer::patternBytes(0, 30000));
+    rig.scheduler().Timer_Down().stop();
+}
+
+void TestMultiConnection::folderThatCannotBeCreatedFailsRow()
+{
+    DownloadTestRig rig;
+    rig.options().method = 2;
+    rig.options().connections = 1;
+    rig.server.route("/f", Response::pattern(100));
+    QVERIFY(writeFile(rig.path(QStringLiteral("plainfile")), "x"));
+    const QString badFolder = rig.path(QStringLiteral("plainfile/sub/"));
+    rig.list().addItem(rig.server.urlText(QStringLiteral("/f?1")), QStringLiteral("a"),
+                       QStringLiteral("pdf"), badFolder, QString());
+    rig.addRow(QStringLiteral("/f?2"), QStringLiteral("b"), QStringLiteral("pdf"));
+    rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
+    switchOnQuietly(rig.scheduler());
+    rig.scheduler().schedulingPass();
+    QCOMPARE(rig.list().at(0).StatusCode, Status::Failed);
+    QCOMPARE(rig.list().at(0).Size, QStringLiteral("下载失败"));
+    QCOMPARE(rig.list().at(0).Folder, badFolder);
+    QCOMPARE(rig.multi().rowOf(1), 1); // the next row took the slot
+    QVERIFY(rig.waitUntil([&] { return rig.list().at(1).StatusCode == Status::Completed; }));
     rig.scheduler().Timer_Down().stop();
 }
 

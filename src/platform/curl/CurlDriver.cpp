@@ -7,11 +7,14 @@
 #include <QTimer>
 
 #include <mutex>
+#include <utility>
 
 struct CurlDriver::Socket
 {
     QSocketNotifier *read = nullptr;
     QSocketNotifier *write = nullptr;
+    bool wantRead = false;
+    bool wantWrite = false;
 };
 
 namespace {
@@ -221,6 +224,8 @@ void CurlDriver::watchSocket(curl_socket_t fd, int what, Socket *socket)
     }
     const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
     const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    socket->wantRead = wantRead;
+    socket->wantWrite = wantWrite;
     auto setUp = [this, fd](QSocketNotifier *&notifier, bool wanted, QSocketNotifier::Type type) {
         if (!wanted) {
             if (notifier)
@@ -233,7 +238,7 @@ void CurlDriver::watchSocket(curl_socket_t fd, int what, Socket *socket)
             connect(notifier, &QSocketNotifier::activated, this,
                 [this, fd, mask] { onSocketActivity(fd, mask); });
         }
-        notifier->setEnabled(true);
+        notifier->setEnabled(!m_parked);
     };
     setUp(socket->read, wantRead, QSocketNotifier::Read);
     setUp(socket->write, wantWrite, QSocketNotifier::Write);
@@ -241,10 +246,13 @@ void CurlDriver::watchSocket(curl_socket_t fd, int what, Socket *socket)
 
 void CurlDriver::onSocketActivity(curl_socket_t fd, int eventMask)
 {
-    // A nested event loop started from a callback must not re-enter libcurl;
-    // the notifier is level-triggered and fires again once it has returned.
-    if (insideLibcurl())
+    // A nested event loop started from a callback (a modal dialog, say) must
+    // not re-enter libcurl. The level-triggered notifiers would fire again
+    // at once and spin, so they rest until libcurl has returned.
+    if (insideLibcurl()) {
+        park();
         return;
+    }
     ++m_wakeups;
     socketAction(fd, eventMask);
 }
@@ -252,11 +260,40 @@ void CurlDriver::onSocketActivity(curl_socket_t fd, int eventMask)
 void CurlDriver::onTimeout()
 {
     if (insideLibcurl()) {
-        m_timer->start(1);
+        park();
+        m_timeoutParked = true;
         return;
     }
     ++m_wakeups;
     socketAction(CURL_SOCKET_TIMEOUT, 0);
+}
+
+void CurlDriver::park()
+{
+    if (m_parked)
+        return;
+    m_parked = true;
+    for (Socket *socket : std::as_const(m_sockets)) {
+        if (socket->read)
+            socket->read->setEnabled(false);
+        if (socket->write)
+            socket->write->setEnabled(false);
+    }
+}
+
+void CurlDriver::unpark()
+{
+    if (!m_parked || insideLibcurl())
+        return;
+    m_parked = false;
+    for (Socket *socket : std::as_const(m_sockets)) {
+        if (socket->read)
+            socket->read->setEnabled(socket->wantRead);
+        if (socket->write)
+            socket->write->setEnabled(socket->wantWrite);
+    }
+    if (std::exchange(m_timeoutParked, false))
+        m_timer->start(0);
 }
 
 void CurlDriver::socketAction(curl_socket_t fd, int eventMask)
@@ -267,6 +304,7 @@ void CurlDriver::socketAction(curl_socket_t fd, int eventMask)
         int running = 0;
         curl_multi_socket_action(m_multi, fd, eventMask, &running);
     }
+    unpark();
     runPending();
     readFinished();
     if (self)

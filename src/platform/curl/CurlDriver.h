@@ -71,6 +71,8 @@ private:
     void watchSocket(curl_socket_t fd, int what, Socket *socket);
     void onSocketActivity(curl_socket_t fd, int eventMask);
     void onTimeout();
+    void park();
+    void unpark();
     void socketAction(curl_socket_t fd, int eventMask);
     void readFinished();
     void runPending();
@@ -85,5 +87,7 @@ private:
     QList<Pending> m_pending;
     bool m_pendingScheduled = false;
     int m_libcurlDepth = 0;
+    bool m_parked = false;        // notifiers rest while libcurl is on the stack
+    bool m_timeoutParked = false; // a timeout came due meanwhile
     quint64 m_wakeups = 0;
 };

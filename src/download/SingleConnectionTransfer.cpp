@@ -41,13 +41,32 @@ SingleConnectionTransfer::SingleConnectionTransfer(DownloadList &list,
 {
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &SingleConnectionTransfer::checkTimeouts);
+    // The component signals from inside libcurl's callbacks. A step may open
+    // a dialog (a folder name that cannot be made), which must not happen
+    // there, so every step runs once libcurl has returned; a step left over
+    // from an earlier transfer is dropped.
+    const auto later = [this](void (SingleConnectionTransfer::*step)()) {
+        return [this, step] {
+            const quint64 id = m_transferId;
+            QTimer::singleShot(0, this, [this, step, id] {
+                if (id == m_transferId)
+                    (this->*step)();
+            });
+        };
+    };
     connect(&m_inet, &CurlInternetTransfer::headersReceived, this,
-        &SingleConnectionTransfer::onHeaders);
-    connect(
-        &m_inet, &CurlInternetTransfer::readyRead, this, &SingleConnectionTransfer::onReadyRead);
-    connect(&m_inet, &CurlInternetTransfer::finished, this, &SingleConnectionTransfer::onFinished);
-    connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this,
-        &SingleConnectionTransfer::onWholeBody);
+        later(&SingleConnectionTransfer::onHeaders));
+    connect(&m_inet, &CurlInternetTransfer::readyRead, this,
+        later(&SingleConnectionTransfer::onReadyRead));
+    connect(&m_inet, &CurlInternetTransfer::finished, this,
+        later(&SingleConnectionTransfer::onFinished));
+    connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this, [this](const QByteArray &body) {
+        const quint64 id = m_transferId;
+        QTimer::singleShot(0, this, [this, body, id] {
+            if (id == m_transferId)
+                onWholeBody(body);
+        });
+    });
     connect(&m_inet, &CurlInternetTransfer::stateChanged, this,
         &SingleConnectionTransfer::onStateChanged);
 }
@@ -117,6 +136,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
         return;
     }
     m_state.TransferBusy = true;
+    ++m_transferId;
 
     m_row = rowIndex;
     m_key = m_list.at(rowIndex).Key;
@@ -176,8 +196,15 @@ void SingleConnectionTransfer::checkTimeouts()
         if (std::abs(now - m_lastProgress) > kHeaderWaitSeconds)
             afterHeaderWait();
         break;
-    case Phase::Receiving:
     case Phase::FetchingWhole:
+        // The whole answer is read in one go; bytes still coming in count as
+        // progress.
+        if (m_inet.bufferedBytes() != m_wholeBuffered) {
+            m_wholeBuffered = m_inet.bufferedBytes();
+            m_lastProgress = now;
+        }
+        [[fallthrough]];
+    case Phase::Receiving:
         if (std::abs(now - m_lastProgress) > kStallSeconds) {
             m_inet.cancel();
             fail(StatusText::DownloadFailed);
@@ -279,6 +306,7 @@ void SingleConnectionTransfer::afterHeaderWait()
     editRow([](DownloadItem &it) { it.Size = StatusText::Unknown; });
     m_phase = Phase::FetchingWhole;
     m_lastProgress = m_clock.nowSeconds();
+    m_wholeBuffered = 0;
     m_inet.fetchWhole(m_url, refererHeader(row() ? row()->Referer : QString(), m_url));
 }
 
@@ -467,9 +495,12 @@ void SingleConnectionTransfer::closingStep(bool result)
         if (status == Status::Failed)
             m_sounds->PlayNoticeSound(103);
     }
-    m_phase = Phase::Idle;
-    m_state.TransferBusy = false;
+    // A page came back where a file was expected: log in again, while the
+    // transfer still counts as busy.
     if (m_options.autoLogin && webPage && m_autoLogin)
         m_autoLogin();
+    m_phase = Phase::Idle;
+    ++m_transferId;
+    m_state.TransferBusy = false;
     Q_EMIT transferEnded(r, result);
 }

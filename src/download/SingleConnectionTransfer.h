@@ -99,6 +99,8 @@ private:
     QTimer m_watchdog;
 
     Phase m_phase = Phase::Idle;
+    quint64 m_transferId = 0; // steps queued for an earlier transfer are dropped
+    qint64 m_wholeBuffered = 0;
     int m_row = -1;
     QString m_key; // finds the row again if rows moved meanwhile
     QString m_url;

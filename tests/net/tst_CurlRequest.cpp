@@ -92,6 +92,7 @@ private Q_SLOTS:
     void cancelWhenIdle();
     void parallelRequests();
     void waitingDoesNotPoll();
+    void nestedLoopInsideCallbackDoesNotSpin();
     void cookiesFromResponsesAreKeptAndSent();
     void cookiesFollowEachRedirectHop();
     void throughRealProxy();
@@ -549,6 +550,53 @@ void tst_CurlRequest::throughRealProxy()
     QVERIFY(deadProxy.waitFinished());
     QCOMPARE(deadProxy.curlCode, int(CURLE_COULDNT_CONNECT));
     proxy.stop();
+}
+
+// A handler that opens a modal dialog runs an event loop while libcurl is on
+// the stack. The driver must rest meanwhile instead of waking up over and
+// over, and every transfer must go on afterwards.
+void tst_CurlRequest::nestedLoopInsideCallbackDoesNotSpin()
+{
+    FixtureServer server;
+    QVERIFY(server.listen());
+    Response busy = Response::pattern(400000);
+    busy.trickleBytes = 8192;
+    busy.trickleIntervalMs = 5;
+    server.route("/busy", busy);
+    server.route("/dialog", Response::pattern(1000));
+
+    Probe other;
+    other.get(server.urlText(QStringLiteral("/busy")));
+    QTRY_VERIFY(other.request->headersComplete());
+
+    CurlRequest request;
+    request.setUrl(server.urlText(QStringLiteral("/dialog")));
+    quint64 wakeupsDuringLoop = 0;
+    bool nested = false;
+    QByteArray body;
+    connect(&request, &CurlRequest::headersReceived, this, [&] {
+        QVERIFY(CurlDriver::instance().insideLibcurl());
+        nested = true;
+        const quint64 before = CurlDriver::instance().wakeups();
+        QEventLoop loop;
+        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        loop.exec();
+        wakeupsDuringLoop = CurlDriver::instance().wakeups() - before;
+    });
+    connect(&request, &CurlRequest::dataReceived, this,
+        [&](const QByteArray &data) { body += data; });
+    QEventLoop done;
+    connect(&request, &CurlRequest::finished, &done, &QEventLoop::quit);
+    request.start();
+    QTimer::singleShot(20000, &done, &QEventLoop::quit);
+    done.exec();
+
+    QVERIFY(nested);
+    // Spinning would mean thousands of wake-ups in 300 ms.
+    QVERIFY2(wakeupsDuringLoop < 10, QByteArray::number(wakeupsDuringLoop).constData());
+    QCOMPARE(body, FixtureServer::patternBytes(0, 1000));
+    QVERIFY(other.waitFinished());
+    QCOMPARE(other.body.size(), 400000);
 }
 
 QTEST_GUILESS_MAIN(tst_CurlRequest)

@@ -249,22 +249,22 @@ void CurlDriver::onSocketActivity(curl_socket_t fd, int eventMask)
     // A nested event loop started from a callback (a modal dialog, say) must
     // not re-enter libcurl. The level-triggered notifiers would fire again
     // at once and spin, so they rest until libcurl has returned.
+    ++m_wakeups;
     if (insideLibcurl()) {
         park();
         return;
     }
-    ++m_wakeups;
     socketAction(fd, eventMask);
 }
 
 void CurlDriver::onTimeout()
 {
+    ++m_wakeups;
     if (insideLibcurl()) {
         park();
         m_timeoutParked = true;
         return;
     }
-    ++m_wakeups;
     socketAction(CURL_SOCKET_TIMEOUT, 0);
 }
 

@@ -212,6 +212,8 @@ void uXMLHTTP::Send_(const QByteArray &body)
     if (m_readyState == 1 && !m_sent) {
         if (!m_request) {
             m_request = std::make_unique<CurlRequest>();
+            // The object adds no request headers of its own.
+            m_request->setNoCache(false);
             connect(m_request.get(), &CurlRequest::headersReceived, this, &uXMLHTTP::onHeaders);
             connect(m_request.get(), &CurlRequest::dataReceived, this, &uXMLHTTP::onData);
             connect(m_request.get(), &CurlRequest::finished, this,
@@ -230,7 +232,9 @@ void uXMLHTTP::Send_(const QByteArray &body)
         m_sent = true;
         m_request->start();
     }
-    if (m_pollingAllowed)
+    // Nothing to poll without a request under way (a failed Open_ leaves the
+    // object unsent): a timer would tick for ever.
+    if (m_pollingAllowed && m_sent)
         m_tmrReader->start();
     else
         m_tmrReader->stop();

@@ -359,6 +359,9 @@ void tst_uXMLHTTP::methodIsSentUpperCase()
     QCOMPARE(m_server.requests().size(), 1);
     QCOMPARE(m_server.lastRequest().method, sent);
     QCOMPARE(m_server.lastRequest().body, body);
+    // The object adds no cache headers of its own.
+    QVERIFY(!m_server.lastRequest().hasHeader("Cache-Control"));
+    QVERIFY(!m_server.lastRequest().hasHeader("Pragma"));
 }
 
 void tst_uXMLHTTP::requestHeaders()

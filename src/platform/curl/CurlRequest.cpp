@@ -216,9 +216,9 @@ void CurlRequest::startHop()
             lines.append("Cookie: " + cookies);
     }
     // Always the server's own answer, never a copy kept on the way.
-    if (!hasHeaderLine(lines, "Cache-Control"))
+    if (m_noCache && !hasHeaderLine(lines, "Cache-Control"))
         lines.append("Cache-Control: no-cache");
-    if (!hasHeaderLine(lines, "Pragma"))
+    if (m_noCache && !hasHeaderLine(lines, "Pragma"))
         lines.append("Pragma: no-cache");
     // No 100-continue round trip before a body.
     if (!hasHeaderLine(lines, "Expect"))

@@ -68,6 +68,9 @@ public:
     void setCookieJar(CookieJar *jar);
     CookieJar *cookieJar() const;
     void setUserAgent(const QByteArray &userAgent) { m_userAgent = userAgent; }
+    // Downloads ask for a fresh copy (Cache-Control and Pragma "no-cache",
+    // the default); a request that sets only its caller's headers turns it off.
+    void setNoCache(bool noCache) { m_noCache = noCache; }
 
     // Starts the request; a request still running is cancelled first.
     void start();
@@ -141,6 +144,7 @@ private:
     int m_connectTimeout = 30;
     QPointer<CookieJar> m_jar;
     QByteArray m_userAgent;
+    bool m_noCache = true;
 
     // The request under way.
     QPointer<CurlDriver> m_driver;

@@ -132,6 +132,11 @@ void walkFolder(const QString &folderIn, QStringList &list, bool recurse, Walk w
 
 } // namespace
 
+QString CutToNameLimit(const QString &text)
+{
+    return cutToByteLimits(text, 400, 240);
+}
+
 QString CleanFileName(const QString &text)
 {
     QString result;
@@ -147,7 +152,7 @@ QString CleanFileName(const QString &text)
     while (end > begin && result[end - 1] == u'.')
         --end;
     result = result.sliced(begin, end - begin);
-    return cutToByteLimits(result, 400, 240);
+    return CutToNameLimit(result);
 }
 
 bool ReadsAsNumber(QStringView text)

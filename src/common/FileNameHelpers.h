@@ -21,6 +21,10 @@ class UserDialogs;
 // extension still fit the 255-byte name limit. Spaces and tabs stay.
 QString CleanFileName(const QString &text);
 
+// The length cut of CleanFileName alone: whole characters within 400 GBK and
+// 240 UTF-8 bytes.
+QString CutToNameLimit(const QString &text);
+
 // The path unchanged when no file is there; else the first free variant
 // folder/base[0001].ext, base[0002].ext, ... (base cut to 100 characters, an
 // existing numeric counter dropped first so the plain name is tried again).

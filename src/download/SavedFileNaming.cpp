@@ -68,6 +68,9 @@ QString 重命名保存路径(const QString &folder, const QString &name, const 
     QString base = name;
     qint64 n = takeCounter(base);
     base.replace(u'[', u'『').replace(u']', u'』');
+    // Each swapped bracket takes two more bytes; the name must still leave
+    // room for the counter and the extension.
+    base = CutToNameLimit(base);
     QString chosen = n != 0 ? counted(base, n) : base;
     while (FileExists(f + withExtension(chosen, type))) {
         ++n;

@@ -2,6 +2,7 @@
 #include "download/SavedFileNaming.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -79,6 +80,12 @@ void TestSavedFileNaming::renamePath_data()
         << QStringList { u"P[1e10].pdf"_s } << u"P[1e10]"_s << u"pdf"_s << rename << u"P『1e10』"_s;
     QTest::newRow("negative counter is no counter")
         << QStringList { u"P[-1].pdf"_s } << u"P[-1]"_s << u"pdf"_s << rename << u"P『-1』"_s;
+    // The corner brackets take more bytes than the square ones; the name is
+    // cut again so that it still fits the file system.
+    const QString longName = QString(236, u'a') + u"[x]"_s;
+    QTest::newRow("long name with brackets stays within the limit")
+        << QStringList { longName + u".pdf"_s } << longName << u"pdf"_s << rename
+        << QString(236, u'a') + u"『x"_s;
     QTest::newRow("only the same type counts")
         << QStringList { u"Paper.htm"_s } << u"Paper"_s << u"pdf"_s << rename << u"Paper"_s;
     QTest::newRow("empty type, no dot")
@@ -104,6 +111,7 @@ void TestSavedFileNaming::renamePath()
     const QString path = 重命名保存路径(m_dir->path(), name, type, options, &newName);
     QCOMPARE(newName, expectedName);
     QCOMPARE(path, folder() + expectedName + (type.isEmpty() ? QString() : u'.' + type));
+    QVERIFY(QFileInfo(path).fileName().toUtf8().size() <= 255);
 }
 
 void TestSavedFileNaming::renameReadsPolicyAtCall()

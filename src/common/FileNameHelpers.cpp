@@ -115,6 +115,10 @@ void walkFolder(const QString &folderIn, QStringList &list, bool recurse, Walk w
             continue;
         if (atRoot && name.toUpper() == u"RECYCLER")
             continue;
+        // An entry whose attributes cannot be read (a link to nothing) is
+        // skipped.
+        if (!entry.exists())
+            continue;
         if (entry.isDir()) {
             if (what == Walk::Folders)
                 list.append(folder + name);

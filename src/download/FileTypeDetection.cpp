@@ -152,7 +152,11 @@ QString detectType(const QString &path)
             return QStringLiteral("mp3");
     }
     if (length < 200 * 1024) {
-        bytes.append('\0'); // position n, past the end
+        // Position n: a real byte when the file goes on, else 0.
+        char last = '\0';
+        if (length > n && (!file.seek(n) || !file.getChar(&last)))
+            return {};
+        bytes.append(last);
         if (looksLikeWebPage(QString::fromLocal8Bit(bytes)))
             return QStringLiteral("htm");
     }

@@ -133,6 +133,11 @@ void TestFileTypeDetection::detect_data()
         << padded("<html lang=\"en\"><p>x</p></html>", 300) << QString();
     QTest::newRow("markup beyond the first 10 KB")
         << padded(QByteArray(10300, ' ') + kPage, 20000) << QString();
+    // Position 10240 is still read: a marker that ends on it counts.
+    QTest::newRow("marker ending at position 10240")
+        << padded("<head>" + QByteArray(10236 - 6, ' ') + "html>", 20000) << u"htm"_s;
+    QTest::newRow("marker ending at position 10241")
+        << padded("<head>" + QByteArray(10237 - 6, ' ') + "html>", 20000) << QString();
 
     // Download descriptors: all ten markers, any case, below 3 KB.
     QTest::newRow("descriptor at 2 KB") << padded(kDescriptor, 2048) << u"caa"_s;

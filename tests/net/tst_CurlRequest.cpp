@@ -583,8 +583,8 @@ void tst_CurlRequest::nestedLoopInsideCallbackDoesNotSpin()
         loop.exec();
         wakeupsDuringLoop = CurlDriver::instance().wakeups() - before;
     });
-    connect(&request, &CurlRequest::dataReceived, this,
-        [&](const QByteArray &data) { body += data; });
+    connect(
+        &request, &CurlRequest::dataReceived, this, [&](const QByteArray &data) { body += data; });
     QEventLoop done;
     connect(&request, &CurlRequest::finished, &done, &QEventLoop::quit);
     request.start();

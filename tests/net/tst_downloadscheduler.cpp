@@ -240,6 +240,7 @@ void TestDownloadScheduler::methodSwitch()
     QCOMPARE(rig.options().connections, 1);
     rig.scheduler().switchMethod();
     QCOMPARE(rig.options().method, 2);
+    QCOMPARE(rig.options().connections, 1);
 }
 
 QTEST_GUILESS_MAIN(TestDownloadScheduler)

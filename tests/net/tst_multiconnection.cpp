@@ -106,8 +106,9 @@ void TestMultiConnection::serverWithoutSize()
     QCOMPARE(readFile(rig.path(QStringLiteral("n.pdf"))), FixtureServer::patternBytes(0, 7001));
     QCOMPARE(rig.server.requestCount("/nosize"), requests);
     // The fallback says "Referer:" without a space and names the site.
-    const QByteArray referer = rig.server.requests().at(1).header("Referer");
-    QCOMPARE(referer, QStringLiteral("http://127.0.0.1:%1/").arg(rig.server.port()).toUtf8());
+    const QByteArray referer
+        = "Referer:http://127.0.0.1:" + QByteArray::number(rig.server.port()) + '/';
+    QVERIFY(rig.server.requests().at(1).headerLines.contains(referer));
     QCOMPARE(partFiles(rig.folder()), QStringList());
 }
 
@@ -255,9 +256,10 @@ void TestMultiConnection::receivingFallbackIsNeverCutOff()
         }
         return response;
     });
-    const int row = rig.addRow(QStringLiteral("/trickle"), QStringLiteral("t"), QStringLiteral("pdf"));
-    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/trickle")),
-        rig.path(QStringLiteral("t.pdf")));
+    const int row
+        = rig.addRow(QStringLiteral("/trickle"), QStringLiteral("t"), QStringLiteral("pdf"));
+    rig.multi().多线程下载(
+        1, row, rig.server.urlText(QStringLiteral("/trickle")), rig.path(QStringLiteral("t.pdf")));
     // Each piece arrives 50 s of clock time after the one before: slow, but
     // never 60 s without a byte.
     qint64 shown = 0;
@@ -283,11 +285,12 @@ void TestMultiConnection::fallbackAnnouncingEmptyBody()
         return ++seen == 1 ? Response::pattern(10).withMode(BodyMode::Chunked)
                            : Response::ok(QByteArray());
     });
-    const int row = rig.addRow(QStringLiteral("/empty"), QStringLiteral("e"), QStringLiteral("pdf"));
+    const int row
+        = rig.addRow(QStringLiteral("/empty"), QStringLiteral("e"), QStringLiteral("pdf"));
     QVERIFY(writeFile(rig.path(QStringLiteral("e.pdf")), "old"));
     QSignalSpy ended(&rig.multi(), &MultiConnectionTransfer::connectionEnded);
-    rig.multi().多线程下载(1, row, rig.server.urlText(QStringLiteral("/empty")),
-        rig.path(QStringLiteral("e.pdf")));
+    rig.multi().多线程下载(
+        1, row, rig.server.urlText(QStringLiteral("/empty")), rig.path(QStringLiteral("e.pdf")));
     QVERIFY(ended.wait(10000));
     // The empty answer is the file; no progress was ever shown, so the row
     // is not trusted as complete.
@@ -330,7 +333,7 @@ void TestMultiConnection::folderThatCannotBeCreatedFailsRow()
     QVERIFY(writeFile(rig.path(QStringLiteral("plainfile")), "x"));
     const QString badFolder = rig.path(QStringLiteral("plainfile/sub/"));
     rig.list().addItem(rig.server.urlText(QStringLiteral("/f?1")), QStringLiteral("a"),
-                       QStringLiteral("pdf"), badFolder, QString());
+        QStringLiteral("pdf"), badFolder, QString());
     rig.addRow(QStringLiteral("/f?2"), QStringLiteral("b"), QStringLiteral("pdf"));
     rig.scheduler().state().LastTransferEnd = rig.clock.nowSeconds() - 10;
     switchOnQuietly(rig.scheduler());

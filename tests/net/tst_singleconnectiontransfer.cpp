@@ -421,7 +421,7 @@ void TestSingleConnectionTransfer::refererRule()
     QVERIFY(rig.runSingle(row));
     const QString expected
         = siteRoot ? QStringLiteral("http://127.0.0.1:%1").arg(rig.server.port()) : referer;
-    QCOMPARE(QString::fromUtf8(rig.server.lastRequest().header("Referer")), expected);
+    QVERIFY(rig.server.lastRequest().headerLines.contains("Referer: " + expected.toUtf8()));
 }
 
 void TestSingleConnectionTransfer::renamePolicyAfterHeaders()

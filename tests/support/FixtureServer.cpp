@@ -190,6 +190,7 @@ private:
         request.version = requestLine.value(2);
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QByteArray line = lines.at(i).trimmed();
+            request.headerLines.append(line);
             const qsizetype colon = line.indexOf(':');
             if (colon > 0)
                 request.headers.append(

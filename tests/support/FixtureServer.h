@@ -32,6 +32,7 @@ public:
         QByteArray query; // without '?'
         QByteArray version;
         HeaderList headers;
+        QList<QByteArray> headerLines; // as sent, without CR LF
         QByteArray body;
         int connection = 0; // which connection carried it, from 1
 

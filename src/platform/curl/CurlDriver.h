@@ -87,7 +87,7 @@ private:
     QList<Pending> m_pending;
     bool m_pendingScheduled = false;
     int m_libcurlDepth = 0;
-    bool m_parked = false;        // notifiers rest while libcurl is on the stack
+    bool m_parked = false; // notifiers rest while libcurl is on the stack
     bool m_timeoutParked = false; // a timeout came due meanwhile
     quint64 m_wakeups = 0;
 };

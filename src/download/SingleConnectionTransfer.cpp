@@ -41,10 +41,11 @@ SingleConnectionTransfer::SingleConnectionTransfer(DownloadList &list,
 {
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &SingleConnectionTransfer::checkTimeouts);
-    // The component signals from inside libcurl's callbacks. A step may open
-    // a dialog (a folder name that cannot be made), which must not happen
-    // there, so every step runs once libcurl has returned; a step left over
-    // from an earlier transfer is dropped.
+    // The component signals from inside libcurl's callbacks. The steps after
+    // the headers may open a dialog (a folder name that cannot be made),
+    // which must not happen there, so they run once libcurl has returned;
+    // the end of the request follows them in order. Body bytes are written
+    // as they come. A step left over from an earlier transfer is dropped.
     const auto later = [this](void (SingleConnectionTransfer::*step)()) {
         return [this, step] {
             const quint64 id = m_transferId;
@@ -56,8 +57,8 @@ SingleConnectionTransfer::SingleConnectionTransfer(DownloadList &list,
     };
     connect(&m_inet, &CurlInternetTransfer::headersReceived, this,
         later(&SingleConnectionTransfer::onHeaders));
-    connect(&m_inet, &CurlInternetTransfer::readyRead, this,
-        later(&SingleConnectionTransfer::onReadyRead));
+    connect(
+        &m_inet, &CurlInternetTransfer::readyRead, this, &SingleConnectionTransfer::onReadyRead);
     connect(&m_inet, &CurlInternetTransfer::finished, this,
         later(&SingleConnectionTransfer::onFinished));
     connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this, [this](const QByteArray &body) {
@@ -189,6 +190,7 @@ void SingleConnectionTransfer::checkTimeouts()
     const double now = m_clock.nowSeconds();
     switch (m_phase) {
     case Phase::Idle:
+    case Phase::Closing:
         m_watchdog.stop();
         break;
     case Phase::WaitingHeaders:
@@ -447,7 +449,7 @@ void SingleConnectionTransfer::onWholeBody(const QByteArray &body)
 
 void SingleConnectionTransfer::stopByUser()
 {
-    if (m_phase == Phase::Idle)
+    if (m_phase == Phase::Idle || m_phase == Phase::Closing)
         return;
     m_inet.cancel();
     if (m_phase == Phase::WaitingHeaders) {
@@ -495,12 +497,17 @@ void SingleConnectionTransfer::closingStep(bool result)
         if (status == Status::Failed)
             m_sounds->PlayNoticeSound(103);
     }
-    // A page came back where a file was expected: log in again, while the
+    // The rest runs once the current callback has returned: the login may
+    // open windows, which must not happen inside libcurl. Until then the
     // transfer still counts as busy.
-    if (m_options.autoLogin && webPage && m_autoLogin)
-        m_autoLogin();
-    m_phase = Phase::Idle;
+    m_phase = Phase::Closing;
     ++m_transferId;
-    m_state.TransferBusy = false;
-    Q_EMIT transferEnded(r, result);
+    QTimer::singleShot(0, this, [this, r, result, webPage] {
+        // A page came back where a file was expected: log in again.
+        if (m_options.autoLogin && webPage && m_autoLogin)
+            m_autoLogin();
+        m_phase = Phase::Idle;
+        m_state.TransferBusy = false;
+        Q_EMIT transferEnded(r, result);
+    });
 }

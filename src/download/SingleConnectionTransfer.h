@@ -67,7 +67,7 @@ Q_SIGNALS:
     void transferEnded(int row, bool result);
 
 private:
-    enum class Phase { Idle, WaitingHeaders, Receiving, FetchingWhole };
+    enum class Phase { Idle, WaitingHeaders, Receiving, FetchingWhole, Closing };
 
     void onHeaders();
     void onReadyRead();

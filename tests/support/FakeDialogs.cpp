@@ -3,6 +3,8 @@
 UserDialogs::Answer FakeDialogs::message(const QString &text, Style style, const QString &)
 {
     messages.append({ text, style });
+    if (whileShown)
+        whileShown();
     if (!answers.isEmpty())
         return answers.dequeue();
     return (style == Style::Error || style == Style::Information) ? Answer::Ok : Answer::No;

@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
+
 // Dialogs answered in advance. Every message shown is recorded; a dialog with
 // no queued answer is answered as if cancelled (No, empty name).
 class FakeDialogs final : public UserDialogs
@@ -29,4 +31,6 @@ public:
     QQueue<QString> fileNames;
     QQueue<QString> inputs;
     QStringList filtersAsked;
+    // Runs while a message is "shown", as a modal dialog would run its loop.
+    std::function<void()> whileShown;
 };

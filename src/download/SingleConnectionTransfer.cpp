@@ -13,6 +13,7 @@
 #include "download/SavedFileNaming.h"
 #include "platform/Clock.h"
 #include "platform/curl/CurlInternetTransfer.h"
+#include "platform/curl/LibcurlSafeDialogs.h"
 
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -37,37 +38,20 @@ SingleConnectionTransfer::SingleConnectionTransfer(DownloadList &list,
     const DownloadOptions &options, DownloadWindowState &state, CurlInternetTransfer &inet,
     Clock &clock, UserDialogs &dialogs, NoticeSounds *sounds, QObject *parent)
     : QObject(parent), m_list(list), m_options(options), m_state(state), m_inet(inet),
-      m_clock(clock), m_dialogs(dialogs), m_sounds(sounds)
+      m_clock(clock), m_safeDialogs(dialogs), m_sounds(sounds)
 {
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &SingleConnectionTransfer::checkTimeouts);
-    // The component signals from inside libcurl's callbacks. The steps after
-    // the headers may open a dialog (a folder name that cannot be made),
-    // which must not happen there, so they run once libcurl has returned;
-    // the end of the request follows them in order. Body bytes are written
-    // as they come. A step left over from an earlier transfer is dropped.
-    const auto later = [this](void (SingleConnectionTransfer::*step)()) {
-        return [this, step] {
-            const quint64 id = m_transferId;
-            QTimer::singleShot(0, this, [this, step, id] {
-                if (id == m_transferId)
-                    (this->*step)();
-            });
-        };
-    };
+    // The component signals from inside libcurl's callbacks. Nothing here may
+    // open a modal window then: messages go through dialogs that show them
+    // once libcurl has returned, and the closing step's hooks run later too.
     connect(&m_inet, &CurlInternetTransfer::headersReceived, this,
-        later(&SingleConnectionTransfer::onHeaders));
+        &SingleConnectionTransfer::onHeaders);
     connect(
         &m_inet, &CurlInternetTransfer::readyRead, this, &SingleConnectionTransfer::onReadyRead);
-    connect(&m_inet, &CurlInternetTransfer::finished, this,
-        later(&SingleConnectionTransfer::onFinished));
-    connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this, [this](const QByteArray &body) {
-        const quint64 id = m_transferId;
-        QTimer::singleShot(0, this, [this, body, id] {
-            if (id == m_transferId)
-                onWholeBody(body);
-        });
-    });
+    connect(&m_inet, &CurlInternetTransfer::finished, this, &SingleConnectionTransfer::onFinished);
+    connect(&m_inet, &CurlInternetTransfer::wholeBodyReady, this,
+        &SingleConnectionTransfer::onWholeBody);
     connect(&m_inet, &CurlInternetTransfer::stateChanged, this,
         &SingleConnectionTransfer::onStateChanged);
 }
@@ -137,7 +121,6 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
         return;
     }
     m_state.TransferBusy = true;
-    ++m_transferId;
 
     m_row = rowIndex;
     m_key = m_list.at(rowIndex).Key;
@@ -265,7 +248,7 @@ void SingleConnectionTransfer::afterHeaderWait()
         closingStep(false);
         return;
     }
-    const QString folder = CreateFolderPath(item->Folder, m_dialogs);
+    const QString folder = CreateFolderPath(item->Folder, m_safeDialogs);
     if (folder.isEmpty()) {
         m_inet.cancel();
         fail(StatusText::DownloadFailed);
@@ -501,7 +484,6 @@ void SingleConnectionTransfer::closingStep(bool result)
     // open windows, which must not happen inside libcurl. Until then the
     // transfer still counts as busy.
     m_phase = Phase::Closing;
-    ++m_transferId;
     QTimer::singleShot(0, this, [this, r, result, webPage] {
         // A page came back where a file was expected: log in again.
         if (m_options.autoLogin && webPage && m_autoLogin)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/curl/LibcurlSafeDialogs.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -93,13 +95,12 @@ private:
     DownloadWindowState &m_state;
     CurlInternetTransfer &m_inet;
     Clock &m_clock;
-    UserDialogs &m_dialogs;
+    LibcurlSafeDialogs m_safeDialogs;
     NoticeSounds *m_sounds;
     std::function<void()> m_autoLogin;
     QTimer m_watchdog;
 
     Phase m_phase = Phase::Idle;
-    quint64 m_transferId = 0; // steps queued for an earlier transfer are dropped
     qint64 m_wholeBuffered = 0;
     int m_row = -1;
     QString m_key; // finds the row again if rows moved meanwhile

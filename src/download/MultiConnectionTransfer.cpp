@@ -9,6 +9,8 @@
 #include "download/NoticeSounds.h"
 #include "platform/Clock.h"
 
+#include <QTimer>
+
 MultiConnectionTransfer::MultiConnectionTransfer(DownloadList &list, const DownloadOptions &options,
     DownloadWindowState &state, Clock &clock, NoticeSounds *sounds, CookieJar *jar, QObject *parent)
     : QObject(parent), m_list(list), m_options(options), m_state(state), m_clock(clock),
@@ -152,8 +154,13 @@ void MultiConnectionTransfer::onComplete(int slot, qint64)
             if (item.StatusCode == Status::Failed)
                 m_sounds->PlayNoticeSound(103);
         }
+        // The login may open windows; it runs once the transfer's own
+        // callbacks (possibly inside libcurl) have returned.
         if (m_options.autoLogin && webPage && m_autoLogin)
-            m_autoLogin();
+            QTimer::singleShot(0, this, [this] {
+                if (m_autoLogin)
+                    m_autoLogin();
+            });
     }
     m_state.LastTransferEnd = m_clock.nowSeconds();
     Q_EMIT connectionEnded(slot);

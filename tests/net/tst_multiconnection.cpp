@@ -148,7 +148,7 @@ void TestMultiConnection::htmlAnswerCorrectedWithSound()
     QVERIFY(QFile::exists(rig.path(QStringLiteral("Paper.htm"))));
     QVERIFY(!QFile::exists(rig.path(QStringLiteral("Paper.pdf"))));
     QCOMPARE(rig.player.played, QList<int> { 101 });
-    QVERIFY(loginAsked);
+    QVERIFY(rig.waitUntil([&] { return loginAsked; }));
     QCOMPARE(rig.scheduler().state().LastTransferEnd, rig.clock.nowSeconds());
 }
 

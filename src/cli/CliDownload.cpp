@@ -184,8 +184,7 @@ int runDownloadCommand(const QStringList &arguments)
         const QString key = TrimSpaces(tab < 0 ? line : line.left(tab));
         const QString title = tab < 0 ? QString() : TrimSpaces(line.mid(tab + 1));
         const QString url = DownloadList::选择url(key);
-        QString display;
-        const QString type = UrlFileNameAndExtension(url, &display);
+        const QString type = UrlFileNameAndExtension(url);
         QString name = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : title);
         if (name.isEmpty())
             name = QStringLiteral("download");

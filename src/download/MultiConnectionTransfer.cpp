@@ -148,12 +148,8 @@ void MultiConnectionTransfer::onComplete(int slot, qint64)
         const DownloadItem &item = m_list.at(row);
         Q_EMIT panelText(2, QStringLiteral("完成下载:") + item.Name);
         const bool webPage = isWebPageType(item.Type, false);
-        if (m_options.sound && m_sounds) {
-            if (webPage)
-                m_sounds->PlayNoticeSound(101);
-            if (item.StatusCode == Status::Failed)
-                m_sounds->PlayNoticeSound(103);
-        }
+        if (m_options.sound && m_sounds)
+            m_sounds->PlayTransferEndSounds(webPage, item.StatusCode == Status::Failed);
         // The login may open windows; it runs once the transfer's own
         // callbacks (possibly inside libcurl) have returned.
         if (m_options.autoLogin && webPage && m_autoLogin)

@@ -22,6 +22,14 @@ NoticeSounds::NoticeSounds(const AppPaths &paths, SoundPlayer &player)
     initCoreResources();
 }
 
+void NoticeSounds::PlayTransferEndSounds(bool webPage, bool failed)
+{
+    if (webPage)
+        PlayNoticeSound(101);
+    if (failed)
+        PlayNoticeSound(103);
+}
+
 QString NoticeSounds::pathOf(int number) const
 {
     return m_paths.programFolder() + QLatin1Char('/') + QString::number(number)

@@ -15,6 +15,9 @@ public:
     // Writes the program's own sound beside the program on first use, then
     // plays it in the background.
     void PlayNoticeSound(int number);
+    // The sounds at the end of a transfer: 101 when a web page came back,
+    // then 103 when the row failed (both can sound).
+    void PlayTransferEndSounds(bool webPage, bool failed);
 
     QString pathOf(int number) const;
 

@@ -125,7 +125,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     m_row = rowIndex;
     m_key = m_list.at(rowIndex).Key;
     m_url = DownloadList::选择url(m_key);
-    m_startTime = m_lastProgress = m_clock.nowSeconds();
+    m_lastProgress = m_clock.nowSeconds();
     m_announced = 0;
     m_written = 0;
     m_targetPath.clear();
@@ -474,12 +474,8 @@ void SingleConnectionTransfer::closingStep(bool result)
     m_state.LastTransferEnd = m_clock.nowSeconds();
 
     const bool webPage = isWebPageType(type, true);
-    if (m_options.sound && m_sounds) {
-        if (webPage)
-            m_sounds->PlayNoticeSound(101);
-        if (status == Status::Failed)
-            m_sounds->PlayNoticeSound(103);
-    }
+    if (m_options.sound && m_sounds)
+        m_sounds->PlayTransferEndSounds(webPage, status == Status::Failed);
     // The rest runs once the current callback has returned: the login may
     // open windows, which must not happen inside libcurl. Until then the
     // transfer still counts as busy.

@@ -3,7 +3,6 @@
 #include "platform/curl/LibcurlSafeDialogs.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -105,7 +104,6 @@ private:
     int m_row = -1;
     QString m_key; // finds the row again if rows moved meanwhile
     QString m_url;
-    double m_startTime = 0;
     double m_lastProgress = 0;
     qint64 m_announced = 0;
     qint64 m_written = 0;

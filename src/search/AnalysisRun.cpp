@@ -66,7 +66,8 @@ void AnalysisRun::analyseItems(AnalysisFilter filter)
 
 void AnalysisRun::begin()
 {
-    if (m_list.isEmpty()) {
+    // Stopped (or the window closed) before the first row: no dialog either.
+    if (m_list.isEmpty() || m_idle) {
         end();
         return;
     }
@@ -87,6 +88,11 @@ void AnalysisRun::workSlice()
 {
     if (!m_running)
         return;
+    // A stop that came with the events since the last slice: no further row.
+    if (m_idle) {
+        end();
+        return;
+    }
     QElapsedTimer slice;
     slice.start();
     while (m_next < m_total && m_next < m_list.size()) {

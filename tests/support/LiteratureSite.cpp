@@ -117,12 +117,12 @@ QString snippetOf(const QString &query, int number)
     static const QStringList sentences {
         QStringLiteral("We study the behaviour of %1 under varying conditions and report "
                        "measurements that agree with the model."),
-        QStringLiteral("This chapter reviews recent work on %1, with emphasis on methods "
+        QStringLiteral("This work reviews recent research on %1, with emphasis on methods "
                        "that scale to large data sets &amp; long runs."),
         QStringLiteral("A survey of %1: open problems, benchmarks and a roadmap for the "
                        "next decade."),
         QStringLiteral("Experiments on %1 show a 23 % improvement over the baseline "
-                       "&lt;p &lt; 0.05&gt;."),
+                       "(p &lt; 0.05)."),
     };
     return sentences.at(number % sentences.size()).arg(esc(query));
 }

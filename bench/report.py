@@ -116,6 +116,18 @@ def describe(scenario, args):
     return scenario
 
 
+def print_rows(rows):
+    """Prints a header row and the rows under it: the first column to the
+    left, the others to the right, then an empty line."""
+    widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
+    for n, r in enumerate(rows):
+        cells = [r[0].ljust(widths[0])] + [r[i].rjust(widths[i]) for i in range(1, len(r))]
+        print("  " + "  ".join(cells))
+        if n == 0:
+            print("  " + "  ".join("-" * w for w in widths))
+    print()
+
+
 def print_table(scenario, contenders, args):
     curl = reference(contenders, "curl")
     aria2 = reference(contenders, "aria2")
@@ -153,13 +165,7 @@ def print_table(scenario, contenders, args):
                 row += ["", ""]
         rows.append(row)
 
-    widths = [max(len(r[i]) for r in rows) for i in range(len(header))]
-    for n, r in enumerate(rows):
-        cells = [r[0].ljust(widths[0])] + [r[i].rjust(widths[i]) for i in range(1, len(r))]
-        print("  " + "  ".join(cells))
-        if n == 0:
-            print("  " + "  ".join("-" * w for w in widths))
-    print()
+    print_rows(rows)
 
 
 class Goals:
@@ -309,13 +315,7 @@ def print_growth(scenarios):
                 fmt(cpu_growth, ".2f"),
             ]
         )
-    widths = [max(len(r[i]) for r in lines) for i in range(len(lines[0]))]
-    for n, r in enumerate(lines):
-        cells = [r[0].ljust(widths[0])] + [r[i].rjust(widths[i]) for i in range(1, len(r))]
-        print("  " + "  ".join(cells))
-        if n == 0:
-            print("  " + "  ".join("-" * w for w in widths))
-    print()
+    print_rows(lines)
 
 
 def main():

@@ -58,10 +58,11 @@ public:
     const DownloadItem &at(int row) const { return m_items.at(row); }
     // Row of the given key, or -1.
     int rowOfKey(const QString &key) const;
-    // Changes one row and tells the views once. A changed key is re-indexed;
-    // a key that would collide with another row's is refused: the row keeps its
-    // key, the other changes stay, and the answer is false. False also for a
-    // row out of range.
+    // Changes one row; the views hear of it with the next batch, and not at
+    // all when nothing changed. A changed key is re-indexed; a key that would
+    // collide with another row's is refused: the row keeps its key, the other
+    // changes stay, and the answer is false. False also for a row out of
+    // range.
     bool update(int row, const std::function<void(DownloadItem &)> &change);
     void clear();
     // Puts the rows in a new order: newOrder[i] is the current row number of

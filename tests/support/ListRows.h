@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <QTest>
 
-// A row as tests describe it; key and name are made from the position when
-// empty.
+// A row as tests describe it. An empty name is made from the row's position,
+// an empty key is made unique.
 struct ListRow
 {
     int status = Status::Waiting;
@@ -59,7 +59,8 @@ inline void appendRows(DownloadList &list, const QList<ListRow> &rows)
 {
     for (const ListRow &row : rows) {
         const int at = list.size();
-        const QString key = row.key.isEmpty() ? QStringLiteral("http://h/%1").arg(at) : row.key;
+        static int made = 0;
+        const QString key = row.key.isEmpty() ? QStringLiteral("http://h/%1").arg(made++) : row.key;
         const QString name = row.name.isEmpty() ? QStringLiteral("n%1").arg(at) : row.name;
         QVERIFY(list.addItem(key, name, row.type, row.folder, row.referer));
         list.update(at, [&](DownloadItem &item) {

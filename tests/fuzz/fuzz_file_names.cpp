@@ -17,27 +17,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Written apart from the helper on purpose: the check must not share its
+// faults.
 bool holdsForbidden(const QString &name)
 {
-    for (const QChar c : name) {
-        if (c.category() == QChar::Other_Control)
-            return true;
-        switch (textFold(c.unicode())) {
-        case u'\\':
-        case u'/':
-        case u':':
-        case u'*':
-        case u'?':
-        case u'"':
-        case u'<':
-        case u'>':
-        case u'|':
-            return true;
-        default:
-            break;
-        }
-    }
-    return false;
+    static const QString kSeparators = u"\\/:*?\"<>|"_s;
+    return std::any_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control
+            || kSeparators.contains(QChar(textFold(c.unicode())));
+    });
 }
 
 bool hasLoneSurrogate(const QString &text)

@@ -10,7 +10,8 @@ bool sameContent(const DownloadItem &a, const DownloadItem &b)
 {
     return a.Key == b.Key && a.Name == b.Name && a.Type == b.Type && a.Size == b.Size
         && a.Received == b.Received && a.Percent == b.Percent && a.Folder == b.Folder
-        && a.Referer == b.Referer && a.StatusCode == b.StatusCode;
+        && a.Referer == b.Referer && a.StatusCode == b.StatusCode
+        && a.FailureReason == b.FailureReason;
 }
 
 bool isUntouched(const DownloadItem &item)

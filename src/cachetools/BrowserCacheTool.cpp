@@ -36,6 +36,11 @@ QString BrowserCacheLocations::diskCacheFolder(const QString &profileCachePath)
     return profileCachePath + QStringLiteral("/Cache/Cache_Data");
 }
 
+BrowserCacheLocations BrowserCacheLocations::ofProfile(const QString &profileCachePath)
+{
+    return { diskCacheFolder(profileCachePath), QDir::homePath() };
+}
+
 BrowserCacheTool::BrowserCacheTool(BrowserCacheLocations locations, QObject *parent)
     : QObject(parent), m_locations(std::move(locations)), m_countText(QStringLiteral("000"))
 { }

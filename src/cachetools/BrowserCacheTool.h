@@ -19,8 +19,11 @@ struct BrowserCacheLocations
     // profile's cache lies at the path of myCacheFolder relative to the home.
     QString homeFolder;
 
-    // The disk-cache folder of a WebEngine profile with that cache path.
+    // The disk-cache folder of a WebEngine profile with that cache path
+    // (QWebEngineProfile::cachePath()).
     static QString diskCacheFolder(const QString &profileCachePath);
+    // That folder as my cache, the running user's home as the home.
+    static BrowserCacheLocations ofProfile(const QString &profileCachePath);
 };
 
 // What the cache window decides: the my-cache and all-caches listings, the

@@ -15,7 +15,11 @@ int CacheFileList::columnCount(const QModelIndex &parent) const
 
 QVariant CacheFileList::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    if (role == Qt::TextAlignmentRole && index.column() == SizeColumn)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
         return {};
     const CacheFileRow &row = m_rows.at(index.row());
     switch (index.column()) {

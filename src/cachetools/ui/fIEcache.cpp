@@ -75,6 +75,8 @@ fIEcache::fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
     m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_listView1->header()->setSectionsClickable(true);
+    // Columns fit their contents; long paths scroll instead of being cut.
+    m_listView1->header()->setStretchLastSection(false);
     m_listView1->header()->setSortIndicatorShown(false);
     stripe(m_listView1);
     m_listView2 = folderList(
@@ -171,8 +173,18 @@ void ShowBrowserCacheWindow(QWidget *parent, const QString &profileCachePath)
 {
     const SystemAppPaths paths;
     QtUserDialogs dialogs;
-    fIEcache window({ BrowserCacheLocations::diskCacheFolder(profileCachePath), QDir::homePath() },
-        dialogs, paths, parent);
+    fIEcache window(BrowserCacheLocations::ofProfile(profileCachePath), dialogs, paths, parent);
     dialogs.setParent(&window);
     window.exec();
+}
+
+void ClearBrowserCache(QWidget *parent, const QString &profileCachePath,
+    const std::function<void()> &clearProfileCache)
+{
+    QtUserDialogs dialogs(parent);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const BrowserCacheLocations locations = BrowserCacheLocations::ofProfile(profileCachePath);
+    ClearBrowserCache(locations, dialogs, false, clearProfileCache);
+    QApplication::restoreOverrideCursor();
+    dialogs.message(QStringLiteral("IE缓存清空完毕！"), UserDialogs::Style::Information);
 }

@@ -40,6 +40,13 @@ private:
     QLabel *m_label1;
 };
 
-// Opens the cache window modally over `parent` for the program profile's
-// cache (the WebEngine profile's cache path) and returns when it is closed.
+// The two menu entries "查看IE浏览器缓存" and "清空IE浏览器缓存" of the search
+// and download windows. profileCachePath is the program profile's
+// QWebEngineProfile::cachePath().
+
+// Opens the cache window modally over `parent` and returns when it is closed.
 void ShowBrowserCacheWindow(QWidget *parent, const QString &profileCachePath);
+// Clears the cache and says "IE缓存清空完毕！" over `parent`; clearProfileCache
+// (e.g. calling QWebEngineProfile::clearHttpCache) runs first.
+void ClearBrowserCache(QWidget *parent, const QString &profileCachePath,
+    const std::function<void()> &clearProfileCache);

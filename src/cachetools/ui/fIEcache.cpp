@@ -182,9 +182,6 @@ void ClearBrowserCache(QWidget *parent, const QString &profileCachePath,
     const std::function<void()> &clearProfileCache)
 {
     QtUserDialogs dialogs(parent);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const BrowserCacheLocations locations = BrowserCacheLocations::ofProfile(profileCachePath);
-    ClearBrowserCache(locations, dialogs, false, clearProfileCache);
-    QApplication::restoreOverrideCursor();
-    dialogs.message(QStringLiteral("IE缓存清空完毕！"), UserDialogs::Style::Information);
+    ClearBrowserCache(
+        BrowserCacheLocations::ofProfile(profileCachePath), dialogs, true, clearProfileCache);
 }

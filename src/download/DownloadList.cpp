@@ -202,6 +202,34 @@ void DownloadList::clear()
     endResetModel();
 }
 
+bool DownloadList::reorder(const QList<int> &newOrder)
+{
+    if (newOrder.size() != m_items.size())
+        return false;
+    QList<int> newPosition(m_items.size(), -1);
+    for (int to = 0; to < newOrder.size(); ++to) {
+        const int from = newOrder.at(to);
+        if (from < 0 || from >= size() || newPosition.at(from) >= 0)
+            return false;
+        newPosition[from] = to;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QList<DownloadItem> items;
+    items.reserve(m_items.size());
+    for (const int from : newOrder)
+        items.append(std::move(m_items[from]));
+    m_items = std::move(items);
+    m_indexStale = true;
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &old : before)
+        after.append(index(newPosition.at(old.row()), old.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return true;
+}
+
 QString DownloadList::选择url(const QString &key)
 {
     const qsizetype bar = key.indexOf(u'|');

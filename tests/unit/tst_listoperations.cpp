@@ -45,6 +45,7 @@ private Q_SLOTS:
     void requeueFamily_data();
     void requeueFamily();
     void requeueFailedHtmlRow();
+    void requeueKeepsKeyThatWouldRepeat();
     void requeueBelowSize_data();
     void requeueBelowSize();
 
@@ -268,6 +269,17 @@ void TestListOperations::requeueFailedHtmlRow()
     QVERIFY(!QFile::exists(folder + QStringLiteral("name.html")));
     QVERIFY(!QFile::exists(folder + QStringLiteral("name.xxx")));
     QVERIFY(QFile::exists(folder + QStringLiteral("other.pdf")));
+}
+
+void TestListOperations::requeueKeepsKeyThatWouldRepeat()
+{
+    appendRows(*m_list,
+        { row(Status::Failed, u"pdf"_s, u"1"_s).keyed(u"a|b"_s),
+            row(Status::Completed).keyed(u"b|a"_s) });
+    QCOMPARE(RequeueFailedRows(*m_list), 1);
+    QCOMPARE(listKeys(*m_list), (QStringList { u"a|b"_s, u"b|a"_s }));
+    QCOMPARE(listStatuses(*m_list), (QList<int> { 1, 3 }));
+    QVERIFY(m_list->at(0).Size.isEmpty());
 }
 
 void TestListOperations::requeueBelowSize_data()

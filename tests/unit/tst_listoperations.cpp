@@ -252,14 +252,16 @@ void TestListOperations::requeueFailedHtmlRow()
     QVERIFY(touch(folder + QStringLiteral("name.html")));
     QVERIFY(touch(folder + QStringLiteral("name.xxx")));
     QVERIFY(touch(folder + QStringLiteral("other.pdf")));
+    QVERIFY(QDir(folder).mkpath(QStringLiteral("dir.htm/inside")));
     appendRows(*m_list,
         { row(Status::Failed, u"html"_s, u"900"_s, u"900"_s, u"100%"_s)
                 .keyed(u"u1|u2|u3"_s)
                 .named(u"name"_s)
                 .in(folder),
-            row(Status::Completed, u"pdf"_s).named(u"other"_s).in(folder) });
+            row(Status::Completed, u"pdf"_s).named(u"other"_s).in(folder),
+            row(Status::Failed, u"htm"_s).named(u"dir"_s).in(folder) });
 
-    QCOMPARE(RequeueFailedRows(*m_list), 1);
+    QCOMPARE(RequeueFailedRows(*m_list), 2);
     const DownloadItem &item = m_list->at(0);
     QCOMPARE(item.StatusCode, Status::Waiting);
     QCOMPARE(item.Type, QStringLiteral("xxx"));
@@ -269,6 +271,8 @@ void TestListOperations::requeueFailedHtmlRow()
     QVERIFY(!QFile::exists(folder + QStringLiteral("name.html")));
     QVERIFY(!QFile::exists(folder + QStringLiteral("name.xxx")));
     QVERIFY(QFile::exists(folder + QStringLiteral("other.pdf")));
+    // A folder at a row's path is never removed.
+    QVERIFY(QDir(folder + QStringLiteral("dir.htm/inside")).exists());
 }
 
 void TestListOperations::requeueKeepsKeyThatWouldRepeat()

@@ -2,6 +2,7 @@
 
 #include "app/ui/AppWindows.h"
 #include "app/ui/OpenWindows.h"
+#include "cachetools/ui/fIEcache.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
@@ -15,6 +16,7 @@
 #include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
+#include "platform/webengine/ProgramProfile.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -32,6 +34,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
 
 namespace {
 
@@ -359,6 +362,11 @@ void fFileDownload::buildMenus()
     add(tools, QStringLiteral("检查并纠正磁盘文件类型"),
         [commands] { commands->correctFileTypes(); });
     add(tools, QStringLiteral("打开文件判断类型"), [commands] { commands->showFileType(); });
+    tools->addSeparator();
+    add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
+        ClearBrowserCache(
+            this, ProgramProfile::cachePath(), [] { ProgramProfile::profile()->clearHttpCache(); });
+    });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     add(help, QStringLiteral("关于"), [this] { m_windows.execAbout(this); });

@@ -25,6 +25,7 @@ void RequeueRow(DownloadList &list, int row, bool placeholderType)
     DeleteSavedFile(list.at(row));
     list.update(row, [&](DownloadItem &item) {
         item.StatusCode = Status::Waiting;
+        item.FailureReason.clear();
         if (placeholderType)
             item.Type = QStringLiteral("xxx");
         item.Size.clear();

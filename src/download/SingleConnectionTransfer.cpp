@@ -116,6 +116,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     if (m_inet.stillExecuting() || m_state.TransferBusy || m_phase != Phase::Idle) {
         m_list.update(rowIndex, [](DownloadItem &item) {
             item.StatusCode = Status::Waiting;
+            item.FailureReason.clear();
             item.Size = StatusText::WaitingAgain;
         });
         return;

@@ -17,6 +17,7 @@ private Q_SLOTS:
 
     void cleanFileName_data();
     void cleanFileName();
+    void cleanedNameDoesNotDependOnEarlierTitles();
     void uniqueFileName_data();
     void uniqueFileName();
     void createFolderPath();
@@ -90,6 +91,17 @@ void TestFileNameHelpers::cleanFileName()
     QCOMPARE(cleaned, expected);
     QVERIFY(cleaned.toUtf8().size() <= 240);
     QVERIFY(cleaned.isEmpty() || !cleaned.back().isHighSurrogate());
+}
+
+// The same title gives the same name wherever it stands in a list: a title
+// GBK cannot encode once made every later one count 4 bytes a letter.
+void TestFileNameHelpers::cleanedNameDoesNotDependOnEarlierTitles()
+{
+    const QString greek = QString(130, QChar(u'α'));
+    CleanFileName(u"Über die Änderung"_s);
+    QCOMPARE(CleanFileName(greek), greek.left(120));
+    CleanFileName(u"😀 Straße"_s);
+    QCOMPARE(CleanFileName(greek), greek.left(120));
 }
 
 void TestFileNameHelpers::uniqueFileName_data()

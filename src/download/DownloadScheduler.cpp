@@ -104,12 +104,14 @@ int DownloadScheduler::takeNextRow(bool createFolders)
             continue;
         QString folder = m_list.at(row).Folder;
         if (createFolders) {
-            folder = CreateFolderPath(folder, m_dialogs);
+            QString error;
+            folder = CreateFolderPath(folder, m_dialogs, &error);
             if (folder.isEmpty()) {
                 // The row fails rather than saving somewhere the user never
                 // chose; its folder stays as given.
-                m_list.update(row, [](DownloadItem &item) {
+                m_list.update(row, [&](DownloadItem &item) {
                     item.StatusCode = Status::Failed;
+                    item.FailureReason = error;
                     item.Size = StatusText::DownloadFailed;
                 });
                 continue;

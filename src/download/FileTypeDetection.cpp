@@ -7,7 +7,9 @@
 #include <QFile>
 
 #include <array>
+#include <cerrno>
 #include <initializer_list>
+#include <unistd.h>
 
 namespace {
 
@@ -128,10 +130,9 @@ bool looksLikeDownloadDescriptor(const QString &text)
 }
 
 // Everything after the signature table; a read failure keeps what was found.
-QString detectType(const QString &path)
+QString detectType(QFile &file)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.seek(0))
         return {};
     const qint64 length = file.size();
     const qint64 n = qMin(length, kHeadLimit);
@@ -175,7 +176,15 @@ QString 打开文件判断文件类型(const QString &path)
 {
     if (!FileExists(path))
         return {};
-    return detectType(path).toLower();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return detectType(file).toLower();
+}
+
+QString DetectFileType(QFile &file)
+{
+    return detectType(file).toLower();
 }
 
 bool CorrectFileType(DownloadItem &row)
@@ -187,15 +196,25 @@ bool CorrectFileType(DownloadItem &row)
     const QString newType = 打开文件判断文件类型(current);
     if (newType.isEmpty() || newType.toUpper() == oldType.toUpper())
         return false;
-    const QString target = UniqueFileName(row.Folder + row.Name + QLatin1Char('.') + newType);
-    if (!QFile::rename(current, target) || !FileExists(target))
-        return false;
-    // The base is the target's name without ".type": exact even when the old
-    // name carried spaces at an end, which a trimming split would lose.
-    const QString fileName = target.mid(row.Folder.size());
-    row.Type = newType;
-    row.Name = fileName.left(fileName.size() - newType.size() - 1);
-    return true;
+    // A new name is made with link(), which never replaces what stands there
+    // and never writes through a link; a name taken meanwhile gives the next.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString target = UniqueFileName(row.Folder + row.Name + QLatin1Char('.') + newType);
+        if (::link(QFile::encodeName(current).constData(), QFile::encodeName(target).constData())
+            != 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        ::unlink(QFile::encodeName(current).constData());
+        // The base is the target's name without ".type": exact even when the
+        // old name carried spaces at an end, which a trimming split would lose.
+        const QString fileName = target.mid(row.Folder.size());
+        row.Type = newType;
+        row.Name = fileName.left(fileName.size() - newType.size() - 1);
+        return true;
+    }
+    return false;
 }
 
 void OpenFileAndShowType(UserDialogs &dialogs)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class DownloadList;
+class QFile;
 class UserDialogs;
 
 // What a saved file really is, told from its first bytes and, when needed, its
@@ -21,6 +22,8 @@ class UserDialogs;
 // type, a 3-byte one is "exe"). The further bytes of the JPEG/Exif and the
 // Office signatures are read only when the leading bytes matched.
 QString 打开文件判断文件类型(const QString &path);
+// The same for a file already open for reading.
+QString DetectFileType(QFile &file);
 
 // Renames the row's file after its detected type when that differs from the
 // row's Type (Paper.pdf that is a web page becomes Paper.htm, or

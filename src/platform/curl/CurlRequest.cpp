@@ -464,4 +464,17 @@ QList<QByteArray> CurlRequest::headerValues(const QByteArray &name) const
     return values;
 }
 
+QString ResponseRefusal(const CurlRequest &request)
+{
+    const int status = request.responseCode();
+    if (status >= 400)
+        return QStringLiteral("HTTP ") + QString::number(status);
+    const QList<QByteArray> lengths = request.headerValues("Content-Length");
+    for (const QByteArray &length : lengths) {
+        if (length.trimmed() != lengths.first().trimmed())
+            return QStringLiteral("two different Content-Length headers");
+    }
+    return {};
+}
+
 #include "moc_CurlRequest.cpp"

@@ -216,6 +216,10 @@ void SingleConnectionTransfer::afterHeaderWait()
     }
 
     m_announced = numberOrZero(m_inet.header(QStringLiteral("Content-Length")));
+    // An encoded body arrives decoded; its Content-Length counts other bytes.
+    const QString encoding = TrimSpaces(m_inet.header(QStringLiteral("Content-Encoding")));
+    if (!encoding.isEmpty() && encoding.compare(u"identity", Qt::CaseInsensitive) != 0)
+        m_announced = 0;
     if (m_announced > 0 && aboveSizeLimit(m_announced, m_options.maxFileSizeMB)) {
         m_inet.cancel();
         editRow([](DownloadItem &item) {

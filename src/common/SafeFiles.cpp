@@ -123,6 +123,8 @@ struct Placeholder
 {
     int fd = -1;
     int names = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
 struct Registry
@@ -139,10 +141,24 @@ Registry &registry()
 
 // Writes the bytes into a locked file; the lock is taken first, so another
 // process never sees an unlocked placeholder of a running transfer.
-bool makePlaceholder(int fd)
+bool makePlaceholder(Placeholder *p)
 {
-    return ::flock(fd, LOCK_EX | LOCK_NB) == 0
-        && writeAll(fd, kPlaceholderBytes, sizeof kPlaceholderBytes);
+    struct stat st;
+    if (::flock(p->fd, LOCK_EX | LOCK_NB) != 0
+        || !writeAll(p->fd, kPlaceholderBytes, sizeof kPlaceholderBytes)
+        || ::fstat(p->fd, &st) != 0)
+        return false;
+    p->device = st.st_dev;
+    p->inode = st.st_ino;
+    return true;
+}
+
+// The name still leads to the placeholder (nobody replaced it).
+bool standsAt(const Placeholder *p, const QString &path)
+{
+    struct stat named;
+    return ::lstat(encoded(path).constData(), &named) == 0 && named.st_dev == p->device
+        && named.st_ino == p->inode;
 }
 
 void dropPlaceholder(Placeholder *p)
@@ -179,6 +195,10 @@ bool IsDeadPlaceholder(const QString &path)
 
 bool RemoveDeadPlaceholder(const QString &path)
 {
+    struct stat first;
+    if (::lstat(encoded(path).constData(), &first) != 0 || !S_ISREG(first.st_mode)
+        || first.st_size != qint64(sizeof kPlaceholderBytes))
+        return false;
     const int fd = openNoFollow(path, O_RDONLY);
     if (fd < 0)
         return false;
@@ -216,8 +236,8 @@ bool NameReservations::reserve(const QString &path, QString *error)
         if (!shared) {
             const int fd = openUnnamed(folder);
             if (fd >= 0) {
-                shared = new Placeholder { fd, 0 };
-                if (!makePlaceholder(fd)) {
+                shared = new Placeholder { fd, 0, 0, 0 };
+                if (!makePlaceholder(shared)) {
                     err = errno;
                     dropPlaceholder(shared);
                     shared = nullptr;
@@ -262,8 +282,8 @@ bool NameReservations::reserve(const QString &path, QString *error)
                 continue;
             break;
         }
-        auto *own = new Placeholder { fd, 1 };
-        if (!makePlaceholder(fd)) {
+        auto *own = new Placeholder { fd, 1, 0, 0 };
+        if (!makePlaceholder(own)) {
             err = errno;
             ::unlink(encoded(path).constData());
             ::close(fd);
@@ -278,30 +298,21 @@ bool NameReservations::reserve(const QString &path, QString *error)
     return false;
 }
 
-bool NameReservations::heldHere(const QString &path)
-{
-    Placeholder *p = registry().byPath.value(path);
-    if (!p)
-        return false;
-    struct stat mine;
-    struct stat named;
-    return ::fstat(p->fd, &mine) == 0 && ::lstat(encoded(path).constData(), &named) == 0
-        && sameFile(mine, named);
-}
-
-void NameReservations::release(const QString &path)
+bool NameReservations::take(const QString &path)
 {
     Registry &r = registry();
     Placeholder *p = r.byPath.take(path);
     if (!p)
-        return;
-    struct stat mine;
-    struct stat named;
-    if (::fstat(p->fd, &mine) == 0 && ::lstat(encoded(path).constData(), &named) == 0
-        && sameFile(mine, named))
-        ::unlink(encoded(path).constData());
+        return false;
+    const bool removed = standsAt(p, path) && ::unlink(encoded(path).constData()) == 0;
     if (--p->names <= 0)
         dropPlaceholder(p);
+    return removed;
+}
+
+void NameReservations::release(const QString &path)
+{
+    take(path);
 }
 
 BodyFile::BodyFile() = default;
@@ -313,7 +324,6 @@ BodyFile::~BodyFile()
 
 void BodyFile::discard()
 {
-    m_reader.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -362,7 +372,6 @@ bool BodyFile::write(const char *data, qint64 size)
 
 bool BodyFile::truncate()
 {
-    m_reader.reset();
     if (m_fd < 0 || ::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) {
         m_error = FileErrorText(errno);
         return false;
@@ -371,20 +380,22 @@ bool BodyFile::truncate()
     return true;
 }
 
-QFile *BodyFile::reader()
+QByteArray BodyFile::readAt(qint64 offset, qint64 length) const
 {
-    if (m_fd < 0)
-        return nullptr;
-    if (!m_reader) {
-        m_reader = std::make_unique<QFile>();
-        if (!m_reader->open(
-                m_fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
-            m_reader.reset();
-            return nullptr;
-        }
+    if (m_fd < 0 || length <= 0)
+        return {};
+    QByteArray bytes(length, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(m_fd, bytes.data() + done, size_t(length - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
     }
-    m_reader->seek(0);
-    return m_reader.get();
+    bytes.truncate(done);
+    return bytes;
 }
 
 bool BodyFile::linkTo(const QString &path, int *err)
@@ -405,7 +416,6 @@ BodyFile::Result BodyFile::place(const QString &path, Mode mode)
 {
     if (m_fd < 0)
         return Result::Failed;
-    m_reader.reset();
     int err = 0;
     if (mode == Mode::NoReplace) {
         // A link never replaces what stands at its name, a link included.
@@ -419,6 +429,13 @@ BodyFile::Result BodyFile::place(const QString &path, Mode mode)
         }
         if (!m_tempName.isEmpty())
             ::unlink(encoded(m_tempName).constData());
+    } else if (linkTo(path, &err)) {
+        // Nothing stood there: placed in one step.
+        if (!m_tempName.isEmpty())
+            ::unlink(encoded(m_tempName).constData());
+    } else if (err != EEXIST) {
+        m_error = FileErrorText(err);
+        return Result::Failed;
     } else {
         // rename() swaps the name in one step and replaces a link itself,
         // never the file it points to.

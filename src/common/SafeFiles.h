@@ -1,10 +1,7 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-
-#include <memory>
-
-class QFile;
 
 // File-system rules every download follows:
 // - nothing is written through a symbolic link at a target path: files are
@@ -44,8 +41,10 @@ bool reserve(const QString &path, QString *error = nullptr);
 // Removes the placeholder of a reservation of this process that still
 // stands at the path; anything else there is left alone.
 void release(const QString &path);
-// The path holds a placeholder of this process.
-bool heldHere(const QString &path);
+// Ends this process's reservation of the path: true when its placeholder
+// still stood there and is now gone, so the name is free for this transfer's
+// own file.
+bool take(const QString &path);
 } // namespace NameReservations
 
 // The body of one download: an unnamed file in the target's folder (or, where
@@ -67,9 +66,8 @@ public:
     // Empties the file for a new start.
     bool truncate();
     qint64 size() const { return m_size; }
-    // The file as a readable device, positioned at its start (for the type
-    // detection); valid until the body file is placed or destroyed.
-    QFile *reader();
+    // Up to `length` bytes at `offset` (fewer at the end or on failure).
+    QByteArray readAt(qint64 offset, qint64 length) const;
 
     enum class Mode {
         NoReplace, // fails with "taken" when anything stands at the path
@@ -91,7 +89,6 @@ private:
     QString m_folder;
     QString m_tempName; // only when the file system has no unnamed files
     qint64 m_size = 0;
-    std::unique_ptr<QFile> m_reader;
     QString m_error;
 };
 

@@ -73,7 +73,10 @@ void DownloadScheduler::stop()
         m_multi->closeAll();
     for (int row = 0; row < m_list.size(); ++row) {
         if (m_list.at(row).StatusCode == Status::Downloading)
-            m_list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+            m_list.update(row, [](DownloadItem &item) {
+                item.StatusCode = Status::Failed;
+                item.FailureReason = QStringLiteral("stopped");
+            });
     }
     m_state.TransferBusy = false;
 }
@@ -200,7 +203,10 @@ void DownloadScheduler::watchPass()
             if (row < 0 || row >= m_list.size() || !m_list.at(row).Size.isEmpty())
                 continue;
             m_multi->closeSlot(k);
-            m_list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+            m_list.update(row, [](DownloadItem &item) {
+                item.StatusCode = Status::Failed;
+                item.FailureReason = QStringLiteral("no size in 1200 s");
+            });
         }
     }
 

@@ -130,15 +130,15 @@ bool looksLikeDownloadDescriptor(const QString &text)
 }
 
 // Everything after the signature table; a read failure keeps what was found.
-QString detectType(QFile &file)
+QString detectType(qint64 length, const ReadAt &readAt)
 {
-    if (!file.seek(0))
-        return {};
-    const qint64 length = file.size();
     const qint64 n = qMin(length, kHeadLimit);
-    QByteArray bytes = file.read(n);
-    if (bytes.size() != n)
+    // Positions 0..n in one read: position n is a real byte when the file
+    // goes on. Small files are read whole here and never again.
+    const QByteArray start = readAt(0, qMin(length, n + 1));
+    if (start.size() < n)
         return {};
+    const QByteArray bytes = start.first(n);
     QString type;
     if (detectSignature(Head(bytes, n), &type) == Outcome::OutOfRange)
         return {};
@@ -146,27 +146,22 @@ QString detectType(QFile &file)
         return type;
 
     if (length > 128) {
-        if (!file.seek(length - 128))
+        const QByteArray tail
+            = length <= start.size() ? start.sliced(length - 128) : readAt(length - 128, 128);
+        if (tail.size() != 128)
             return {};
-        const QByteArray tail = file.read(128);
         if (tail.startsWith("TAG"))
             return QStringLiteral("mp3");
     }
     if (length < 200 * 1024) {
-        // Position n: a real byte when the file goes on, else 0.
-        char last = '\0';
-        if (length > n && (!file.seek(n) || !file.getChar(&last)))
-            return {};
-        bytes.append(last);
-        if (looksLikeWebPage(QString::fromLocal8Bit(bytes)))
+        QByteArray text = bytes;
+        text.append(length > n ? start.at(n) : '\0');
+        if (looksLikeWebPage(QString::fromLocal8Bit(text)))
             return QStringLiteral("htm");
     }
-    if (length < 3 * 1024) {
-        if (!file.seek(0))
-            return {};
-        if (looksLikeDownloadDescriptor(QString::fromLocal8Bit(file.readAll())))
-            return QStringLiteral("caa");
-    }
+    // Below 3 KB the first read held the whole file.
+    if (length < 3 * 1024 && looksLikeDownloadDescriptor(QString::fromLocal8Bit(bytes)))
+        return QStringLiteral("caa");
     return {};
 }
 
@@ -179,12 +174,14 @@ QString 打开文件判断文件类型(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return detectType(file).toLower();
+    return detectType(file.size(), [&file](qint64 offset, qint64 length) {
+        return file.seek(offset) ? file.read(length) : QByteArray();
+    }).toLower();
 }
 
-QString DetectFileType(QFile &file)
+QString DetectFileType(qint64 length, const ReadAt &readAt)
 {
-    return detectType(file).toLower();
+    return detectType(length, readAt).toLower();
 }
 
 bool CorrectFileType(DownloadItem &row)

@@ -6,8 +6,6 @@
 #include "download/FileTypeDetection.h"
 #include "download/SavedFileNaming.h"
 
-#include <QFile>
-
 #include <cerrno>
 
 namespace {
@@ -26,11 +24,9 @@ QString baseNameIn(const QString &folder, const QString &path, const QString &ty
 bool PlaceFinishedDownload(BodyFile &body, DownloadItem &row, const QString &plannedPath,
     DuplicatePolicy policy, QString *error)
 {
-    QFile *reader = body.reader();
-    const QString detected = reader ? DetectFileType(*reader) : QString();
-    const bool reserved = NameReservations::heldHere(plannedPath);
-    if (reserved)
-        NameReservations::release(plannedPath);
+    const QString detected = DetectFileType(
+        body.size(), [&body](qint64 offset, qint64 length) { return body.readAt(offset, length); });
+    const bool reserved = NameReservations::take(plannedPath);
 
     if (!detected.isEmpty() && detected.toUpper() != row.Type.toUpper()) {
         // Another type than the row expected: saved under its own name; the

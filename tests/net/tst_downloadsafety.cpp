@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Response = FixtureServer::Response;
@@ -77,6 +78,7 @@ private Q_SLOTS:
     void aPlaceholderOfADeadProcessIsNotAFile_data();
     void aPlaceholderOfADeadProcessIsNotAFile();
     void aPlaceholderHeldByAnotherProcessReservesItsName();
+    void aKilledRunLeavesNoFileThatCountsAsOne();
     void aFailedTransferLeavesNothingAtItsPath_data();
     void aFailedTransferLeavesNothingAtItsPath();
     void aNameTakenMeanwhileIsNeverReplaced();
@@ -393,6 +395,52 @@ void TestDownloadSafety::aPlaceholderHeldByAnotherProcessReservesItsName()
     QCOMPARE(readFile(path), QByteArray(kPlaceholderBytes, 2));
     NameReservations::release(path);
     QVERIFY(!QFileInfo::exists(path));
+}
+
+// A run killed mid-transfer: its placeholder stays, but no partial body and
+// no temporary file, and the next run with the skip policy fetches the paper.
+void TestDownloadSafety::aKilledRunLeavesNoFileThatCountsAsOne()
+{
+    DownloadTestRig rig;
+    QTemporaryDir home;
+    bool hang = true;
+    rig.server.route("/paper.pdf", [&](const FixtureServer::Request &) {
+        Response response = Response::pattern(50000);
+        if (hang)
+            response.stallAfterBytes = 20000;
+        return response;
+    });
+    const QString target = rig.path(u"paper.pdf"_s);
+    auto startCli = [&](QProcess &cli) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+        env.insert(u"HOME"_s, home.path());
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(QUILLMOOR_CLI_PATH),
+            { u"download"_s, u"--method"_s, u"2"_s, u"--policy"_s, u"skip"_s, u"--interval"_s,
+                u"0"_s, u"--to"_s, rig.folder(), u"--report"_s, home.filePath(u"report"_s),
+                rig.server.urlText(u"/paper.pdf"_s) });
+        return cli.waitForStarted();
+    };
+
+    QProcess first;
+    QVERIFY(startCli(first));
+    QVERIFY(rig.waitUntil([&] { return rig.server.requestCount("/paper.pdf") == 1; }));
+    QVERIFY(rig.waitUntil([&] { return NameTaken(target); }));
+    first.kill();
+    QVERIFY(first.waitForFinished());
+    QCOMPARE(readFile(target), QByteArray(kPlaceholderBytes, 2));
+    QCOMPARE(entries(rig.folder()), QStringList { u"paper.pdf"_s });
+    QVERIFY(!NameTaken(target));
+
+    hang = false;
+    QProcess second;
+    QVERIFY(startCli(second));
+    QVERIFY(rig.waitUntil([&] { return second.state() == QProcess::NotRunning; }, 30000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(readFile(target), FixtureServer::patternBytes(0, 50000));
+    QCOMPARE(entries(rig.folder()), QStringList { u"paper.pdf"_s });
 }
 
 void TestDownloadSafety::aFailedTransferLeavesNothingAtItsPath_data()

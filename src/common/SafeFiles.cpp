@@ -98,13 +98,19 @@ bool unnamedUnsupported(int err)
 }
 #endif
 
+// A short hidden name in the folder, not yet checked.
+QString hiddenName(const QString &folder)
+{
+    return folder + QStringLiteral("/.qm-")
+        + QString::number(QRandomGenerator::global()->generate() % 0x1000000u, 36)
+        + QStringLiteral(".part");
+}
+
 // A hidden, short-named file in the folder, created anew.
 int createHidden(const QString &folder, QString *name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = folder + QStringLiteral("/.qm-")
-            + QString::number(QRandomGenerator::global()->generate() % 0x1000000u, 36)
-            + QStringLiteral(".part");
+        const QString candidate = hiddenName(folder);
         const int fd = openNoFollow(candidate, O_CREAT | O_EXCL | O_RDWR);
         if (fd >= 0) {
             *name = candidate;
@@ -442,9 +448,7 @@ BodyFile::Result BodyFile::place(const QString &path, Mode mode)
         if (m_tempName.isEmpty()) {
             QString hidden;
             for (int attempt = 0; attempt < 100; ++attempt) {
-                hidden = m_folder + QStringLiteral("/.qm-")
-                    + QString::number(QRandomGenerator::global()->generate() % 0x1000000u, 36)
-                    + QStringLiteral(".part");
+                hidden = hiddenName(m_folder);
                 if (linkTo(hidden, &err) || err != EEXIST)
                     break;
             }

@@ -47,9 +47,12 @@ bool runRows(DownloadTestRig &rig, int method)
     return done;
 }
 
+// A data table of one column, the transfer method: a row for each.
 void addMethods()
 {
     QTest::addColumn<int>("method");
+    QTest::newRow("method 1") << 1;
+    QTest::newRow("method 2") << 2;
 }
 
 } // namespace
@@ -124,8 +127,6 @@ void TestDownloadSafety::anErrorPageNeverReplacesAFile()
 void TestDownloadSafety::aLoginPageWithAnErrorStatusStillLogsIn_data()
 {
     addMethods();
-    QTest::newRow("method 1") << 1;
-    QTest::newRow("method 2") << 2;
 }
 
 void TestDownloadSafety::aLoginPageWithAnErrorStatusStillLogsIn()
@@ -188,8 +189,6 @@ void TestDownloadSafety::aBodyOfAnotherTypeKeepsTheEarlierFile()
 void TestDownloadSafety::anEmptyBodyNeverReplacesAFile_data()
 {
     addMethods();
-    QTest::newRow("method 1") << 1;
-    QTest::newRow("method 2") << 2;
 }
 
 void TestDownloadSafety::anEmptyBodyNeverReplacesAFile()
@@ -303,8 +302,6 @@ void TestDownloadSafety::nothingIsWrittenThroughALink()
 void TestDownloadSafety::typeCorrectionNeverWritesThroughALink_data()
 {
     addMethods();
-    QTest::newRow("method 1") << 1;
-    QTest::newRow("method 2") << 2;
 }
 
 void TestDownloadSafety::typeCorrectionNeverWritesThroughALink()
@@ -570,8 +567,6 @@ void TestDownloadSafety::encodedBodiesAreSavedDecoded()
 void TestDownloadSafety::credentialsNeverLeaveTheirHost_data()
 {
     addMethods();
-    QTest::newRow("method 1") << 1;
-    QTest::newRow("method 2") << 2;
 }
 
 void TestDownloadSafety::credentialsNeverLeaveTheirHost()

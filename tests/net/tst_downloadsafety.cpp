@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using Response = FixtureServer::Response;
 using BodyMode = FixtureServer::BodyMode;
 using namespace Qt::StringLiterals;
@@ -86,6 +88,8 @@ private Q_SLOTS:
     void aFailedTransferLeavesNothingAtItsPath();
     void aNameTakenMeanwhileIsNeverReplaced();
     void method2GivesUpAfter120SecondsWithoutAByte();
+    void aSavedFileGetsTheModeOfANewFile_data();
+    void aSavedFileGetsTheModeOfANewFile();
     void encodedBodiesAreSavedDecoded_data();
     void encodedBodiesAreSavedDecoded();
     void credentialsNeverLeaveTheirHost_data();
@@ -528,6 +532,28 @@ void TestDownloadSafety::method2GivesUpAfter120SecondsWithoutAByte()
     QCOMPARE(rig.list().at(0).StatusCode, Status::Failed);
     QCOMPARE(rig.list().at(0).FailureReason, u"no data for 120 s"_s);
     QCOMPARE(entries(rig.folder()), QStringList());
+}
+
+void TestDownloadSafety::aSavedFileGetsTheModeOfANewFile_data()
+{
+    addMethods();
+}
+
+// 0666 less the umask, as for any new file; not the private mode of a
+// temporary file.
+void TestDownloadSafety::aSavedFileGetsTheModeOfANewFile()
+{
+    QFETCH(int, method);
+    DownloadTestRig rig;
+    rig.server.route("/p", Response::pattern(3000));
+    rig.addRow(u"/p"_s, u"p"_s, u"pdf"_s);
+    const mode_t before = ::umask(027);
+    const bool ran = runRows(rig, method);
+    ::umask(before);
+    QVERIFY(ran);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(rig.path(u"p.pdf"_s)).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0640));
 }
 
 void TestDownloadSafety::encodedBodiesAreSavedDecoded_data()

@@ -1,4 +1,5 @@
 #include "CliDownload.h"
+#include "StandardStreams.h"
 
 #include <QCoreApplication>
 
@@ -17,6 +18,7 @@ const char *const kUsage = "usage: quillmoor-cli <command> [options]\n"
 
 int main(int argc, char *argv[])
 {
+    guardStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));

@@ -341,7 +341,7 @@ int main(int argc, char *argv[])
                   .filePath(QStringLiteral("fuzz-%1-crash.bin").arg(target.name))
                   .toLocal8Bit();
         std::strncpy(g_crashPath, crashPath.constData(), sizeof g_crashPath - 1);
-        if (target.name.startsWith(QStringLiteral("HTTP")) && !isolated) {
+        if (target.network && !isolated) {
             std::printf(
                 "%-28s skipped: no network namespace of its own\n", qPrintable(target.name));
             continue;

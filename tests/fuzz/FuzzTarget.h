@@ -50,6 +50,9 @@ struct FuzzTarget
     // Called once before the first input and once after the last.
     std::function<void()> setUp;
     std::function<void()> tearDown;
+    // The target makes connections: it runs only where the runner has a
+    // network namespace of its own, with nothing but loopback.
+    bool network = false;
 };
 
 // Registers a target; call it from a namespace-scope initialiser in a

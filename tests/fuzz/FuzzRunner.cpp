@@ -27,13 +27,13 @@
 #include <random>
 #include <thread>
 
+#include <fcntl.h> // POSIX: the crash handler writes with open() and write()
+#include <unistd.h>
 #ifdef Q_OS_LINUX
-#include <fcntl.h>
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 namespace {

@@ -23,11 +23,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h> // POSIX: the crash handler writes with open() and write()
 #include <mutex>
 #include <random>
 #include <thread>
-
-#include <fcntl.h> // POSIX: the crash handler writes with open() and write()
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <net/if.h>
@@ -197,6 +196,18 @@ bool isolateNetwork()
 #endif
 }
 
+// FNV-1a of the name: unlike qHash, the same in every process, so a seed
+// replays the same inputs.
+quint64 stableHash(const QString &name)
+{
+    quint64 hash = 14695981039346656037ULL;
+    for (const char byte : name.toUtf8()) {
+        hash ^= uchar(byte);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
 struct Totals
 {
     qint64 inputs = 0;
@@ -363,7 +374,7 @@ int main(int argc, char *argv[])
                 = target.seeds.isEmpty() ? QList<QByteArray> { QByteArray() } : target.seeds;
             for (const QByteArray &s : std::as_const(corpus))
                 runOne(target, s, artifacts, totals);
-            Mutator mutator(seed ^ qHash(target.name), target.tokens);
+            Mutator mutator(seed ^ stableHash(target.name), target.tokens);
             const qint64 count = qMax<qint64>(1, inputs * target.perMille / 1000);
             for (qint64 i = 0; i < count; ++i) {
                 const QByteArray &base = corpus.at(qsizetype(mutator.next(quint64(corpus.size()))));

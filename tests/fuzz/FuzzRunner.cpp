@@ -77,12 +77,14 @@ void writeCurrentInputRaw()
     n = ::write(2, "\n", 1);
 }
 
+#ifndef QUILLMOOR_SANITIZE
 void onCrash(int number)
 {
     writeCurrentInputRaw();
     std::signal(number, SIG_DFL);
     std::raise(number);
 }
+#endif
 
 // ---- mutations ----
 const QList<QByteArray> kCommonTokens = { "/", "\\", ".", "..", "../", ":", "*", "?", "\"", "<",

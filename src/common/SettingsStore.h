@@ -59,6 +59,9 @@ inline const Key CopyMoveDestination { QStringLiteral("Form_Copy_Move"),
     QStringLiteral("目的文件夹"), QString(), DefaultKind::ProgramFolder };
 inline const Key CopyMoveOption { QStringLiteral("Form_Copy_Move"), QStringLiteral("OpIndex"),
     QStringLiteral("4") };
+// The maker's web site: the version file and the program page live under it.
+// Empty: no version request, and the maker's menu entries are hidden.
+inline const Key SiteAddress { QStringLiteral("设置"), QStringLiteral("软件网址"), QString() };
 
 // Window placement keys; their section is the window's object name.
 namespace Placement {

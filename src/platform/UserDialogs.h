@@ -27,4 +27,13 @@ public:
     virtual QString inputText(
         const QString &prompt, const QString &title, const QString &defaultText, bool *ok)
         = 0;
+    // The platform's folder picker opened at `startFolder`; empty when the
+    // user cancels or picks nothing on the file system. Front ends without
+    // a picker answer empty.
+    virtual QString existingFolder(const QString &startFolder, const QString &title)
+    {
+        Q_UNUSED(startFolder);
+        Q_UNUSED(title);
+        return {};
+    }
 };

@@ -29,3 +29,9 @@ QString FakeDialogs::inputText(const QString &, const QString &, const QString &
         *ok = have;
     return have ? inputs.dequeue() : QString();
 }
+
+QString FakeDialogs::existingFolder(const QString &startFolder, const QString &)
+{
+    folderPickerStarts.append(startFolder);
+    return folders.isEmpty() ? QString() : folders.dequeue();
+}

@@ -25,11 +25,15 @@ public:
         const QString &filter, const QString &suggestedName, const QString &title = {}) override;
     QString inputText(
         const QString &prompt, const QString &title, const QString &defaultText, bool *ok) override;
+    // Answers from `folders`; records where the picker was opened.
+    QString existingFolder(const QString &startFolder, const QString &title) override;
 
     QList<Shown> messages;
     QQueue<Answer> answers;
     QQueue<QString> fileNames;
     QQueue<QString> inputs;
+    QQueue<QString> folders;
+    QStringList folderPickerStarts;
     QStringList filtersAsked;
     // Runs while a message is "shown", as a modal dialog would run its loop.
     std::function<void()> whileShown;

@@ -1,5 +1,7 @@
 #include "FixtureServer.h"
 
+#include "LiteratureSite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -499,6 +501,7 @@ void FixtureServer::serveSite(const QString &rootDir)
         return Response::status(code, code == 200 ? "OK" : "Status",
             "<html><body>status " + QByteArray::number(code) + "</body></html>");
     });
+    LiteratureSite::install(*this);
     routePrefix("/redirect/", [](const Request &r) {
         QByteArray target = r.target.mid(9); // keeps the leading '/' and the query
         return Response::redirect(target.isEmpty() ? QByteArray("/") : target);

@@ -11,6 +11,8 @@
 //   /slow/<bytes>     1 KiB every 100 ms
 //   /status/<code>    that status with a small HTML body
 //   /redirect/<path>  302 to /<path>
+// and the pages of the literature site (LiteratureSite.h): result pages under
+// /search, entry and book pages, and PDFs under /content/pdf/.
 // Generated bodies start with "%PDF-1.4" followed by offset-dependent bytes.
 
 #include "FixtureServer.h"

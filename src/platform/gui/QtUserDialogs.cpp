@@ -1,8 +1,15 @@
 #include "platform/gui/QtUserDialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+
+// Without a fixed parent a dialog belongs to the window the user works in.
+QWidget *QtUserDialogs::owner() const
+{
+    return m_parent ? m_parent : QApplication::activeWindow();
+}
 
 QString QtUserDialogs::caption(const QString &title) const
 {
@@ -15,20 +22,20 @@ UserDialogs::Answer QtUserDialogs::message(const QString &text, Style style, con
 {
     switch (style) {
     case Style::Error:
-        QMessageBox::critical(m_parent, caption(title), text);
+        QMessageBox::critical(owner(), caption(title), text);
         return Answer::Ok;
     case Style::Information:
-        QMessageBox::information(m_parent, caption(title), text);
+        QMessageBox::information(owner(), caption(title), text);
         return Answer::Ok;
     case Style::QuestionYesNo:
         return QMessageBox::question(
-                   m_parent, caption(title), text, QMessageBox::Yes | QMessageBox::No)
+                   owner(), caption(title), text, QMessageBox::Yes | QMessageBox::No)
                 == QMessageBox::Yes
             ? Answer::Yes
             : Answer::No;
     case Style::YesNo: {
-        QMessageBox box(QMessageBox::NoIcon, caption(title), text,
-            QMessageBox::Yes | QMessageBox::No, m_parent);
+        QMessageBox box(
+            QMessageBox::NoIcon, caption(title), text, QMessageBox::Yes | QMessageBox::No, owner());
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
     }
@@ -46,18 +53,23 @@ QString QtUserDialogs::qtFilter(const QString &filter)
 
 QString QtUserDialogs::openFileName(const QString &filter, const QString &title)
 {
-    return QFileDialog::getOpenFileName(m_parent, caption(title), QString(), qtFilter(filter));
+    return QFileDialog::getOpenFileName(owner(), caption(title), QString(), qtFilter(filter));
 }
 
 QString QtUserDialogs::saveFileName(
     const QString &filter, const QString &suggestedName, const QString &title)
 {
-    return QFileDialog::getSaveFileName(m_parent, caption(title), suggestedName, qtFilter(filter));
+    return QFileDialog::getSaveFileName(owner(), caption(title), suggestedName, qtFilter(filter));
 }
 
 QString QtUserDialogs::inputText(
     const QString &prompt, const QString &title, const QString &defaultText, bool *ok)
 {
     return QInputDialog::getText(
-        m_parent, caption(title), prompt, QLineEdit::Normal, defaultText, ok);
+        owner(), caption(title), prompt, QLineEdit::Normal, defaultText, ok);
+}
+
+QString QtUserDialogs::existingFolder(const QString &startFolder, const QString &title)
+{
+    return QFileDialog::getExistingDirectory(owner(), caption(title), startFolder);
 }

@@ -18,11 +18,13 @@ public:
         const QString &filter, const QString &suggestedName, const QString &title = {}) override;
     QString inputText(
         const QString &prompt, const QString &title, const QString &defaultText, bool *ok) override;
+    QString existingFolder(const QString &startFolder, const QString &title) override;
 
     // "*.txt|*.txt" style filters become Qt's "*.txt (*.txt)" lines.
     static QString qtFilter(const QString &filter);
 
 private:
     QString caption(const QString &title) const;
+    QWidget *owner() const;
     QWidget *m_parent;
 };

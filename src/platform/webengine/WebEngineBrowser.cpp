@@ -1,0 +1,323 @@
+#include "platform/webengine/WebEngineBrowser.h"
+
+#include "platform/UserDialogs.h"
+#include "platform/webengine/ProgramProfile.h"
+#include "platform/webengine/WebEngineDocument.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWebEngineCertificateError>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+namespace {
+
+int g_emulationValue = 0;
+int g_snapshotGeneration = 0;
+
+bool isBlank(const QUrl &url)
+{
+    return url.isEmpty()
+        || url.toString().compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+class WebEngineBrowser::Page final : public QWebEnginePage
+{
+public:
+    Page(WebEngineBrowser *browser)
+        : QWebEnginePage(ProgramProfile::profile(), browser), m_browser(browser)
+    { }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        m_browser->onNavigationRequest(url, isMainFrame);
+        return true;
+    }
+
+    void javaScriptAlert(const QUrl &origin, const QString &msg) override
+    {
+        if (!m_browser->m_silent)
+            QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+    bool javaScriptConfirm(const QUrl &origin, const QString &msg) override
+    {
+        // Silent: the page's own "leave this page?" lets a navigation go on;
+        // any other question is declined.
+        if (m_browser->m_silent)
+            return msg == leavePageQuestion();
+        return QWebEnginePage::javaScriptConfirm(origin, msg);
+    }
+    bool javaScriptPrompt(const QUrl &origin, const QString &msg, const QString &defaultValue,
+        QString *result) override
+    {
+        if (m_browser->m_silent)
+            return false;
+        return QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+    }
+    QStringList chooseFiles(
+        FileSelectionMode mode, const QStringList &oldFiles, const QStringList &mimeTypes) override
+    {
+        if (m_browser->m_silent)
+            return {};
+        return QWebEnginePage::chooseFiles(mode, oldFiles, mimeTypes);
+    }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+        int lineNumber, const QString &sourceID) override
+    {
+        const QString marker = ProgramProfile::frameCompleteMarker() + QLatin1Char(' ');
+        if (message.startsWith(marker)) {
+            m_browser->onFrameComplete(message.mid(marker.size()));
+            return;
+        }
+        QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+    }
+
+private:
+    // The text the engine puts in the confirmation it shows for a page's
+    // beforeunload handler.
+    static QString leavePageQuestion()
+    {
+        return QCoreApplication::translate("QWebEnginePage",
+            "Are you sure you want to leave this page? Changes that you made may not be saved.");
+    }
+
+    WebEngineBrowser *m_browser;
+};
+
+WebEngineBrowser::WebEngineBrowser(QObject *parent) : Browser(parent), m_page(new Page(this))
+{
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
+    connect(m_page, &QWebEnginePage::titleChanged, this, &Browser::titleChanged);
+    connect(m_page, &QWebEnginePage::linkHovered, this, &WebEngineBrowser::statusTextChanged);
+    connect(m_page, &QWebEnginePage::certificateError, this, &WebEngineBrowser::onCertificateError);
+    // The new window's address loads in this page; no window is made.
+    connect(m_page, &QWebEnginePage::newWindowRequested, this,
+        [this](QWebEngineNewWindowRequest &request) {
+            const QUrl url = request.requestedUrl();
+            Q_EMIT newWindowRedirected(url.toString());
+            if (!isBlank(url))
+                navigate(url.toString());
+        });
+    // Left unanswered, a close request keeps the page: only say it happened.
+    connect(
+        m_page, &QWebEnginePage::windowCloseRequested, this, &WebEngineBrowser::windowCloseRefused);
+}
+
+WebEngineBrowser::~WebEngineBrowser()
+{
+    // The view must let go of the page before the page goes.
+    if (m_view)
+        m_view->setPage(nullptr);
+    delete m_page;
+    m_page = nullptr;
+}
+
+QWebEnginePage *WebEngineBrowser::page() const
+{
+    return m_page;
+}
+
+QWebEngineView *WebEngineBrowser::view(QWidget *parent)
+{
+    if (!m_view) {
+        m_view = new QWebEngineView(parent);
+        m_view->setPage(m_page);
+    }
+    return m_view;
+}
+
+void WebEngineBrowser::navigate(const QString &url)
+{
+    m_navigatePending = true;
+    ++m_loadSequence;
+    m_page->load(QUrl::fromUserInput(url));
+}
+
+bool WebEngineBrowser::isBusy() const
+{
+    return m_navigatePending || m_activeLoads > 0;
+}
+
+QString WebEngineBrowser::url() const
+{
+    const QUrl url = m_page->url();
+    return url.isEmpty() ? QString() : url.toString();
+}
+
+QString WebEngineBrowser::title() const
+{
+    return m_page->title();
+}
+
+bool WebEngineBrowser::goBack()
+{
+    // Exactly one entry back: the engine's own back action may skip entries
+    // made by scripted clicks.
+    QWebEngineHistory *history = m_page->history();
+    if (!history->canGoBack())
+        return false;
+    history->goToItem(history->itemAt(history->currentItemIndex() - 1));
+    return true;
+}
+
+bool WebEngineBrowser::goForward()
+{
+    QWebEngineHistory *history = m_page->history();
+    if (!history->canGoForward())
+        return false;
+    history->goToItem(history->itemAt(history->currentItemIndex() + 1));
+    return true;
+}
+
+void WebEngineBrowser::reload()
+{
+    m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::runInProgramWorld(const QString &script)
+{
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+void WebEngineBrowser::onNavigationRequest(const QUrl &url, bool topLevel)
+{
+    Q_EMIT beforeNavigate(url.toString(), topLevel);
+}
+
+void WebEngineBrowser::onFrameComplete(const QString &url)
+{
+    Q_EMIT frameDocumentComplete(url);
+}
+
+void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo &info)
+{
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        if (!m_navigatePending)
+            ++m_loadSequence; // begun by the page itself: a click, a script
+        m_navigatePending = false;
+        ++m_activeLoads;
+        Q_EMIT loadStarted();
+        return;
+    }
+    m_activeLoads = std::max(0, m_activeLoads - 1);
+    if (m_activeLoads > 0 || m_navigatePending)
+        return; // a newer load is on its way
+    // A load replaced by another or stopped completes nothing.
+    if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus) {
+        servePending();
+        return;
+    }
+    m_lastLoadOk = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+    Q_EMIT loadFinished(m_lastLoadOk);
+    // A failed page is a document too: whoever waits for the page goes on.
+    Q_EMIT documentComplete(url());
+    servePending();
+}
+
+void WebEngineBrowser::requestDocument(
+    QObject *context, DocumentCallback done, const DocumentScope &scope)
+{
+    m_pending.push_back({ context, std::move(done), scope });
+    if (!isBusy()) {
+        // Never inside the caller's call.
+        QTimer::singleShot(0, this, [this] {
+            if (!isBusy())
+                servePending();
+        });
+    }
+}
+
+void WebEngineBrowser::servePending()
+{
+    std::vector<PendingRequest> pending;
+    pending.swap(m_pending);
+    for (PendingRequest &request : pending)
+        takeSnapshot(std::move(request));
+}
+
+void WebEngineBrowser::takeSnapshot(PendingRequest request)
+{
+    if (!request.context)
+        return;
+    if (!m_lastLoadOk || isBlank(m_page->url())) {
+        QTimer::singleShot(0, request.context, [done = std::move(request.done)] { done(nullptr); });
+        return;
+    }
+    const int generation = ++g_snapshotGeneration;
+    const quint64 sequence = m_loadSequence;
+    QPointer<WebEngineBrowser> self(this);
+    const QString script = WebEngineDocument::snapshotScript(generation, request.scope);
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+        [self, request = std::move(request), generation, sequence](const QVariant &result) {
+            if (!self || !request.context)
+                return;
+            if (self->m_loadSequence != sequence || self->isBusy()) {
+                // The page moved on while it was read: read the new one.
+                self->m_pending.push_back(request);
+                if (!self->isBusy())
+                    self->servePending();
+                return;
+            }
+            request.done(
+                WebEngineDocument::fromJson(result.toString(), generation, self.data(), sequence));
+        });
+}
+
+void WebEngineBrowser::onCertificateError(const QWebEngineCertificateError &error)
+{
+    QWebEngineCertificateError pending = error;
+    if (m_silent || !m_dialogs || !pending.isOverridable()) {
+        pending.rejectCertificate();
+        return;
+    }
+    // Asked after the engine's call has returned, as a modal dialog runs its
+    // own event loop.
+    pending.defer();
+    QTimer::singleShot(0, this, [this, pending]() mutable {
+        const QString text
+            = QStringLiteral("此网站的安全证书有问题：\n%1\n\n%2\n\n要继续浏览此网站吗？")
+                  .arg(pending.url().toString(), pending.description());
+        if (m_dialogs
+            && m_dialogs->message(text, UserDialogs::Style::QuestionYesNo)
+                == UserDialogs::Answer::Yes)
+            pending.acceptCertificate();
+        else
+            pending.rejectCertificate();
+    });
+}
+
+void WebEngineBrowser::setEmulationValue(int value)
+{
+    g_emulationValue = value;
+}
+
+int WebEngineBrowser::emulationValue()
+{
+    return g_emulationValue;
+}
+
+int BrowserEmulationValue(const QString &versionName, bool force)
+{
+    const QString name = versionName.toUpper();
+    if (name == QStringLiteral("IE10"))
+        return force ? 10001 : 10000;
+    if (name == QStringLiteral("IE9"))
+        return force ? 9999 : 9000;
+    if (name == QStringLiteral("IE8"))
+        return force ? 8888 : 8000;
+    if (name == QStringLiteral("IE7"))
+        return 7000;
+    return 0;
+}
+
+void SetBrowserEmulation(const QString &versionName, bool force)
+{
+    WebEngineBrowser::setEmulationValue(BrowserEmulationValue(versionName, force));
+}

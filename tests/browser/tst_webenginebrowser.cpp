@@ -1,0 +1,418 @@
+#include "BrowserTestMain.h"
+#include "FixtureServer.h"
+#include "platform/webengine/WebEngineBrowser.h"
+#include "platform/webengine/WebEngineDocument.h"
+
+#include <QSignalSpy>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+namespace {
+
+FixtureServer::Response html(const QByteArray &body)
+{
+    return FixtureServer::Response::ok(body, "text/html; charset=utf-8");
+}
+
+// Waits for the snapshot the browser hands over.
+DocumentPtr snapshot(Browser &browser, const DocumentScope &scope = {})
+{
+    DocumentPtr result;
+    bool called = false;
+    QObject context;
+    browser.requestDocument(
+        &context,
+        [&](DocumentPtr doc) {
+            result = std::move(doc);
+            called = true;
+        },
+        scope);
+    if (!QTest::qWaitFor([&] { return called; }, 20000))
+        qWarning("no snapshot arrived");
+    return result;
+}
+
+bool loadAndWait(WebEngineBrowser &browser, const QString &url)
+{
+    QSignalSpy complete(&browser, &Browser::documentComplete);
+    browser.navigate(url);
+    return complete.wait(20000) && !browser.isBusy();
+}
+
+} // namespace
+
+class tst_WebEngineBrowser : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void profileIsSharedAndPersistent();
+    void snapshotReadsTheDocument();
+    void snapshotLimitedToScope();
+    void snapshotWaitsForTheNewDocument();
+    void actionsReachTheLivePageOnly();
+    void failedAndBlankPagesGiveNoDocument();
+    void newWindowsStayInTheBrowser_data();
+    void newWindowsStayInTheBrowser();
+    void windowCloseIsRefused();
+    void innerFramesCompleteApartFromThePage();
+    void silentModeSuppressesScriptDialogs();
+    void historyStepsExactly();
+    void emulationValue_data();
+    void emulationValue();
+
+private:
+    FixtureServer m_server;
+};
+
+void tst_WebEngineBrowser::initTestCase()
+{
+    QVERIFY(m_server.listen());
+    m_server.route("/doc", html(R"(<!DOCTYPE html><html><head><title>Doc</title></head><body>
+<ol id="results-list" class="content-item-list">
+<li><h2><a class="title" title="t1" href="/article/1">First &amp; one</a></h2>
+<p>Some <b>author</b></p><a href="/content/pdf/1.pdf?a=1&amp;b=2">Download PDF (12 KB)</a></li>
+<li><h2><a href="article/2">Second</a></h2></li>
+</ol>
+<p id="tail">tail <span style="display:none">hidden</span>text</p>
+<form><input name="user" type="text" value="old"><input name="go" type="submit" value="Go"></form>
+<div id="dup">a</div><div id="dup">b</div>
+</body></html>)"));
+    m_server.route("/slow", [](const FixtureServer::Request &) {
+        FixtureServer::Response r = html(
+            "<html><head><title>Slow</title></head><body><p id=s>slow page</p></body></html>");
+        r.delayBeforeHeadersMs = 300;
+        return r;
+    });
+    m_server.route(
+        "/a", html("<html><head><title>A</title></head><body><p id=p>page a</p></body></html>"));
+    m_server.route(
+        "/b", html("<html><head><title>B</title></head><body><p id=p>page b</p></body></html>"));
+    m_server.route(
+        "/c", html("<html><head><title>C</title></head><body><p id=p>page c</p></body></html>"));
+    m_server.route("/missing",
+        FixtureServer::Response::status(404, "Not Found", "<html><body>gone</body></html>"));
+    m_server.route("/newwin", html(R"html(<html><body>
+<a id="blank" target="_blank" href="/a">blank</a>
+<a id="named" target="elsewhere" href="/b"><span id="inner">named</span></a>
+<form id="f" target="_blank" action="/c"><input id="send" type="submit"></form>
+<button id="open" onclick="window.open('/c', 'w', 'width=200')">open</button>
+</body></html>)html"));
+    m_server.route("/closer", html(R"html(<html><head><title>Closer</title></head><body>
+<button id="close" onclick="window.close()">close</button></body></html>)html"));
+    m_server.route("/framed", html(R"(<html><head><title>Framed</title></head><body>
+<iframe id="f1" src="/a"></iframe><iframe id="f2" src="/b"></iframe></body></html>)"));
+    m_server.route("/dialogs", html(R"(<html><head><title>start</title></head><body><script>
+alert('hello');
+var c = confirm('sure?');
+var p = prompt('name?', 'x');
+document.title = 'confirm=' + c + ' prompt=' + p;
+</script></body></html>)"));
+}
+
+void tst_WebEngineBrowser::profileIsSharedAndPersistent()
+{
+    WebEngineBrowser one;
+    WebEngineBrowser two;
+    QWebEngineProfile *profile = ProgramProfile::profile();
+    QCOMPARE(one.page()->profile(), profile);
+    QCOMPARE(two.page()->profile(), profile);
+    QCOMPARE(profile->storageName(), QStringLiteral("Quillmoor"));
+    QVERIFY(!profile->isOffTheRecord());
+    QCOMPARE(profile->persistentCookiesPolicy(), QWebEngineProfile::ForcePersistentCookies);
+    QCOMPARE(profile->httpCacheType(), QWebEngineProfile::DiskHttpCache);
+    QVERIFY(ProgramProfile::dataPath().endsWith(QStringLiteral("/data")));
+    QVERIFY(ProgramProfile::cachePath().endsWith(QStringLiteral("/cache")));
+}
+
+void tst_WebEngineBrowser::snapshotReadsTheDocument()
+{
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/doc"))));
+    QVERIFY(browser.lastLoadSucceeded());
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    QCOMPARE(doc->url(), m_server.urlText(QStringLiteral("/doc")));
+
+    const Element list = doc->elementById(QStringLiteral("results-list"));
+    QVERIFY(!list.isNull());
+    QCOMPARE(doc->tagName(list), QStringLiteral("OL"));
+    QCOMPARE(doc->className(list), QStringLiteral("content-item-list"));
+    QVERIFY(doc->elementById(QStringLiteral("nothing")).isNull());
+    // The first of two equal ids.
+    QCOMPARE(doc->innerText(doc->elementById(QStringLiteral("dup"))), QStringLiteral("a"));
+
+    const QList<Element> items = doc->elementsByTagName(QStringLiteral("li"), list);
+    QCOMPARE(items.size(), 2);
+    const QList<Element> anchors = doc->elementsByTagName(QStringLiteral("A"), items.at(0));
+    QCOMPARE(anchors.size(), 2);
+    QCOMPARE(doc->innerText(anchors.at(0)), QStringLiteral("First & one"));
+    QCOMPARE(doc->title(anchors.at(0)), QStringLiteral("t1"));
+    QCOMPARE(doc->className(anchors.at(0)), QStringLiteral("title"));
+    // Addresses come out absolute; the markup keeps what the page wrote.
+    QCOMPARE(
+        doc->href(anchors.at(1)), m_server.urlText(QStringLiteral("/content/pdf/1.pdf?a=1&b=2")));
+    QVERIFY(doc->outerHtml(anchors.at(1))
+                .contains(QStringLiteral("href=\"/content/pdf/1.pdf?a=1&amp;b=2\"")));
+    QCOMPARE(doc->href(doc->elementsByTagName(QStringLiteral("a"), items.at(1)).value(0)),
+        m_server.urlText(QStringLiteral("/article/2")));
+    QVERIFY(doc->href(list).isEmpty());
+    // The second LI's anchors are not below the first one.
+    QCOMPARE(doc->elementsByTagName(QStringLiteral("a"), items.at(1)).size(), 1);
+    QCOMPARE(doc->elementsByTagName(QStringLiteral("a")).size(), 3);
+    // Rendered text: hidden parts are left out.
+    QCOMPARE(doc->innerText(doc->elementById(QStringLiteral("tail"))), QStringLiteral("tail text"));
+
+    const QList<Element> inputs = doc->elementsByTagName(QStringLiteral("input"));
+    QCOMPARE(inputs.size(), 2);
+    QCOMPARE(doc->inputName(inputs.at(0)), QStringLiteral("user"));
+    QCOMPARE(doc->inputType(inputs.at(0)), QStringLiteral("text"));
+    QCOMPARE(doc->value(inputs.at(0)), QStringLiteral("old"));
+    QCOMPARE(doc->inputType(inputs.at(1)), QStringLiteral("submit"));
+
+    // Foreign handles read as nothing.
+    QVERIFY(doc->innerText(Element(100000)).isEmpty());
+    QVERIFY(doc->elementsByTagName(QStringLiteral("a"), Element(100000)).isEmpty());
+}
+
+void tst_WebEngineBrowser::snapshotLimitedToScope()
+{
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/doc"))));
+    DocumentScope scope;
+    scope.ids = { QStringLiteral("results-list") };
+    scope.tags = { QStringLiteral("LI"), QStringLiteral("a"), QStringLiteral("bad tag!") };
+    const DocumentPtr doc = snapshot(browser, scope);
+    QVERIFY(doc);
+    const Element list = doc->elementById(QStringLiteral("results-list"));
+    QVERIFY(!list.isNull());
+    const QList<Element> items = doc->elementsByTagName(QStringLiteral("LI"), list);
+    QCOMPARE(items.size(), 2);
+    // Anchors inside an H2 that is not in the scope are still below their LI.
+    QCOMPARE(doc->elementsByTagName(QStringLiteral("A"), items.at(0)).size(), 2);
+    QVERIFY(doc->elementsByTagName(QStringLiteral("P")).isEmpty());
+    QVERIFY(doc->elementById(QStringLiteral("tail")).isNull());
+
+    DocumentScope nothingUsable;
+    nothingUsable.tags = { QStringLiteral("a,p") };
+    const DocumentPtr empty = snapshot(browser, nothingUsable);
+    QVERIFY(empty);
+    QVERIFY(empty->elementsByTagName(QStringLiteral("*")).isEmpty());
+}
+
+void tst_WebEngineBrowser::snapshotWaitsForTheNewDocument()
+{
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/a"))));
+    // Asked right after the new address was given: the old page is still
+    // shown, but the snapshot is of the new one.
+    browser.navigate(m_server.urlText(QStringLiteral("/slow")));
+    QVERIFY(browser.isBusy());
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    QCOMPARE(doc->url(), m_server.urlText(QStringLiteral("/slow")));
+    QCOMPARE(doc->innerText(doc->elementById(QStringLiteral("s"))), QStringLiteral("slow page"));
+
+    // A navigation that starts while the page is being read: the snapshot is
+    // of the page that follows.
+    bool called = false;
+    DocumentPtr second;
+    QObject context;
+    browser.requestDocument(&context, [&](DocumentPtr d) {
+        second = std::move(d);
+        called = true;
+    });
+    browser.navigate(m_server.urlText(QStringLiteral("/b")));
+    QVERIFY(QTest::qWaitFor([&] { return called; }, 20000));
+    QVERIFY(second);
+    QCOMPARE(second->url(), m_server.urlText(QStringLiteral("/b")));
+
+    // A request whose context is gone is dropped.
+    bool droppedCalled = false;
+    auto *gone = new QObject;
+    browser.requestDocument(gone, [&](DocumentPtr) { droppedCalled = true; });
+    delete gone;
+    QVERIFY(snapshot(browser));
+    QVERIFY(!droppedCalled);
+}
+
+void tst_WebEngineBrowser::actionsReachTheLivePageOnly()
+{
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/doc"))));
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    const Element user = doc->elementsByTagName(QStringLiteral("input")).value(0);
+    QVERIFY(doc->setValue(user, QStringLiteral("new \"value\" %1 \\ 值")));
+    // The snapshot keeps what it read; a new one sees the change.
+    QCOMPARE(doc->value(user), QStringLiteral("old"));
+    const DocumentPtr after = snapshot(browser);
+    QCOMPARE(after->value(after->elementsByTagName(QStringLiteral("input")).value(0)),
+        QStringLiteral("new \"value\" %1 \\ 值"));
+    QVERIFY(!doc->setValue(Element(), QStringLiteral("x")));
+
+    // A click acts as the user's: the link is followed.
+    const Element second = after->elementsByTagName(QStringLiteral("a")).value(2);
+    QSignalSpy complete(&browser, &Browser::documentComplete);
+    QVERIFY(after->click(second));
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/article/2")));
+    // The page has moved on: the old snapshot acts on nothing.
+    QVERIFY(!after->click(second));
+    QVERIFY(!after->setValue(user, QStringLiteral("y")));
+}
+
+void tst_WebEngineBrowser::failedAndBlankPagesGiveNoDocument()
+{
+    WebEngineBrowser browser;
+    QVERIFY(!snapshot(browser)); // nothing loaded yet
+    QVERIFY(loadAndWait(browser, QStringLiteral("about:blank")));
+    QVERIFY(!snapshot(browser));
+    // Nothing listens on port 1 of loopback: the load fails, but the page
+    // still completes so that whoever waits goes on.
+    QSignalSpy finished(&browser, &WebEngineBrowser::loadFinished);
+    QVERIFY(loadAndWait(browser, QStringLiteral("http://127.0.0.1:1/")));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QVERIFY(!browser.lastLoadSucceeded());
+    QVERIFY(!snapshot(browser));
+}
+
+void tst_WebEngineBrowser::newWindowsStayInTheBrowser_data()
+{
+    QTest::addColumn<QString>("clickId");
+    QTest::addColumn<QString>("expectedPath");
+    QTest::newRow("target _blank") << QStringLiteral("blank") << QStringLiteral("/a");
+    QTest::newRow("unknown frame name, inner element clicked")
+        << QStringLiteral("inner") << QStringLiteral("/b");
+    QTest::newRow("form with a target") << QStringLiteral("send") << QStringLiteral("/c?");
+    QTest::newRow("window.open") << QStringLiteral("open") << QStringLiteral("/c");
+}
+
+void tst_WebEngineBrowser::newWindowsStayInTheBrowser()
+{
+    QFETCH(QString, clickId);
+    QFETCH(QString, expectedPath);
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/newwin"))));
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    QSignalSpy complete(&browser, &Browser::documentComplete);
+    QVERIFY(doc->click(doc->elementById(clickId)));
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(expectedPath));
+    // The page stays one: the history has the page it came from.
+    QVERIFY(browser.goBack());
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/newwin")));
+}
+
+void tst_WebEngineBrowser::windowCloseIsRefused()
+{
+    WebEngineBrowser browser;
+    QWebEngineView *view = browser.view();
+    view->resize(400, 300);
+    view->show();
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/closer"))));
+    // The page asks to close itself, also as a script-opened window would.
+    browser.runInProgramWorld(QStringLiteral("document.getElementById('close').click();"));
+    browser.page()->runJavaScript(QStringLiteral("window.close()"));
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    QTest::qWait(200);
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->page(), browser.page());
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/closer")));
+    QCOMPARE(browser.title(), QStringLiteral("Closer"));
+}
+
+void tst_WebEngineBrowser::innerFramesCompleteApartFromThePage()
+{
+    WebEngineBrowser browser;
+    QStringList events;
+    connect(&browser, &Browser::frameDocumentComplete, this,
+        [&](const QString &url) { events << QStringLiteral("frame ") + QUrl(url).path(); });
+    connect(&browser, &Browser::documentComplete, this,
+        [&](const QString &url) { events << QStringLiteral("page ") + QUrl(url).path(); });
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/framed"))));
+    QCOMPARE(events.size(), 3);
+    QCOMPARE(events.last(), QStringLiteral("page /framed"));
+    QVERIFY(events.contains(QStringLiteral("frame /a")));
+    QVERIFY(events.contains(QStringLiteral("frame /b")));
+
+    // A frame that loads a new document later completes as a frame only.
+    events.clear();
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    browser.runInProgramWorld(QStringLiteral("document.getElementById('f1').src = '/c';"));
+    QVERIFY(QTest::qWaitFor([&] { return !events.isEmpty(); }, 20000));
+    QTest::qWait(100);
+    QCOMPARE(events, QStringList { QStringLiteral("frame /c") });
+    QVERIFY(!browser.isBusy());
+}
+
+void tst_WebEngineBrowser::silentModeSuppressesScriptDialogs()
+{
+    WebEngineBrowser browser;
+    QVERIFY(browser.isSilent());
+    QSignalSpy titles(&browser, &Browser::titleChanged);
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/dialogs"))));
+    QTRY_COMPARE(browser.title(), QStringLiteral("confirm=false prompt=null"));
+    QVERIFY(!titles.isEmpty());
+}
+
+void tst_WebEngineBrowser::historyStepsExactly()
+{
+    WebEngineBrowser browser;
+    QVERIFY(!browser.goBack());
+    QVERIFY(!browser.goForward());
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/a"))));
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/b"))));
+    // Scripted clicks may add entries the engine's own back would skip.
+    const DocumentPtr doc = snapshot(browser);
+    QSignalSpy complete(&browser, &Browser::documentComplete);
+    browser.runInProgramWorld(QStringLiteral("location.href = '/c';"));
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/c")));
+    QVERIFY(browser.goBack());
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/b")));
+    QVERIFY(browser.goBack());
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/a")));
+    QVERIFY(browser.goForward());
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/b")));
+    browser.reload();
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/b")));
+}
+
+void tst_WebEngineBrowser::emulationValue_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<int>("value");
+    QTest::newRow("IE10 forced") << QStringLiteral("IE10") << true << 10001;
+    QTest::newRow("ie10") << QStringLiteral("ie10") << false << 10000;
+    QTest::newRow("IE9 forced") << QStringLiteral("IE9") << true << 9999;
+    QTest::newRow("IE9") << QStringLiteral("Ie9") << false << 9000;
+    QTest::newRow("IE8 forced") << QStringLiteral("IE8") << true << 8888;
+    QTest::newRow("IE8") << QStringLiteral("IE8") << false << 8000;
+    QTest::newRow("IE7 either way") << QStringLiteral("IE7") << true << 7000;
+    QTest::newRow("unknown") << QStringLiteral("IE11") << true << 0;
+}
+
+void tst_WebEngineBrowser::emulationValue()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, force);
+    QFETCH(int, value);
+    QCOMPARE(BrowserEmulationValue(name, force), value);
+    SetBrowserEmulation(name, force);
+    QCOMPARE(WebEngineBrowser::emulationValue(), value);
+}
+
+QUILLMOOR_BROWSER_TEST_MAIN(tst_WebEngineBrowser)
+#include "tst_webenginebrowser.moc"

@@ -1,0 +1,417 @@
+#include "LiteratureSite.h"
+
+#include "FixtureServer.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace LiteratureSite {
+namespace {
+
+QString esc(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+// Stable small numbers from text, so every page looks the same on every run.
+quint32 hashOf(const QString &text)
+{
+    const QByteArray digest = QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1);
+    return (quint32(quint8(digest[0])) << 24) | (quint32(quint8(digest[1])) << 16)
+        | (quint32(quint8(digest[2])) << 8) | quint32(quint8(digest[3]));
+}
+
+QString queryForLink(const QString &query)
+{
+    return QString::fromLatin1(query.toUtf8().toPercentEncoding(" ")).replace(u' ', u'+');
+}
+
+QString resultDoi(const QString &query, int page, int index)
+{
+    const int number = (page - 1) * ResultsPerPage + index + 1;
+    const quint32 h = hashOf(query) % 900 + 100;
+    if (index % 3 == 2) // every third result is a book chapter
+        return QStringLiteral("10.1007/978-3-030-%1-%2_%3").arg(h).arg(number % 10).arg(number);
+    return QStringLiteral("10.1007/s10%1-02%2-0%3-%4")
+        .arg(h)
+        .arg(page % 4)
+        .arg(1000 + number)
+        .arg(number % 9 + 1);
+}
+
+QString pdfPathOf(const QString &doi)
+{
+    return QStringLiteral("/content/pdf/") + QString(doi).replace(u'/', QLatin1String("%2F"))
+        + QStringLiteral(".pdf");
+}
+
+qint64 pdfSizeOf(const QString &doiPath)
+{
+    return 12 * 1024 + qint64(hashOf(doiPath) % (48 * 1024));
+}
+
+QString authorsOf(int seed)
+{
+    static const QStringList names { QStringLiteral("Wei Zhang"), QStringLiteral("Anna Müller"),
+        QStringLiteral("Rahul Mehta"), QStringLiteral("Sofia Rossi"), QStringLiteral("Kenji Sato"),
+        QStringLiteral("Olga Petrova"), QStringLiteral("James O’Neill"), QStringLiteral("Li Na"),
+        QStringLiteral("Fatima Haddad") };
+    QStringList picked;
+    for (int i = 0; i < 1 + seed % 3; ++i)
+        picked.append(names.at((seed + i * 4) % names.size()));
+    return picked.join(QStringLiteral(", "));
+}
+
+QString head(const QString &title, const QString &extraMeta = {})
+{
+    return QStringLiteral(R"(<!DOCTYPE html>
+<html lang="en" class="no-js">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>%1 | Fixture Link</title>
+%2<link rel="stylesheet" href="data:text/css,">
+<style>
+body{font-family:sans-serif;margin:0;color:#222;line-height:1.4}
+a{color:#025e8d}
+header,footer{background:#eef3f7;padding:8px 16px}
+header nav a{margin-right:12px}
+.c-header__logo{font-weight:bold;font-size:120%;margin-right:24px}
+.c-search{display:inline-block;margin-left:24px}
+main{padding:8px 16px;max-width:960px}
+h1{font-size:130%}
+.c-meta,.meta,.content-type{color:#555;font-size:90%;margin:2px 0}
+.content-item-list,.c-book-toc{list-style:none;padding:0}
+.content-item-list li,.c-book-toc li{border-bottom:1px solid #dde3e8;padding:10px 0}
+.content-item-list h2{font-size:110%;margin:4px 0}
+.snippet{margin:4px 0}
+.c-button{display:inline-block;border:1px solid #025e8d;border-radius:3px;padding:2px 8px;margin-right:8px;text-decoration:none}
+.pagination{margin:8px 0}
+.pagination input{width:3em}
+.next,.prev{margin:0 8px}
+</style>
+<script>document.documentElement.className = 'js';</script>
+<script type="application/ld+json">{"@context":"https://schema.org","@type":"WebPage","name":"%3"}</script>
+</head>
+)")
+        .arg(esc(title), extraMeta, title.toHtmlEscaped().replace(u'"', QLatin1String("'")));
+}
+
+QString siteHeader(const QString &query = {})
+{
+    return QStringLiteral(R"(<body>
+<header class="c-header">
+<a class="c-header__logo" href="/" title="Fixture Link home">Fixture Link</a>
+<nav class="c-header__nav"><a href="/search?query=">Search</a> <a href="/book/%1">Books A-Z</a> <a href="/journals/">Journals A-Z</a> <a href="/login">Log in</a></nav>
+<form class="c-search" action="/search" method="get" role="search"><input type="text" name="query" value="%2" placeholder="Search"><input type="submit" value="Search"></form>
+</header>
+)")
+        .arg(BookDoi, esc(query));
+}
+
+QString siteFooter()
+{
+    return QStringLiteral(R"(<footer class="c-footer">
+<a href="/impressum">Impressum</a> <a href="/privacy">Privacy</a> <a href="/accessibility">Accessibility</a>
+<p>© 2026 Fixture Link. Part of the fixture site.</p>
+</footer>
+<script>(function(){var n=document.querySelectorAll('.c-results-list__item').length;document.body.setAttribute('data-results',n);})();</script>
+</body>
+</html>
+)");
+}
+
+QString snippetOf(const QString &query, int number)
+{
+    static const QStringList sentences {
+        QStringLiteral("We study the behaviour of %1 under varying conditions and report "
+                       "measurements that agree with the model."),
+        QStringLiteral("This work reviews recent research on %1, with emphasis on methods "
+                       "that scale to large data sets &amp; long runs."),
+        QStringLiteral("A survey of %1: open problems, benchmarks and a roadmap for the "
+                       "next decade."),
+        QStringLiteral("Experiments on %1 show a 23 % improvement over the baseline "
+                       "(p &lt; 0.05)."),
+    };
+    return sentences.at(number % sentences.size()).arg(esc(query));
+}
+
+QString resultItem(const QString &query, int page, int index)
+{
+    const int number = (page - 1) * ResultsPerPage + index + 1;
+    const QString doi = resultDoi(query, page, index);
+    const bool chapter = index % 3 == 2;
+    const QString title = resultTitle(query, page, index);
+    const QString kind = chapter ? QStringLiteral("chapter") : QStringLiteral("article");
+    QString item
+        = QStringLiteral(R"(<li class="c-results-list__item">
+<p class="content-type">%1</p>
+<h2><a class="title" href="/%2/%3">%4</a></h2>
+<p class="meta"><span class="authors">%5</span> in <a class="publication-title" href="/journal/%6">%7</a> (2026)</p>
+<p class="snippet">%8</p>
+<div class="actions">)")
+              .arg(chapter ? QStringLiteral("Chapter") : QStringLiteral("Article"), kind, doi,
+                  esc(title), esc(authorsOf(number)), QString::number(10000 + number % 7),
+                  chapter ? QStringLiteral("Advances in Fixture Studies")
+                          : QStringLiteral("Journal of Loopback Research"),
+                  snippetOf(query, number));
+    if (index == PreviewOnlyPosition) {
+        item += QStringLiteral(
+            R"(<a class="preview" href="/%1/%2">Look Inside</a> <span class="access">Access provided by subscription only</span>)")
+                    .arg(kind, doi);
+    } else {
+        const qint64 kb = pdfSizeOf(pdfPathOf(doi)) / 1024;
+        item += QStringLiteral(
+            R"(<a class="c-button pdf-link" href="%1" target="_blank" rel="noopener" data-track="click" data-track-action="download pdf">Download PDF (%2 KB)</a> <a class="c-button" href="/%3/%4">View %3</a>)")
+                    .arg(pdfPathOf(doi), QString::number(kb), kind, doi);
+    }
+    item += QStringLiteral("</div>\n</li>\n");
+    return item;
+}
+
+QString searchPage(const QString &query, int page, bool scriptedNext)
+{
+    const int pages = pageCount(query);
+    const int results = resultsOnPage(query, page);
+    const int total = (pages - 1) * ResultsPerPage + ResultsOnLastPage;
+    QString html = head(QStringLiteral("Search Results - %1").arg(query),
+                       QStringLiteral("<meta name=\"robots\" content=\"noindex\">\n"))
+        + siteHeader(query);
+    html += QStringLiteral("<main id=\"main-content\">\n");
+    if (results == 0) {
+        html += QStringLiteral("<h1>Sorry – we couldn’t find what you are looking for.</h1>\n"
+                               "<p>Check the spelling or try other words.</p>\n</main>\n");
+        return html + siteFooter();
+    }
+    html += QStringLiteral("<h1 class=\"number-of-search-results-and-search-terms\"><strong>%1"
+                           "</strong> Result(s) for '<span>%2</span>'</h1>\n")
+                .arg(QString::number(total), esc(query));
+    auto pagination = [&](const QString &where) -> QString {
+        QString nav
+            = QStringLiteral("<nav class=\"pagination %1\" aria-label=\"pagination\">").arg(where);
+        if (page > 1)
+            nav += QStringLiteral("<a class=\"prev\" title=\"previous\" href=\"%1\">Previous</a>")
+                       .arg(esc(searchPath(query, page - 1)));
+        nav += QStringLiteral("<span class=\"page-number\">Page <input name=\"go-to-page\" "
+                              "type=\"text\" value=\"%1\"> of <span class=\"number-of-pages\">%2"
+                              "</span></span>")
+                   .arg(page)
+                   .arg(pages);
+        if (page < pages) {
+            nav += QStringLiteral("<a class=\"next\" title=\"next\" href=\"%1\"%2>Next</a>")
+                       .arg(esc(searchPath(query, page + 1)),
+                           scriptedNext
+                               ? QStringLiteral(" onclick=\"history.pushState({}, '', this.href); "
+                                                "document.getElementById('results-list')."
+                                                "setAttribute('data-page', 2); return false;\"")
+                               : QString());
+        }
+        return nav + QStringLiteral("</nav>\n");
+    };
+    html += pagination(QStringLiteral("top"));
+    html += QStringLiteral("<ol id=\"results-list\" class=\"content-item-list\">\n");
+    for (int i = 0; i < results; ++i)
+        html += resultItem(query, page, i);
+    html += QStringLiteral("</ol>\n");
+    html += pagination(QStringLiteral("bottom"));
+    html += QStringLiteral("<aside class=\"ad\"><iframe src=\"/frame/ad\" title=\"Advertisement\" "
+                           "width=\"300\" height=\"60\"></iframe></aside>\n</main>\n");
+    return html + siteFooter();
+}
+
+QString bookPage()
+{
+    QString html = head(BookTitle) + siteHeader();
+    html += QStringLiteral(R"(<main id="main-content">
+<div class="c-article-header">
+<p class="c-meta">Book · © 2026</p>
+<h1 class="c-book-title">%1</h1>
+<p class="c-meta">Editors: %2</p>
+<div class="c-pdf-download">
+<a class="c-pdf-download__link" href="%3" publication="%1" data-track-action="Book download - pdf">Download book PDF</a>
+<a class="c-pdf-download__link" href="/download/epub/%4.epub" publication="%1" data-track-action="Book download - ePub">Download book EPUB</a>
+</div>
+</div>
+<section class="c-book-section" aria-labelledby="toc"><h2 id="toc">Table of contents (%5 chapters)</h2>
+<ol class="c-book-toc">
+)")
+                .arg(esc(BookTitle), esc(authorsOf(5)), pdfPathOf(BookDoi),
+                    QString(BookDoi).replace(u'/', QLatin1String("%2F")),
+                    QString::number(BookChapters));
+    // Front matter has two lines of text; chapters have title, authors and pages.
+    html += QStringLiteral(R"(<li class="c-book-toc__item"><p class="title">Front Matter</p>
+<p class="pages">Pages i-xii</p>
+<a class="c-button" href="%1">Download PDF</a></li>
+)")
+                .arg(pdfPathOf(BookDoi + QStringLiteral("_fm")));
+    for (int c = 1; c <= BookChapters; ++c) {
+        const QString doi = BookDoi + QStringLiteral("_%1").arg(c);
+        html += QStringLiteral(R"(<li class="c-book-toc__item">
+<p class="title"><a href="/chapter/%1">Chapter %2: %3</a></p>
+<p class="authors">%4</p>
+<p class="pages">Pages %5-%6</p>
+<a class="c-button" href="%7">Download PDF</a> <a href="/chapter/%1">Preview</a>
+</li>
+)")
+                    .arg(doi, QString::number(c),
+                        esc(QStringLiteral("Foundations of fixtures, part %1").arg(c)),
+                        esc(authorsOf(c)), QString::number(1 + (c - 1) * 20),
+                        QString::number(c * 20), pdfPathOf(doi));
+    }
+    html += QStringLiteral("</ol>\n</section>\n</main>\n");
+    return html + siteFooter();
+}
+
+QString entryPage(const QString &kind, const QString &doi)
+{
+    const QString title = QStringLiteral("Entry %1").arg(doi);
+    QString html = head(title) + siteHeader();
+    html += QStringLiteral(R"(<main id="main-content">
+<article>
+<p class="c-meta">%1 · Open access · Published: 10 December 2026</p>
+<h1 class="c-article-title">%2</h1>
+<ul class="c-article-author-list"><li>%3</li></ul>
+<a class="c-pdf-download__link" href="%4">Download PDF</a>
+<section><h2>Abstract</h2><p>An abstract for the fixture entry %5.</p></section>
+<section><h2>References</h2>
+<ol class="c-article-references">
+<li><p class="c-article-references__text">A. Author, Earlier work (2019)</p></li>
+<li><p class="c-article-references__text">B. Author, Later work (2024)</p></li>
+</ol></section>
+</article>
+</main>
+)")
+                .arg(kind == QLatin1String("chapter") ? QStringLiteral("Chapter")
+                                                      : QStringLiteral("Article"),
+                    esc(title), esc(authorsOf(int(hashOf(doi) % 9))), pdfPathOf(doi), esc(doi));
+    return html + siteFooter();
+}
+
+QString homePage()
+{
+    return head(QStringLiteral("Home")) + siteHeader()
+        + QStringLiteral(R"(<main id="main-content">
+<h1>Find research</h1>
+<p>Try <a href="/search?query=graphene">graphene</a>, <a href="/search?query=deep+learning+pages-12">deep learning</a> or the book <a href="/book/%1">%2</a>.</p>
+</main>
+)")
+              .arg(BookDoi, esc(BookTitle))
+        + siteFooter();
+}
+
+QString queryOf(const QUrl &url)
+{
+    QString raw = QUrlQuery(url).queryItemValue(QStringLiteral("query"), QUrl::PrettyDecoded);
+    raw.replace(u'+', u' ');
+    return QUrl::fromPercentEncoding(raw.toUtf8()).trimmed();
+}
+
+} // namespace
+
+int pageCount(const QString &query)
+{
+    static const QRegularExpression pages(QStringLiteral("(?:^|\\s)pages-(\\d+)(?:\\s|$)"));
+    const QRegularExpressionMatch m = pages.match(query);
+    if (m.hasMatch())
+        return qBound(1, m.captured(1).toInt(), 60);
+    return 3;
+}
+
+int resultsOnPage(const QString &query, int page)
+{
+    const int pages = pageCount(query);
+    if (page < 1 || page > pages)
+        return 0;
+    return page == pages ? ResultsOnLastPage : ResultsPerPage;
+}
+
+QString resultTitle(const QString &query, int page, int index)
+{
+    static const QStringList openings { QStringLiteral("A study of"), QStringLiteral("Advances in"),
+        QStringLiteral("On the limits of"), QStringLiteral("Modelling"),
+        QStringLiteral("Measuring"), QStringLiteral("Scalable methods for") };
+    static const QStringList endings { QStringLiteral("in practice"),
+        QStringLiteral("for large systems"), QStringLiteral("& related problems"),
+        QStringLiteral("at low temperature"), QStringLiteral("under uncertainty") };
+    const int number = (page - 1) * ResultsPerPage + index + 1;
+    QString subject = query.isEmpty() ? QStringLiteral("everything") : query;
+    return QStringLiteral("%1 %2 %3: result %4")
+        .arg(openings.at(number % openings.size()), subject, endings.at(number % endings.size()),
+            QString::number(number));
+}
+
+QString resultPdfPath(const QString &query, int page, int index)
+{
+    if (index == PreviewOnlyPosition)
+        return {};
+    return pdfPathOf(resultDoi(query, page, index));
+}
+
+QString searchPath(const QString &query, int page)
+{
+    if (page <= 1)
+        return QStringLiteral("/search?query=") + queryForLink(query);
+    return QStringLiteral("/search/page/%1?query=").arg(page) + queryForLink(query);
+}
+
+std::optional<QString> page(const QString &pathAndQuery)
+{
+    const QUrl url = pathAndQuery.startsWith(u'/')
+        ? QUrl(QStringLiteral("http://site") + pathAndQuery)
+        : QUrl(pathAndQuery);
+    const QString path = url.path(QUrl::FullyEncoded);
+    if (path == QLatin1String("/"))
+        return homePage();
+    if (path == QLatin1String("/search"))
+        return searchPage(queryOf(url), 1, false);
+    if (path == QLatin1String("/search/scripted"))
+        return searchPage(queryOf(url), 1, true);
+    static const QRegularExpression paged(QStringLiteral("^/search/page/(\\d+)$"));
+    if (const QRegularExpressionMatch m = paged.match(path); m.hasMatch())
+        return searchPage(queryOf(url), m.captured(1).toInt(), false);
+    if (path == QLatin1String("/book/") + BookDoi)
+        return bookPage();
+    for (const QString &kind : { QStringLiteral("article"), QStringLiteral("chapter") }) {
+        const QString prefix = u'/' + kind + u'/';
+        if (path.startsWith(prefix) && path.size() > prefix.size())
+            return entryPage(kind, QUrl::fromPercentEncoding(path.mid(prefix.size()).toUtf8()));
+    }
+    if (path == QLatin1String("/frame/ad"))
+        return QStringLiteral("<!DOCTYPE html><html><head><title>Ad</title></head><body>"
+                              "<p>Your advertisement here</p></body></html>\n");
+    return std::nullopt;
+}
+
+std::optional<QByteArray> pdf(const QString &path)
+{
+    if (!path.startsWith(QLatin1String("/content/pdf/")) || !path.endsWith(QLatin1String(".pdf")))
+        return std::nullopt;
+    return FixtureServer::patternBytes(0, pdfSizeOf(path));
+}
+
+void install(FixtureServer &server)
+{
+    using Response = FixtureServer::Response;
+    auto pageHandler = [](const FixtureServer::Request &r) {
+        const QString target = QString::fromUtf8(r.target);
+        if (const std::optional<QString> html = page(target))
+            return Response::ok(html->toUtf8(), "text/html; charset=utf-8");
+        return Response::status(404, "Not Found", "<html><body>not found</body></html>");
+    };
+    server.route("/", pageHandler);
+    server.route("/search", pageHandler);
+    for (const QByteArray &prefix : { QByteArray("/search/"), QByteArray("/article/"),
+             QByteArray("/chapter/"), QByteArray("/book/"), QByteArray("/frame/") })
+        server.routePrefix(prefix, pageHandler);
+    server.routePrefix("/content/pdf/", [](const FixtureServer::Request &r) {
+        const QString path = QString::fromUtf8(r.path);
+        if (!pdf(path))
+            return Response::status(404, "Not Found", "<html><body>not found</body></html>");
+        return Response::pattern(pdfSizeOf(path), "application/pdf");
+    });
+}
+
+} // namespace LiteratureSite

@@ -174,7 +174,9 @@ QString CleanFileName(const QString &text)
 
 bool ReadsAsNumber(QStringView text)
 {
-    const QStringView t = QStringView(TrimSpaces(text));
+    // The trimmed text must outlive the view of it.
+    const QString trimmed = TrimSpaces(text);
+    const QStringView t(trimmed);
     qsizetype i = 0;
     auto digits = [&] {
         const qsizetype start = i;

@@ -92,12 +92,6 @@ public:
     // "总数：n|正在下载：n|等待：n|已完成：n|失败：n".
     QString ShowListCounters() const;
 
-    // Puts the rows in a new order: newOrder[i] is the old position of the row
-    // that goes to position i, and names every row once. Views and persistent
-    // indexes follow the rows. False (list unchanged) for anything that is not
-    // such a permutation.
-    bool reorder(const QList<int> &newOrder);
-
 private:
     void indexKeys() const;
     void indexWaitingRows() const;

@@ -14,6 +14,7 @@
 #include "common/AppValues.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
+#include "platform/gui/QtTranslations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,6 +53,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    InstallQtTranslations();
     // Settings and data go to throw-away places, never the user's own.
     useTestLocations();
 

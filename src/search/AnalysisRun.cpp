@@ -46,13 +46,13 @@ AnalysisRun::StartChoice AnalysisRun::startClicked()
         return StartChoice::None;
     }
     if (!m_list.hasSelection()) {
-        analyseItems(AnalysisFilter::All);
+        AnalyseItems(AnalysisFilter::All);
         return StartChoice::Started;
     }
     return StartChoice::ChooseFilter;
 }
 
-void AnalysisRun::analyseItems(AnalysisFilter filter)
+void AnalysisRun::AnalyseItems(AnalysisFilter filter)
 {
     if (m_running)
         return;
@@ -100,7 +100,7 @@ void AnalysisRun::workSlice()
         const bool pass = passes(m_list.at(row), m_filter);
         if (pass) {
             m_list.setStatus(row, AnalysisStatus::Analysing);
-            handOffItem(row);
+            HandOffItem(row);
         }
         if (pass || m_filter == AnalysisFilter::Selected) {
             if (m_idle) {
@@ -118,7 +118,7 @@ void AnalysisRun::workSlice()
     end();
 }
 
-void AnalysisRun::handOffItem(int row)
+void AnalysisRun::HandOffItem(int row)
 {
     if (row < 0 || row >= m_list.size())
         return;
@@ -141,5 +141,5 @@ void AnalysisRun::end()
     m_running = false;
     m_idle = true;
     Q_EMIT finished();
-    m_target.showDownloadWindow(false);
+    m_target.显示下载窗口(false);
 }

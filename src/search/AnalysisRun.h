@@ -34,11 +34,11 @@ public:
 
     // "开始分析" click.
     StartChoice startClicked();
-    // AnalyseItems: starts a run over the rows the filter picks. Ignored while
-    // a run is active.
-    void analyseItems(AnalysisFilter filter);
-    // HandOffItem: one row to the download list; sets the row's status.
-    void handOffItem(int row);
+    // Starts a run over the rows the filter picks. Ignored while a run is
+    // active.
+    void AnalyseItems(AnalysisFilter filter);
+    // One row to the download list; sets the row's status.
+    void HandOffItem(int row);
 
     // "停止分析", "停止", and the window closing: AnalysisIdle becomes true and
     // the run ends after its current row.

@@ -13,5 +13,5 @@ public:
     virtual DownloadList &downloadList() = 0;
     // "显示下载窗口": when the download window is loaded, redraws its list and
     // shows it; with `restore` a minimised window is put back to normal.
-    virtual void showDownloadWindow(bool restore) = 0;
+    virtual void 显示下载窗口(bool restore) = 0;
 };

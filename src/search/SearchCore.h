@@ -34,7 +34,7 @@ public:
     // "开始分析" (Command2); ChooseFilter asks the window for the menu "加入",
     // whose entries call analyse().
     AnalysisRun::StartChoice startAnalysisClicked() { return m_analysis.startClicked(); }
-    void analyse(AnalysisFilter filter) { m_analysis.analyseItems(filter); }
+    void analyse(AnalysisFilter filter) { m_analysis.AnalyseItems(filter); }
     // "停止分析" (Command3) and "停止" (Command5).
     void stopAnalysis() { m_analysis.requestStop(); }
 

@@ -18,7 +18,7 @@ public:
         ++listRequests;
         return list;
     }
-    void showDownloadWindow(bool restore) override { shows.append(restore); }
+    void 显示下载窗口(bool restore) override { shows.append(restore); }
 
     DownloadList list;
     int listRequests = 0;
@@ -84,7 +84,7 @@ void tst_AnalysisRun::run(AnalysisFilter filter)
 {
     AnalysisRun run(m_list, m_folders, m_dialogs, m_target);
     QSignalSpy finished(&run, &AnalysisRun::finished);
-    run.analyseItems(filter);
+    run.AnalyseItems(filter);
     QVERIFY(!run.isIdle());
     QVERIFY(finished.wait(5000));
     QVERIFY(run.isIdle());
@@ -176,7 +176,7 @@ void tst_AnalysisRun::stopAfterCurrentRow()
             run.requestStop();
     });
     QSignalSpy finished(&run, &AnalysisRun::finished);
-    run.analyseItems(AnalysisFilter(filter));
+    run.AnalyseItems(AnalysisFilter(filter));
     QVERIFY(finished.wait());
     QCOMPARE(m_target.list.size(), 2);
     QCOMPARE(statuses(),

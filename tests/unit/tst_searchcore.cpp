@@ -16,7 +16,7 @@ class ListTarget final : public DownloadTarget
 {
 public:
     DownloadList &downloadList() override { return list; }
-    void showDownloadWindow(bool) override { }
+    void 显示下载窗口(bool) override { }
     DownloadList list;
 };
 

@@ -10,6 +10,7 @@
 #include "platform/CookieJar.h"
 #include "platform/gui/QtShell.h"
 #include "platform/gui/QtSoundPlayer.h"
+#include "platform/gui/QtTranslations.h"
 #include "platform/gui/QtUserDialogs.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    InstallQtTranslations();
 
     AppValues values;
     loadStoredOptionValues(values);

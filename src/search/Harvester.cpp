@@ -9,6 +9,7 @@
 #include "search/SaveFolderSource.h"
 
 #include <cmath>
+#include <utility>
 
 Harvester::Harvester(Browser &browser, AnalysisList &list, SaveFolderSource &folders,
     UserDialogs &dialogs, const Clock &clock, QObject *parent)
@@ -86,21 +87,34 @@ void Harvester::nextRound()
     QTimer::singleShot(0, this, [this, run] {
         if (run != m_run || !m_running)
             return;
-        if (m_stop)
+        if (m_stop) {
             endRun();
-        else
-            takePageAndFollowNext();
+            return;
+        }
+        下一页([this, run](bool opened) {
+            if (run != m_run || !m_running)
+                return;
+            if (opened)
+                afterNextPage();
+            else
+                endRun();
+        });
     });
 }
 
-void Harvester::takePageAndFollowNext()
+void Harvester::下一页(std::function<void(bool)> done)
 {
+    if (m_nextPageDone) {
+        done(false); // one step at a time
+        return;
+    }
+    m_nextPageDone = std::move(done);
     m_phase = Phase::Reading;
-    const quint64 run = m_run;
+    const quint64 step = ++m_step;
     m_browser.requestDocument(
         this,
-        [this, run](DocumentPtr document) {
-            if (run != m_run || !m_running)
+        [this, step](DocumentPtr document) {
+            if (step != m_step)
                 return;
             const QString folder = m_folders.askOnExtract() ? m_folders.saveFolder() : QString();
             AddPageEntries(document.get(), m_list, folder);
@@ -108,19 +122,28 @@ void Harvester::takePageAndFollowNext()
             Q_EMIT pageTaken(m_pagesTaken);
             const Element next = document ? findNextLink(*document) : Element();
             if (next.isNull()) {
-                endRun();
+                finishNextPage(false);
                 return;
             }
             m_waitStart = m_clock.nowSeconds();
             m_pageLoading = true;
             if (!document->click(next)) {
-                endRun();
+                finishNextPage(false);
                 return;
             }
             m_phase = Phase::WaitingForLoad;
             m_poll.start();
         },
         extractionScope());
+}
+
+void Harvester::finishNextPage(bool opened)
+{
+    m_poll.stop();
+    m_phase = Phase::Idle;
+    ++m_step;
+    if (auto done = std::exchange(m_nextPageDone, nullptr))
+        done(opened);
 }
 
 void Harvester::checkWait()
@@ -132,13 +155,11 @@ void Harvester::checkWait()
             m_waitStart = m_clock.nowSeconds();
             checkWait();
         } else if (elapsed > LoadTimeoutSeconds) {
-            endRun(); // the page is not taken
+            finishNextPage(false); // the page is not taken
         }
     } else if (m_phase == Phase::Pausing) {
-        if (elapsed >= m_pauseSeconds || m_stop) {
-            m_poll.stop();
-            afterNextPage();
-        }
+        if (elapsed >= m_pauseSeconds || m_stop)
+            finishNextPage(true);
     }
 }
 
@@ -146,7 +167,6 @@ void Harvester::afterNextPage()
 {
     // After a stop the limit no longer matters: the run ends either way.
     if (!m_limitEnabled || m_stop) {
-        m_phase = Phase::Idle;
         nextRound();
         return;
     }
@@ -170,7 +190,10 @@ void Harvester::afterNextPage()
 
 void Harvester::endRun()
 {
+    // A step still waiting belongs to this run: it is dropped.
     m_poll.stop();
+    m_nextPageDone = nullptr;
+    ++m_step;
     m_phase = Phase::Idle;
     if (!m_running)
         return;

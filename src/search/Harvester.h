@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class AnalysisList;
 class Browser;
 class Clock;
@@ -32,6 +34,13 @@ public:
     // extraction, then takes the entries of the page shown. Done when
     // thisPageAdded() is emitted.
     void addThisPage();
+
+    // One step of a run: takes the entries of the page shown, follows its next
+    // link, waits until the new page has loaded (at most 60 s) and pauses.
+    // done(true) when the next page was opened and has loaded, or a stop cut
+    // the waits short; done(false) when the page has no next link, the load
+    // timed out, or the page could not be read or clicked. One at a time.
+    void 下一页(std::function<void(bool)> done);
 
     // "加入全部到列表" and, during a run, its stop. limitText is Text1: a text
     // that is no number shows "最大页码数必须是数字！" and nothing else happens.
@@ -71,8 +80,8 @@ private:
     enum class Phase { Idle, Reading, WaitingForLoad, Pausing, CheckingLimit };
 
     void startRun();
-    void takePageAndFollowNext();
     void checkWait();
+    void finishNextPage(bool opened);
     void afterNextPage();
     void nextRound();
     void endRun();
@@ -94,4 +103,6 @@ private:
     double m_waitStart = 0.0;
     int m_pagesTaken = 0;
     quint64 m_run = 0; // tells a run's late callbacks from the next run's
+    quint64 m_step = 0; // the same for the steps of 下一页
+    std::function<void(bool)> m_nextPageDone;
 };

@@ -1,6 +1,9 @@
 #include "FixtureServer.h"
+#include "HtmlDocument.h"
+#include "LiteratureSite.h"
 #include "TestEnvironment.h"
 #include "platform/curl/CurlRequest.h"
+#include "search/NextPageLink.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,6 +64,7 @@ private Q_SLOTS:
     void filesStayInsideTheRoot();
     void headAnswersWithoutBody();
     void connectionsAreCounted();
+    void literatureSitePages();
 
 private:
     QTemporaryDir m_root;
@@ -188,6 +192,43 @@ void tst_FixtureSite::connectionsAreCounted()
     // The kept connection carried the first of them and was closed after it.
     QCOMPARE(server.totalConnections(), 2);
     QCOMPARE(server.maxOpenConnections(), 1);
+}
+
+void tst_FixtureSite::literatureSitePages()
+{
+    // A search page links its PDFs and the next page on this server.
+    const QString first = m_base + QStringLiteral("/search?query=deep+learning+pages-4");
+    const Fetched page = fetch(first);
+    QCOMPARE(page.status, 200);
+    QVERIFY(page.contentType.startsWith("text/html"));
+    const HtmlDocument document(first, QString::fromUtf8(page.body));
+    const Element results = document.elementById(QStringLiteral("results-list"));
+    QCOMPARE(document.elementsByTagName(QStringLiteral("LI"), results).size(),
+        LiteratureSite::ResultsPerPage);
+    QCOMPARE(document.href(findNextLink(document)),
+        m_base + QStringLiteral("/search/page/2?query=deep+learning+pages-4"));
+    const Element pdfLink = document.elementsByTagName(QStringLiteral("A"), results).at(2);
+    QVERIFY(document.innerText(pdfLink).startsWith(QStringLiteral("Download PDF (")));
+    const Fetched pdf = fetch(document.href(pdfLink));
+    QCOMPARE(pdf.status, 200);
+    QCOMPARE(pdf.contentType, QByteArray("application/pdf"));
+    QVERIFY(pdf.body.startsWith("%PDF-"));
+    QVERIFY(document.innerText(pdfLink).contains(QString::number(pdf.body.size() / 1024)));
+
+    // The last page has no next link; a page past it has no results.
+    const QString last = m_base + QStringLiteral("/search/page/4?query=deep+learning+pages-4");
+    const HtmlDocument lastPage(last, QString::fromUtf8(fetch(last).body));
+    QVERIFY(findNextLink(lastPage).isNull());
+    const Fetched past = fetch(m_base + QStringLiteral("/search/page/5?query=x+pages-4"));
+    QCOMPARE(past.status, 200);
+    QVERIFY(HtmlDocument(QStringLiteral("http://h/"), QString::fromUtf8(past.body))
+                .elementById(QStringLiteral("results-list"))
+                .isNull());
+
+    const Fetched book = fetch(m_base + QStringLiteral("/book/") + LiteratureSite::BookDoi);
+    QCOMPARE(book.status, 200);
+    QVERIFY(book.body.contains("Download book PDF"));
+    QCOMPARE(fetch(m_base + QStringLiteral("/content/pdf/x.txt")).status, 404);
 }
 
 QTEST_GUILESS_MAIN(tst_FixtureSite)

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "search/AnalysisList.h"
+#include "search/AnalysisRun.h"
+#include "search/Harvester.h"
+
+#include <QObject>
+
+class Browser;
+class Clock;
+class DownloadTarget;
+class SaveFolderSource;
+class UserDialogs;
+
+// Everything the search window decides, without a widget: the to-analyse
+// list, harvesting pages from the browser, the analysis run and the list
+// commands. The window forwards its buttons and menus here and follows the
+// signals of harvester() and analysis(); the list is the model of its view.
+class SearchCore : public QObject
+{
+    Q_OBJECT
+public:
+    SearchCore(Browser &browser, SaveFolderSource &folders, UserDialogs &dialogs,
+        DownloadTarget &target, const Clock &clock, QObject *parent = nullptr);
+
+    AnalysisList &list() { return m_list; }
+    Harvester &harvester() { return m_harvester; }
+    AnalysisRun &analysis() { return m_analysis; }
+
+    // "加入本页到列表" (Command9) and "加入全部到列表" (Command4, with Text1).
+    void addThisPage() { m_harvester.addThisPage(); }
+    void addAllClicked(const QString &limitText) { m_harvester.addAllClicked(limitText); }
+
+    // "开始分析" (Command2); ChooseFilter asks the window for the menu "加入",
+    // whose entries call analyse().
+    AnalysisRun::StartChoice startAnalysisClicked() { return m_analysis.startClicked(); }
+    void analyse(AnalysisFilter filter) { m_analysis.AnalyseItems(filter); }
+    // "停止分析" (Command3) and "停止" (Command5).
+    void stopAnalysis() { m_analysis.requestStop(); }
+
+    // The menu "清除(&C)".
+    void clearSelected();
+    void clearSucceeded();
+    void clearTitleContaining();
+    void clearTitleNotContaining();
+    void clearAll();
+    // "导出数据..." (Command7).
+    void exportData();
+
+    // Double click on the list: the browser opens the selected row's link.
+    void openSelectedEntry();
+
+    // The window closes: a harvest and an analysis run end at their next check.
+    void windowClosing();
+
+private:
+    Browser &m_browser;
+    UserDialogs &m_dialogs;
+    AnalysisList m_list;
+    Harvester m_harvester;
+    AnalysisRun m_analysis;
+};

@@ -58,7 +58,7 @@ void cancelSaveFolder(AppValues &values)
 
 QString BrowseStartFolder(const QString &initial)
 {
-    QString start = TrimSpaces(initial).isEmpty() ? QDir::homePath() + QLatin1Char('/') : initial;
+    QString start = TrimSpaces(initial).isEmpty() ? QDir::rootPath() : initial;
     const qsizetype slash = start.left(start.size() - 1).lastIndexOf(QLatin1Char('/'));
     if (slash >= 0)
         start = start.left(slash + 1);

@@ -34,8 +34,8 @@ bool confirmSaveFolder(
 void cancelSaveFolder(AppValues &values);
 
 // The folder a folder picker opens at for `initial`: the parent of the given
-// folder ("/papers/new/" and "/papers/new" both give "/papers/"), the home
-// folder for an empty text, and the root when that folder does not exist.
+// folder ("/papers/new/" and "/papers/new" both give "/papers/"), and the
+// root for an empty text or when that folder does not exist.
 QString BrowseStartFolder(const QString &initial);
 // The picker's answer as the folder box's new text: the picked folder with a
 // final "/", or the initial text unchanged when nothing was picked.

@@ -90,5 +90,8 @@ void AppWindows::endProgram()
         if (window != m_cover && window != m_download && window->isVisible())
             window->hide();
     }
-    QCoreApplication::quit();
+    Q_EMIT programEnding();
+    // Queued, so that a close before the event loop runs still ends it.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }

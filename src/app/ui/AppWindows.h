@@ -69,6 +69,8 @@ public:
 
 Q_SIGNALS:
     void downloadWindowOpened(fFileDownload *window);
+    // endProgram() has closed the windows; the program quits next.
+    void programEnding();
 
 private:
     AppServices m_services;

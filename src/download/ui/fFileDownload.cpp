@@ -12,6 +12,7 @@
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/ui/StatusIconProxyModel.h"
+#include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
 
@@ -202,7 +203,7 @@ void fFileDownload::buildControls()
     m_iconModel->setSourceModel(&m_session->list());
     m_listView->setModel(m_iconModel);
     StripeListBackground(m_listView);
-    const int widths[] = { 380, 50, 90, 90, 60, 320, 24 };
+    const int widths[] = { 420, 50, 90, 90, 60, 420, 24 };
     for (int column = 0; column < int(std::size(widths)); ++column)
         m_listView->setColumnWidth(column, widths[column]);
 
@@ -331,7 +332,10 @@ void fFileDownload::buildMenus()
     QAction *copyName = add(
         m_listMenu, QStringLiteral("复制名称"), [this] { m_commands->copyName(currentRow()); });
     copyName->setShortcut(QKeySequence::Copy);
-    m_urlReplaceAction = add(m_listMenu, QStringLiteral("批量替换网址"), [] {});
+    add(m_listMenu, QStringLiteral("批量替换网址"), [this] {
+        UrlReplaceDialog dialog(*m_commands, this);
+        dialog.exec();
+    });
     QMenu *exportNames = m_listMenu->addMenu(QStringLiteral("导出名称"));
     add(exportNames, QStringLiteral("全部"), [commands] { commands->exportAllNames(); });
     add(exportNames, QStringLiteral("未完成项"), [commands] { commands->exportUnfinishedNames(); });

@@ -1,0 +1,225 @@
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "FakeShell.h"
+#include "FixtureServer.h"
+#include "RecordingSoundPlayer.h"
+#include "TestEnvironment.h"
+#include "app/ui/AppWindows.h"
+#include "app/ui/OpenWindows.h"
+#include "app/ui/fCover.h"
+#include "common/AppValues.h"
+#include "common/SettingsStore.h"
+#include "download/DownloadList.h"
+#include "download/ui/fFileDownload.h"
+#include "net/VersionCheck.h"
+#include "platform/AppPaths.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The start-up window: its opening steps and the version notice, against a
+// maker's site served by the fixture server.
+class TestCover : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { useTestLocations(); }
+    void init();
+    void cleanup();
+    void versionValues_data();
+    void versionValues();
+    void openingSteps();
+    void versionNotice_data();
+    void versionNotice();
+    void failedRequestAsksForTheNetwork();
+    void noSiteSendsNothing();
+    void closingEndsTheProgram();
+
+private:
+    fCover *openCover();
+
+    FakeClock m_clock;
+    FakeDialogs m_dialogs;
+    FakeShell m_shell;
+    RecordingSoundPlayer m_player;
+    AppValues m_values;
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<FixedAppPaths> m_paths;
+    std::optional<FixtureServer> m_server;
+    std::optional<AppWindows> m_windows;
+};
+
+void TestCover::init()
+{
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
+        QStringLiteral("Quillmoor"))
+        .clear();
+    m_dialogs = FakeDialogs();
+    m_shell = FakeShell();
+    m_values = AppValues();
+    m_dir.emplace();
+    m_paths.emplace(m_dir->path());
+    m_server.emplace();
+    QVERIFY(m_server->listen());
+    m_windows.emplace(AppServices { m_values, m_clock, *m_paths, m_player, m_dialogs, m_shell });
+}
+
+void TestCover::cleanup()
+{
+    m_windows.reset();
+    m_server.reset();
+}
+
+fCover *TestCover::openCover()
+{
+    fCover *cover = m_windows->cover();
+    cover->setRunningVersion({ 2, 0, 1224 });
+    cover->open();
+    return cover;
+}
+
+void TestCover::versionValues_data()
+{
+    QTest::addColumn<QString>("remote");
+    QTest::addColumn<bool>("newer");
+
+    QTest::newRow("newer revision") << QStringLiteral("2.0.1230") << true;
+    QTest::newRow("equal") << QStringLiteral("2.0.1224") << false;
+    QTest::newRow("older") << QStringLiteral("1.9.9999") << false;
+    // Weighted parts: 1 × 10000000 + 99999 × 10000 beats 20001224.
+    QTest::newRow("weighted, not part by part") << QStringLiteral("1.99999.0") << true;
+    // Exact: the next revision is newer even where 32-bit floats are equal.
+    QTest::newRow("one revision up") << QStringLiteral("2.0.1225") << true;
+    QTest::newRow("leading zeros") << QStringLiteral("002.000.01225") << true;
+    QTest::newRow("beyond 64 bits") << QStringLiteral("99999999999999.0.0") << true;
+    QTest::newRow("two parts") << QStringLiteral("2.1") << false;
+    QTest::newRow("four parts") << QStringLiteral("3.0.0.1") << false;
+    QTest::newRow("not numeric") << QStringLiteral("2.0.12a") << false;
+    QTest::newRow("signed part") << QStringLiteral("3.-1.0") << false;
+    QTest::newRow("empty part") << QStringLiteral("3..0") << false;
+}
+
+void TestCover::versionValues()
+{
+    QFETCH(QString, remote);
+    QFETCH(bool, newer);
+    QCOMPARE(IsNewerVersionText(remote, { 2, 0, 1224 }), newer);
+}
+
+void TestCover::openingSteps()
+{
+    WriteSetting(Settings::MaxFileSizeMB, QStringLiteral("3.5"));
+    fCover *cover = openCover();
+    QCOMPARE(cover->windowTitle(), QStringLiteral("Quillmoor"));
+    QCOMPARE(cover->findChild<QLabel *>(QStringLiteral("Label2"))->text(),
+        QStringLiteral("版本:2.0.1224"));
+    QVERIFY(cover->findChild<QLabel *>(QStringLiteral("Label5"))->isHidden());
+    QVERIFY(cover->findChild<QLabel *>(QStringLiteral("Label3"))->isHidden());
+    QVERIFY(!cover->findChild<QLabel *>(QStringLiteral("Label1"))->text().isEmpty());
+    QCOMPARE(cover->findChild<QLabel *>(QStringLiteral("Label4"))->text(),
+        QStringLiteral("(该软件仅用于科研人员辅助少量下载；请不要恶意下载和大量下载！)"));
+    QCOMPARE(m_values.MaxFileSizeMB, 3.5);
+    QVERIFY(cover->Timer1().isActive());
+    QCOMPARE(cover->Timer1().interval(), 100);
+    QVERIFY(cover->Timer1().isSingleShot());
+    QVERIFY(IsWindowOpen(QStringLiteral("FCOVER")));
+    QVERIFY(!IsWindowOpen(QStringLiteral("fFileDownload")));
+}
+
+void TestCover::versionNotice_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("notice"); // empty: nothing shown
+
+    QTest::newRow("newer") << QByteArray("2.0.1230")
+                           << QStringLiteral("有最新版本：V2.0.1230可以下载升级");
+    QTest::newRow("leading space, line break")
+        << QByteArray(" 3.0.0\r\n") << QStringLiteral("有最新版本：V3.0.0可以下载升级");
+    QTest::newRow("equal") << QByteArray("2.0.1224") << QString();
+    QTest::newRow("two parts") << QByteArray("2.1") << QString();
+    QTest::newRow("not numeric") << QByteArray("2.0.12a") << QString();
+    QTest::newRow("21 characters") << QByteArray("3.0.00000000000000000") << QString();
+    QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void TestCover::versionNotice()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, notice);
+    m_server->route("/quillmoor/newver.txt", FixtureServer::Response::ok(body, "text/plain"));
+    WriteSetting(Settings::SiteAddress, m_server->urlText(QStringLiteral("/")));
+
+    fCover *cover = openCover();
+    QSignalSpy ended(cover, &fCover::versionCheckEnded);
+    QVERIFY(ended.wait(10000));
+
+    QCOMPARE(m_server->requestCount("/quillmoor/newver.txt"), 1);
+    QCOMPARE(m_server->lastRequest().method, QByteArray("GET"));
+    QVERIFY(m_dialogs.messages.isEmpty());
+    auto *label3 = cover->findChild<QLabel *>(QStringLiteral("Label3"));
+    const QString page = m_server->urlText(QStringLiteral("/quillmoor/"));
+    if (notice.isEmpty()) {
+        QVERIFY(label3->isHidden());
+        QVERIFY(m_shell.requests.isEmpty());
+        return;
+    }
+    QVERIFY(label3->isVisible());
+    QCOMPARE(label3->text(), notice);
+    const QList<FakeShell::Request> opened { { FakeShell::Kind::OpenUrl, page } };
+    QCOMPARE(m_shell.requests, opened);
+    // A click on the notice opens the page again.
+    QTest::mouseClick(label3, Qt::LeftButton);
+    QCOMPARE(m_shell.requests.size(), 2);
+    QCOMPARE(m_shell.requests.last().target, page);
+}
+
+void TestCover::failedRequestAsksForTheNetwork()
+{
+    m_server->route("/quillmoor/newver.txt", FixtureServer::Response::status(404, "Not Found"));
+    WriteSetting(Settings::SiteAddress, m_server->urlText(QStringLiteral("/")));
+    fCover *cover = openCover();
+    QSignalSpy ended(cover, &fCover::versionCheckEnded);
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("请保持网络畅通！"));
+    QCOMPARE(m_dialogs.messages.first().style, UserDialogs::Style::Error);
+    QVERIFY(cover->findChild<QLabel *>(QStringLiteral("Label3"))->isHidden());
+    QVERIFY(m_shell.requests.isEmpty());
+}
+
+void TestCover::noSiteSendsNothing()
+{
+    fCover *cover = openCover();
+    QSignalSpy ended(cover, &fCover::versionCheckEnded);
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(m_server->requests().size(), 0);
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(m_shell.requests.isEmpty());
+    QVERIFY(m_values.versionFileUrl().isEmpty());
+}
+
+void TestCover::closingEndsTheProgram()
+{
+    fCover *cover = openCover();
+    fFileDownload *download = m_windows->showDownloadWindow();
+    QPointer<fFileDownload> watch(download);
+    download->list().addItem(QStringLiteral("http://127.0.0.1:9/a.pdf"), QStringLiteral("a"),
+        QStringLiteral("pdf"), m_dir->path() + QLatin1Char('/'), {});
+    QSignalSpy ending(&*m_windows, &AppWindows::programEnding);
+    cover->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    QVERIFY(!cover->isVisible());
+    QCOMPARE(ending.size(), 1);
+    // The download window closes without its question.
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(!IsWindowOpen(QStringLiteral("fFileDownload")));
+    QTRY_VERIFY(watch.isNull());
+}
+
+QTEST_MAIN(TestCover)
+#include "tst_cover.moc"

@@ -1,0 +1,374 @@
+#include "DownloadTestRig.h"
+#include "FakeShell.h"
+#include "app/ui/AppWindows.h"
+#include "app/ui/OpenWindows.h"
+#include "app/ui/fCover.h"
+#include "common/AppValues.h"
+#include "common/SettingsStore.h"
+#include "common/WindowNames.h"
+#include "download/DownloadList.h"
+#include "download/DownloadScheduler.h"
+#include "download/DownloadSession.h"
+#include "download/ui/fFileDownload.h"
+#include "download/ui/fOption.h"
+#include "download/ui/fSeleFileSavePath.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+#include <QTreeView>
+
+using Response = FixtureServer::Response;
+
+// The download window and its two dialogs, driven offscreen with scripted
+// dialogs and a recording shell; transfers go to the fixture server.
+class TestFileDownloadWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { useTestLocations(); }
+    void init();
+    void cleanup();
+    void firstOpening();
+    void methodOneFromTheOptions();
+    void closeQuestionAnsweredNo();
+    void closingBringsTheStartUpWindowBack();
+    void proxyWarningInTheOptionsDialog();
+    void saveFolderDialog();
+    void busyMessagesWhileDownloading();
+    void endToEnd();
+
+private:
+    template<typename T> T *child(QWidget *window, const char *name)
+    {
+        T *found = window->findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    AppServices services(Clock &clock)
+    {
+        return { m_values, clock, *m_paths, m_player, m_dialogs, m_shell };
+    }
+    QString folder() const { return m_dir->path() + QStringLiteral("/dl/"); }
+
+    FakeClock m_clock;
+    FakeDialogs m_dialogs;
+    FakeShell m_shell;
+    RecordingSoundPlayer m_player;
+    AppValues m_values;
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<FixedAppPaths> m_paths;
+    std::optional<FixtureServer> m_server;
+    std::optional<AppWindows> m_windows;
+};
+
+void TestFileDownloadWindow::init()
+{
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
+        QStringLiteral("Quillmoor"))
+        .clear();
+    m_dialogs = FakeDialogs();
+    m_shell = FakeShell();
+    m_values = AppValues();
+    m_dir.emplace();
+    QDir(m_dir->path()).mkpath(QStringLiteral("program"));
+    m_paths.emplace(m_dir->path() + QStringLiteral("/program"));
+    m_server.emplace();
+    QVERIFY(m_server->listen());
+    m_windows.emplace(services(m_clock));
+}
+
+void TestFileDownloadWindow::cleanup()
+{
+    m_windows.reset();
+    m_server.reset();
+}
+
+void TestFileDownloadWindow::firstOpening()
+{
+    fFileDownload *window = m_windows->showDownloadWindow();
+    QVERIFY(window->isMaximized());
+    QCOMPARE(window->windowTitle(), QStringLiteral("文件下载-Quillmoor"));
+    QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：2"));
+    auto *combo1 = child<QComboBox>(window, "Combo1");
+    QVERIFY(combo1->isEnabled());
+    QCOMPARE(combo1->currentText(), QStringLiteral("3"));
+    QVERIFY(child<QRadioButton>(window, "Option3")->isChecked());
+    auto *combo2 = child<QComboBox>(window, "Combo2");
+    QCOMPARE(combo2->count(), 601);
+    QCOMPARE(combo2->currentText(), QStringLiteral("0"));
+    QCOMPARE(child<QComboBox>(window, "Combo4")->currentIndex(), 0);
+    QCOMPARE(child<QLabel>(window, "Label1")->text(), QStringLiteral("0条"));
+    QCOMPARE(window->session().options().connections, 3);
+    QVERIFY(window->session().scheduler().Timer1().isActive());
+    QVERIFY(!window->session().scheduler().isRunning());
+    QVERIFY(IsWindowOpen(QStringLiteral("FFileDownload")));
+    QCOMPARE(m_windows->openDownloadWindow(), window);
+    // The site's entries are hidden while no maker's site is set.
+    QVERIFY(window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("关于") }));
+    QVERIFY(!window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("最新版本") })
+                 ->isVisible());
+    QVERIFY(!window->panel(1)->isVisible());
+
+    const auto header = window->findChild<QTreeView *>(QStringLiteral("ListView3"))->model();
+    QStringList captions;
+    for (int c = 0; c < header->columnCount(); ++c)
+        captions << header->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(captions,
+        (QStringList { QStringLiteral("名称"), QStringLiteral("类型"), QStringLiteral("文件大小"),
+            QStringLiteral("已下载数"), QStringLiteral("百分比"), QStringLiteral("保存路径"),
+            QStringLiteral("B") }));
+}
+
+void TestFileDownloadWindow::methodOneFromTheOptions()
+{
+    fFileDownload *window = m_windows->showDownloadWindow();
+    {
+        fOption options(*m_windows, window);
+        QVERIFY(child<QRadioButton>(&options, "Option2")->isChecked());
+        child<QRadioButton>(&options, "Option1")->setChecked(true);
+        child<QPushButton>(&options, "Command1")->click();
+        QCOMPARE(options.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：1"));
+    QVERIFY(!child<QComboBox>(window, "Combo1")->isEnabled());
+    QCOMPARE(window->session().options().method, 1);
+    QCOMPARE(m_values.DownloadMethod, 1);
+    QVERIFY(window->close());
+    QCOMPARE(ReadSetting(Settings::DownloadMethod), QStringLiteral("1"));
+
+    // Reopened with method 1: the selector shows "1", disabled, and closing
+    // stores its position 0.
+    window = m_windows->showDownloadWindow();
+    QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：1"));
+    QCOMPARE(child<QComboBox>(window, "Combo1")->currentText(), QStringLiteral("1"));
+    QVERIFY(!child<QComboBox>(window, "Combo1")->isEnabled());
+    child<QPushButton>(window, "Command26")->click(); // "切换" back to 2
+    QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：2"));
+    QVERIFY(child<QComboBox>(window, "Combo1")->isEnabled());
+    QCOMPARE(child<QComboBox>(window, "Combo1")->currentText(), QStringLiteral("1"));
+    QVERIFY(window->close());
+    QCOMPARE(ReadSetting(Settings::ConnectionCountIndex), QStringLiteral("0"));
+    window = m_windows->showDownloadWindow();
+    QCOMPARE(child<QComboBox>(window, "Combo1")->currentText(), QStringLiteral("1"));
+    QVERIFY(child<QComboBox>(window, "Combo1")->isEnabled());
+}
+
+void TestFileDownloadWindow::closeQuestionAnsweredNo()
+{
+    fFileDownload *window = m_windows->showDownloadWindow();
+    window->list().addItem(m_server->urlText(QStringLiteral("/a.pdf")), QStringLiteral("a"),
+        QStringLiteral("pdf"), folder(), {});
+    child<QRadioButton>(window, "Option1")->setChecked(true);
+    m_dialogs.answers.enqueue(UserDialogs::Answer::No);
+
+    QVERIFY(!window->close());
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QCOMPARE(m_dialogs.messages.first().text,
+        QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？"));
+    QCOMPARE(m_dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
+    QVERIFY(window->isVisible());
+    QVERIFY(IsWindowOpen(WindowName::FileDownload));
+    QCOMPARE(window->list().size(), 1);
+    QCOMPARE(window->list().at(0).StatusCode, Status::Waiting);
+    QVERIFY(window->session().scheduler().Timer1().isActive());
+    // The policy and method are written even though the close was refused;
+    // the placement is not.
+    QCOMPARE(ReadSetting(Settings::DuplicateFilePolicy), QStringLiteral("跳过"));
+    QCOMPARE(ReadSetting(Settings::DownloadMethod), QStringLiteral("2"));
+    QCOMPARE(ReadSetting(Settings::Placement::DownloadWindowSection,
+                 Settings::Placement::Resolution, QStringLiteral("unset")),
+        QStringLiteral("unset"));
+
+    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    QVERIFY(window->close());
+    QVERIFY(!IsWindowOpen(WindowName::FileDownload));
+    QCOMPARE(ReadSetting(Settings::Placement::DownloadWindowSection,
+                 Settings::Placement::Resolution, QStringLiteral("unset")),
+        QStringLiteral("0*0"));
+}
+
+void TestFileDownloadWindow::closingBringsTheStartUpWindowBack()
+{
+    fCover *cover = m_windows->cover();
+    cover->open();
+    cover->hide();
+    fFileDownload *window = m_windows->showDownloadWindow();
+    QVERIFY(window->close());
+    QVERIFY(cover->isVisible());
+}
+
+void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
+{
+    fFileDownload *window = m_windows->showDownloadWindow();
+    fOption options(*m_windows, window);
+    child<QCheckBox>(&options, "Check1")->setChecked(true);
+    child<QLineEdit>(&options, "Text6")->setText(QStringLiteral("proxy.example.org"));
+    child<QLineEdit>(&options, "Text8")->setText(QStringLiteral("80a"));
+    child<QLineEdit>(&options, "Text1")->setText(QStringLiteral("4"));
+    child<QPushButton>(&options, "Command1")->click();
+
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("代理服务器网址或者端口格式不对！"));
+    QCOMPARE(options.result(), int(QDialog::Accepted));
+    QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("80a"));
+    QCOMPARE(ReadSetting(Settings::ProxyEnabled), QStringLiteral("1"));
+    // The open window's transfers use the new values at once.
+    QVERIFY(window->session().options().proxyEnabled);
+    QCOMPARE(window->session().options().proxyPort, QStringLiteral("80a"));
+    QCOMPARE(window->session().options().maxFileSizeMB, 4.0);
+
+    // "关闭" stores nothing.
+    fOption again(*m_windows, window);
+    QCOMPARE(child<QLineEdit>(&again, "Text8")->text(), QStringLiteral("80a"));
+    child<QLineEdit>(&again, "Text8")->setText(QStringLiteral("3128"));
+    child<QPushButton>(&again, "Command2")->click();
+    QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("80a"));
+}
+
+void TestFileDownloadWindow::saveFolderDialog()
+{
+    const QString typed = m_dir->path() + QStringLiteral("/论文");
+    {
+        fSeleFileSavePath dialog(*m_windows);
+        auto *combo1 = child<QComboBox>(&dialog, "Combo1");
+        QCOMPARE(combo1->currentText(), QDir::homePath() + QStringLiteral("/12345"));
+        QVERIFY(child<QRadioButton>(&dialog, "Option2")->isChecked());
+        QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+
+        // A cancelled picker leaves the text as it was, with its separator.
+        combo1->setEditText(typed);
+        child<QPushButton>(&dialog, "Command3")->click();
+        QCOMPARE(m_dialogs.folderPickerStarts, QStringList { m_dir->path() + QLatin1Char('/') });
+        QCOMPARE(combo1->currentText(), typed + QLatin1Char('/'));
+
+        combo1->setEditText(typed);
+        child<QRadioButton>(&dialog, "Option1")->setChecked(true);
+        child<QPushButton>(&dialog, "Command1")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(QFileInfo(typed).isDir());
+    QCOMPARE(m_values.SaveFolder, typed + QLatin1Char('/'));
+    QVERIFY(m_values.UseOriginalFileName);
+    QVERIFY(!m_values.SaveFolderDialogCancelled);
+    QCOMPARE(readFile(m_paths->saveListPath()), (typed + QStringLiteral("\r\n")).toLocal8Bit());
+
+    fSeleFileSavePath reopened(*m_windows);
+    auto *combo1 = child<QComboBox>(&reopened, "Combo1");
+    QCOMPARE(combo1->count(), 1);
+    QCOMPARE(combo1->itemText(0), typed);
+    QCOMPARE(combo1->currentText(), typed + QLatin1Char('/'));
+    QVERIFY(child<QRadioButton>(&reopened, "Option1")->isChecked());
+    // A folder that cannot be made keeps the dialog open with an empty box.
+    combo1->setEditText(QStringLiteral("relative/folder"));
+    child<QPushButton>(&reopened, "Command1")->click();
+    QCOMPARE(m_dialogs.messages.constLast().text, QStringLiteral("文件夹设置错误！"));
+    QCOMPARE(reopened.result(), int(QDialog::Rejected));
+    QVERIFY(combo1->currentText().isEmpty());
+    child<QPushButton>(&reopened, "Command2")->click();
+    QVERIFY(m_values.SaveFolderDialogCancelled);
+}
+
+void TestFileDownloadWindow::busyMessagesWhileDownloading()
+{
+    Response stall = Response::pattern(1 << 20, "application/pdf");
+    stall.stallAfterBytes = 4096;
+    m_server->route("/stall.pdf", stall);
+    fFileDownload *window = m_windows->showDownloadWindow();
+    window->list().addItem(m_server->urlText(QStringLiteral("/stall.pdf")), QStringLiteral("stall"),
+        QStringLiteral("pdf"), folder(), {});
+    m_clock.advance(5);
+    child<QPushButton>(window, "Command4")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->list().at(0).StatusCode, Status::Downloading, 10000);
+    QVERIFY(
+        child<QLabel>(window, "Shape1")->isVisible() || window->session().scheduler().isRunning());
+
+    const QString stopFirst = QStringLiteral("停止下载以后，才能执行此操作！");
+    const struct
+    {
+        QStringList entry;
+        QString message;
+    } refused[] = {
+        { { QStringLiteral("列表操作(&D)"), QStringLiteral("随机排序列表(打乱)") }, stopFirst },
+        { { QStringLiteral("列表操作(&D)"), QStringLiteral("清除"), QStringLiteral("全部出错项") },
+            stopFirst },
+        { { QStringLiteral("列表操作(&D)"), QStringLiteral("清空") }, stopFirst },
+        { { QStringLiteral("工具(&T)"), QStringLiteral("检查并纠正磁盘文件类型") }, stopFirst },
+    };
+    for (const auto &[entry, message] : refused) {
+        m_dialogs.messages.clear();
+        QAction *action = window->menuEntry(entry);
+        QVERIFY2(action, qPrintable(entry.join(QLatin1Char('/'))));
+        action->trigger();
+        QCOMPARE(m_dialogs.messages.size(), 1);
+        QCOMPARE(m_dialogs.messages.first().text, message);
+    }
+    m_dialogs.messages.clear();
+    window->findChild<QTreeView *>(QStringLiteral("ListView3"))->header()->sectionClicked(0);
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("停止下载后方可排序！"));
+    QCOMPARE(window->list().size(), 1);
+
+    child<QPushButton>(window, "Command31")->click();
+    QCOMPARE(window->list().at(0).StatusCode, Status::Failed);
+    QVERIFY(!window->session().scheduler().isRunning());
+    QTRY_VERIFY(partFiles(folder()).isEmpty());
+}
+
+void TestFileDownloadWindow::endToEnd()
+{
+    // A real clock: the scheduler's own timers drive this run.
+    m_windows.emplace(services(SteadyClock::instance()));
+    m_server->route("/one.pdf", Response::pattern(30000, "application/pdf"));
+    m_server->route("/two.pdf", Response::pattern(70000, "application/pdf"));
+    m_server->route("/page.pdf",
+        Response::ok("<html><head><title>login</title></head><body>x</body></html>", "text/html"));
+    m_server->route("/gone.pdf", Response::status(404, "Not Found"));
+
+    fFileDownload *window = m_windows->showDownloadWindow();
+    DownloadList &rows = window->list();
+    for (const char *name : { "one", "two", "page", "gone" }) {
+        const QString file = QString::fromLatin1(name);
+        QVERIFY(rows.addItem(m_server->urlText(QLatin1Char('/') + file + QStringLiteral(".pdf")),
+            file, QStringLiteral("pdf"), folder(), {}));
+    }
+    QCOMPARE(child<QLabel>(window, "Label1")->text(), QStringLiteral("4条"));
+    window->menuEntry({ QStringLiteral("列表操作(&D)"), QStringLiteral("开始下载") })->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(rows.检测是否下载列表完毕(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->session().scheduler().isRunning(), 5000);
+
+    QCOMPARE(readFile(folder() + QStringLiteral("one.pdf")), FixtureServer::patternBytes(0, 30000));
+    QCOMPARE(readFile(folder() + QStringLiteral("two.pdf")), FixtureServer::patternBytes(0, 70000));
+    QCOMPARE(rows.at(0).StatusCode, Status::Completed);
+    QCOMPARE(rows.at(1).StatusCode, Status::Completed);
+    // The page that came instead of the file is kept under its real type.
+    QCOMPARE(rows.at(2).Type, QStringLiteral("htm"));
+    QVERIFY(QFile::exists(folder() + QStringLiteral("page.htm")));
+    QCOMPARE(rows.at(3).StatusCode, Status::Failed);
+    QVERIFY(QFileInfo(folder() + QStringLiteral("gone.pdf")).size() <= 2);
+    QVERIFY(partFiles(folder()).isEmpty());
+
+    // The view shows each row's status icon, and the counter panel the totals.
+    auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView3"));
+    for (int row = 0; row < rows.size(); ++row) {
+        const QVariant icon = view->model()->index(row, 0).data(Qt::DecorationRole);
+        QVERIFY2(icon.canConvert<QIcon>() && !icon.value<QIcon>().isNull(),
+            qPrintable(QString::number(row)));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(window->panel(4)->text(), rows.ShowListCounters(), 3000);
+    QVERIFY(window->panel(4)->text().contains(QStringLiteral("失败：1")));
+    QVERIFY(!child<QLabel>(window, "Shape1")->isVisible());
+}
+
+QTEST_MAIN(TestFileDownloadWindow)
+#include "tst_filedownloadwindow.moc"

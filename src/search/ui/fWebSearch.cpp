@@ -7,13 +7,17 @@
 #include "common/TrimSpaces.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
+#include "download/DownloadList.h"
+#include "download/ui/fFileDownload.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
+#include "search/DownloadTarget.h"
 #include "search/Harvester.h"
 #include "search/SaveFolderSource.h"
 #include "search/SearchBrowsing.h"
+#include "search/SearchCore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,6 +64,28 @@ private:
     QWidget *m_owner;
 };
 
+// The download window's list, the window created hidden when needed.
+class WindowDownloadTarget final : public DownloadTarget
+{
+public:
+    explicit WindowDownloadTarget(AppWindows &windows) : m_windows(windows) { }
+    DownloadList &downloadList() override { return m_windows.openDownloadWindow()->list(); }
+    void 显示下载窗口(bool restore) override
+    {
+        fFileDownload *window = m_windows.downloadWindow();
+        if (!window)
+            return;
+        window->update();
+        if (window->isHidden())
+            window->show();
+        if (restore && window->isMinimized())
+            window->showNormal();
+    }
+
+private:
+    AppWindows &m_windows;
+};
+
 const QString kAddAllCaption = QStringLiteral("加入全部到列表");
 const QString kStopAddAllCaption = QStringLiteral("停止加入全部");
 
@@ -74,23 +100,41 @@ fWebSearch::fWebSearch(AppWindows &windows, QWidget *parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     const AppServices &services = m_windows.services();
     m_folders = std::make_unique<WindowSaveFolders>(m_windows, this);
-    m_list = new AnalysisList(this);
+    m_target = std::make_unique<WindowDownloadTarget>(m_windows);
     m_browser = new WebEngineBrowser(this);
     m_browser->setDialogs(&services.dialogs);
-    m_harvester
-        = new Harvester(*m_browser, *m_list, *m_folders, services.dialogs, services.clock, this);
+    m_core
+        = new SearchCore(*m_browser, *m_folders, services.dialogs, *m_target, services.clock, this);
+    m_list = &m_core->list();
+    m_harvester = &m_core->harvester();
     m_makerDomains = SearchBrowsing::makerDomains(services.values.SiteAddress);
     buildControls();
     buildMenus();
     connectBrowser();
     connectHarvest();
+    connectAnalysis();
 }
 
 fWebSearch::~fWebSearch()
 {
-    // The view lets go of the page before the browser deletes it.
-    delete m_harvester;
-    m_harvester = nullptr;
+    // The core's waits and runs go before the browser they use.
+    delete m_core;
+    m_core = nullptr;
+}
+
+AnalysisList &fWebSearch::list()
+{
+    return *m_list;
+}
+
+Harvester &fWebSearch::harvester()
+{
+    return *m_harvester;
+}
+
+bool fWebSearch::analysisIdle() const
+{
+    return m_core->analysis().isIdle();
 }
 
 void fWebSearch::buildControls()
@@ -237,9 +281,16 @@ void fWebSearch::buildMenus()
 
     // Shown only as the pop-up menu of "开始分析".
     m_addMenu = menuBar()->addMenu(QStringLiteral("加入"));
-    for (const QString &caption : { QStringLiteral("分析未分析项"), QStringLiteral("分析失败项"),
-             QStringLiteral("分析选中项"), QStringLiteral("分析全部") })
-        m_addMenu->addAction(caption)->setObjectName(caption);
+    const QList<QPair<QString, AnalysisFilter>> filters = {
+        { QStringLiteral("分析未分析项"), AnalysisFilter::NotAnalysed },
+        { QStringLiteral("分析失败项"), AnalysisFilter::Failed },
+        { QStringLiteral("分析选中项"), AnalysisFilter::Selected },
+        { QStringLiteral("分析全部"), AnalysisFilter::All },
+    };
+    for (const auto &[caption, filter] : filters) {
+        const AnalysisFilter chosen = filter;
+        add(m_addMenu, caption, [this, chosen] { m_core->analyse(chosen); });
+    }
 
     QMenu *browse = menuBar()->addMenu(QStringLiteral("浏览(&B)"));
     add(browse, QStringLiteral("打开Springer首页"), [this] {
@@ -331,7 +382,7 @@ void fWebSearch::connectBrowser()
             m_browser->navigate(m_combo1->itemText(index));
     });
     connect(m_command1, &QPushButton::clicked, m_combo1, &QComboBox::clear);
-    connect(m_listView1, &QTreeView::doubleClicked, this, [this] { openSelectedEntry(); });
+    connect(m_listView1, &QTreeView::doubleClicked, this, [this] { m_core->openSelectedEntry(); });
     connect(
         m_listView1, &QTreeView::customContextMenuRequested, this, [this](const QPoint &position) {
             m_clearMenu->popup(m_listView1->viewport()->mapToGlobal(position));
@@ -357,6 +408,30 @@ void fWebSearch::connectHarvest()
     connect(m_harvester, &Harvester::columnsNeedFitting, this, &fWebSearch::fitColumns);
 }
 
+void fWebSearch::connectAnalysis()
+{
+    AnalysisRun &run = m_core->analysis();
+    connect(m_command2, &QPushButton::clicked, this, &fWebSearch::startAnalysis);
+    connect(m_command3, &QPushButton::clicked, this, [this] { m_core->stopAnalysis(); });
+    connect(m_command5, &QPushButton::clicked, this, [this] { m_core->stopAnalysis(); });
+    connect(m_command7, &QPushButton::clicked, this, [this] { m_core->exportData(); });
+    connect(&run, &AnalysisRun::started, this, [this] {
+        m_label11->setText(AnalysisRun::BusyText);
+        m_picPanPrograss->adjustSize();
+        m_picPanPrograss->show();
+        m_picPanPrograss->raise();
+    });
+    connect(&run, &AnalysisRun::finished, m_picPanPrograss, &QWidget::hide);
+}
+
+void fWebSearch::startAnalysis()
+{
+    m_command2->setEnabled(false);
+    if (m_core->startAnalysisClicked() == AnalysisRun::StartChoice::ChooseFilter)
+        m_addMenu->popup(QCursor::pos());
+    m_command2->setEnabled(true);
+}
+
 void fWebSearch::open()
 {
     AppValues &values = m_windows.services().values;
@@ -371,7 +446,6 @@ void fWebSearch::open()
     m_browser->navigate(QStringLiteral("about:blank"));
     show();
     openHomePage();
-    m_analysisIdle = true;
 }
 
 void fWebSearch::setSilent(bool silent)
@@ -457,13 +531,6 @@ void fWebSearch::syncSelection()
     m_list->setSelectedRows(rows);
 }
 
-void fWebSearch::openSelectedEntry()
-{
-    const int row = m_list->firstSelectedRow();
-    if (row >= 0)
-        m_browser->navigate(m_list->at(row).Link);
-}
-
 bool fWebSearch::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_picPanPrograss || watched == m_label11) {
@@ -492,8 +559,7 @@ bool fWebSearch::eventFilter(QObject *watched, QEvent *event)
 void fWebSearch::closeEvent(QCloseEvent *event)
 {
     // A harvest or analysis run ends at its next check.
-    m_harvester->requestStop();
-    m_analysisIdle = true;
+    m_core->windowClosing();
     event->accept();
     MarkWindowClosed(this);
     m_windows.showCoverUnless(WindowName::FileDownload);

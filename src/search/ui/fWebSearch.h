@@ -6,7 +6,9 @@
 
 class AnalysisList;
 class AppWindows;
+class DownloadTarget;
 class Harvester;
+class SearchCore;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -38,15 +40,16 @@ public:
     void open();
 
     WebEngineBrowser &browser() { return *m_browser; }
-    AnalysisList &list() { return *m_list; }
-    Harvester &harvester() { return *m_harvester; }
+    SearchCore &core() { return *m_core; }
+    AnalysisList &list();
+    Harvester &harvester();
     // Finds a menu entry by its path of captions, e.g. {"浏览(&B)", "后退"}.
     QAction *menuEntry(const QStringList &captions) const;
     // The pop-up menu "加入" (not in the menu bar).
     QMenu *addMenu() const { return m_addMenu; }
     // Flags of the paging and the analysis run.
     bool pageLoading() const;
-    bool analysisIdle() const { return m_analysisIdle; }
+    bool analysisIdle() const;
 
     // The menu commands.
     void openHomePage();
@@ -63,20 +66,22 @@ private:
     void buildMenus();
     void connectBrowser();
     void connectHarvest();
+    void connectAnalysis();
+    void startAnalysis();
     void setSilent(bool silent);
     void onTitleChanged(const QString &title);
     void showRunning(bool running);
     void fitColumns();
     void syncSelection();
-    void openSelectedEntry();
     void showBrowserPanel();
 
     AppWindows &m_windows;
     std::unique_ptr<SaveFolderSource> m_folders;
-    AnalysisList *m_list = nullptr;
+    std::unique_ptr<DownloadTarget> m_target;
     WebEngineBrowser *m_browser = nullptr;
+    SearchCore *m_core = nullptr;
+    AnalysisList *m_list = nullptr;
     Harvester *m_harvester = nullptr;
-    bool m_analysisIdle = true;
     QStringList m_makerDomains;
 
     QSplitter *m_picBar = nullptr;

@@ -37,7 +37,8 @@ const char *const kDownloadUsage
     = "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
       "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
       "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
-      "                              [--report FILE|-] [--input FILE|-] [URL ...]\n";
+      "                              [--report FILE|-] [--input FILE|-] [URL ...]\n"
+      "       input lines: URL, or URL TAB name, or URL TAB name TAB referring page\n";
 
 namespace {
 
@@ -182,13 +183,19 @@ int runDownloadCommand(const QStringList &arguments)
             continue;
         const int tab = line.indexOf(QLatin1Char('\t'));
         const QString key = TrimSpaces(tab < 0 ? line : line.left(tab));
-        const QString title = tab < 0 ? QString() : TrimSpaces(line.mid(tab + 1));
+        QString title = tab < 0 ? QString() : TrimSpaces(line.mid(tab + 1));
+        // A third field is the row's own referring page.
+        QString rowReferer = referer;
+        if (const int second = title.indexOf(QLatin1Char('\t')); second >= 0) {
+            rowReferer = TrimSpaces(title.mid(second + 1));
+            title = TrimSpaces(title.left(second));
+        }
         const QString url = DownloadList::选择url(key);
         const QString type = UrlFileNameAndExtension(url);
         QString name = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : title);
         if (name.isEmpty())
             name = QStringLiteral("download");
-        list.addItem(key, name, type, folder, referer);
+        list.addItem(key, name, type, folder, rowReferer);
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));

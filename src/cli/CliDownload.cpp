@@ -1,6 +1,7 @@
 #include "CliDownload.h"
 
 #include "ConsoleDialogs.h"
+#include "StandardStreams.h"
 #include "common/FileNameHelpers.h"
 #include "common/TextMode.h"
 #include "download/DownloadScheduler.h"
@@ -11,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/CookieJar.h"
 #include "platform/SoundPlayer.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -20,8 +22,13 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -37,10 +44,34 @@ const char *const kDownloadUsage
     = "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
       "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
       "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
-      "                              [--report FILE|-] [--input FILE|-] [URL ...]\n"
-      "       input lines: URL, or URL TAB name, or URL TAB name TAB referring page\n";
+      "                              [--report FILE|-] [--input FILE|-] [URL ...]\n";
 
 namespace {
+
+const char *const kDownloadHelp
+    = "\n"
+      "Downloads every address into a folder and writes one report line per\n"
+      "address. An address may be followed by a tab and a title for the file name,\n"
+      "and that by a tab and the page the address was found on (its Referer).\n"
+      "\n"
+      "  --method 1|2          1: one file at a time over one connection;\n"
+      "                        2: several connections\n"
+      "  --connections N       connections for method 2, 1 to 6\n"
+      "  --interval S          seconds between two files, 0 to 600\n"
+      "  --policy P            when the file exists: skip, overwrite or rename\n"
+      "  --max-size MB         largest file method 1 fetches\n"
+      "  --proxy HOST:PORT     HTTP proxy for method 1\n"
+      "  --to DIR              folder to save into (created when missing)\n"
+      "  --referer URL         Referer sent with every request\n"
+      "  --report FILE|-       where the report goes; - is standard output\n"
+      "  --input FILE|-        read addresses from a file or standard input\n"
+      "  -h, --help            show this text\n"
+      "\n"
+      "Exit status: 0 every row completed, 1 a row failed or the report could not\n"
+      "be written, 2 bad usage, 130/143 stopped by SIGINT/SIGTERM.\n";
+
+// Largest --max-size whose byte count still fits a 64-bit size.
+constexpr double kMaxSizeLimitMB = 8796093022207.0;
 
 int usageError(const QString &message)
 {
@@ -63,10 +94,105 @@ bool readLines(const QString &source, QStringList *lines, QString *error)
             return false;
         }
     }
-    const QString text = QString::fromUtf8(file.readAll());
-    for (const QString &line : text.split(QLatin1Char('\n')))
-        lines->append(line);
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF))) // a byte order mark some editors write
+        text.remove(0, 1);
+    lines->append(text.split(QLatin1Char('\n')));
     return true;
+}
+
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(
+        text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// HOST:PORT with a host free of white space and control characters and a
+// port of digits only, 1 to 65535.
+bool splitProxy(const QString &proxy, QString *host, QString *port)
+{
+    const qsizetype colon = proxy.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    *host = proxy.left(colon);
+    *port = proxy.mid(colon + 1);
+    const bool hostOk = std::none_of(host->cbegin(), host->cend(),
+        [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
+    const bool digitsOnly = !port->isEmpty() && port->size() <= 5
+        && std::all_of(
+            port->cbegin(), port->cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int number = digitsOnly ? port->toInt() : 0;
+    return hostOk && number >= 1 && number <= 65535;
+}
+
+// The error of a --to folder that can never be used, or empty: the path, or
+// the nearest part of it that exists, must be a folder.
+QString folderProblem(const QString &folder)
+{
+    QString path = folder;
+    while (!path.isEmpty()) {
+        const QFileInfo info(path);
+        if (info.exists() || info.isSymLink()) {
+            if (info.isDir())
+                return {};
+            return path == folder
+                ? QStringLiteral("--to names a file, not a folder: %1").arg(folder)
+                : QStringLiteral("--to: %1 is not a folder").arg(path);
+        }
+        const QString parent = info.absolutePath();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    return {};
+}
+
+// The error of a --report target whose folder is missing, or empty.
+QString reportTargetProblem(const QString &target)
+{
+    const QFileInfo info(target);
+    if (info.isDir())
+        return QStringLiteral("--report names a folder: %1").arg(target);
+    if (!QFileInfo(info.absolutePath()).isDir())
+        return QStringLiteral("--report: no folder %1").arg(info.absolutePath());
+    return {};
+}
+
+// An address as it may be shown: user and password never appear in a message.
+QString displayAddress(const QString &url)
+{
+    const QUrl parsed(url);
+    if (!parsed.isValid() || parsed.userInfo().isEmpty())
+        return url;
+    return parsed.toString(QUrl::RemoveUserInfo);
+}
+
+// Why a row failed: the transfer's reason, else the status texts of its
+// columns.
+QString failureText(const DownloadItem &item)
+{
+    if (!item.FailureReason.isEmpty())
+        return item.FailureReason;
+    for (const QString &text : { item.Percent, item.Size }) {
+        bool number = false;
+        text.toLongLong(&number);
+        if (!text.isEmpty() && !number && !text.endsWith(QLatin1Char('%')))
+            return text;
+    }
+    return StatusText::DownloadFailed;
+}
+
+void printFailedRows(const DownloadList &list)
+{
+    for (int row = 0; row < list.size(); ++row) {
+        const DownloadItem &item = list.at(row);
+        if (item.StatusCode != Status::Failed)
+            continue;
+        const QString line = QStringLiteral("quillmoor-cli download: failed: %1: %2\n")
+                                 .arg(displayAddress(DownloadList::选择url(item.Key)),
+                                     RemoveLineBreaks(failureText(item)));
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+    }
 }
 
 QString reportText(const DownloadList &list)
@@ -79,6 +205,40 @@ QString reportText(const DownloadList &list)
         out += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return out;
+}
+
+// Writes the report; false with *error set when it could not be written
+// whole.
+bool writeReport(const QString &target, const QByteArray &bytes, QString *error)
+{
+    if (target.isEmpty() || target == QStringLiteral("-")) {
+        errno = 0;
+        const bool written = !standardOutputWasClosed()
+            && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout)
+                == size_t(bytes.size())
+            && std::fflush(stdout) == 0;
+        if (!written) {
+            const int code = standardOutputWasClosed() ? EBADF : errno;
+            *error
+                = QStringLiteral("standard output: ") + QString::fromLocal8Bit(std::strerror(code));
+        }
+        return written;
+    }
+    // A regular file is replaced whole; a device or pipe is written to.
+    const QFileInfo info(target);
+    if (info.exists() && !info.isFile()) {
+        QFile out(target);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            && out.write(bytes) == bytes.size() && out.flush())
+            return true;
+        *error = target + QStringLiteral(": ") + out.errorString();
+        return false;
+    }
+    QSaveFile out(target);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
+        return true;
+    *error = target + QStringLiteral(": ") + out.errorString();
+    return false;
 }
 
 } // namespace
@@ -97,10 +257,16 @@ int runDownloadCommand(const QStringList &arguments)
     const QCommandLineOption refererOpt(QStringLiteral("referer"), {}, QStringLiteral("URL"));
     const QCommandLineOption reportOpt(QStringLiteral("report"), {}, QStringLiteral("FILE"));
     const QCommandLineOption inputOpt(QStringLiteral("input"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption helpOpt(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     parser.addOptions({ methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
-        toOpt, refererOpt, reportOpt, inputOpt });
+        toOpt, refererOpt, reportOpt, inputOpt, helpOpt });
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
+    if (parser.isSet(helpOpt)) {
+        std::fputs(kDownloadUsage, stdout);
+        std::fputs(kDownloadHelp, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
 
     // Defaults are the stored settings; options override them for this run
     // only and are never written back.
@@ -141,24 +307,40 @@ int runDownloadCommand(const QStringList &arguments)
     }
     if (parser.isSet(maxSizeOpt)) {
         const double mb = parser.value(maxSizeOpt).toDouble(&ok);
-        if (!ok || mb < 0)
-            return usageError(QStringLiteral("--max-size must be a number of megabytes"));
+        // nan and inf read as numbers too; neither is a size.
+        if (!ok || !std::isfinite(mb) || mb < 0 || mb > kMaxSizeLimitMB)
+            return usageError(QStringLiteral("--max-size must be a number of megabytes, 0 to %1")
+                                  .arg(QString::number(kMaxSizeLimitMB, 'f', 0)));
         options.maxFileSizeMB = mb;
     }
     if (parser.isSet(proxyOpt)) {
-        const QString proxy = parser.value(proxyOpt);
-        const int colon = proxy.lastIndexOf(QLatin1Char(':'));
-        if (colon <= 0 || colon == proxy.size() - 1)
-            return usageError(QStringLiteral("--proxy must be HOST:PORT"));
+        QString host;
+        QString port;
+        if (!splitProxy(parser.value(proxyOpt), &host, &port))
+            return usageError(
+                QStringLiteral("--proxy must be HOST:PORT with a port of 1 to 65535"));
         options.proxyEnabled = true;
-        options.proxyAddress = proxy.left(colon);
-        options.proxyPort = proxy.mid(colon + 1);
+        options.proxyAddress = host;
+        options.proxyPort = port;
     }
+    const QString referer = parser.value(refererOpt);
+    if (hasControlCharacter(referer))
+        return usageError(QStringLiteral("--referer must not hold control characters"));
 
     QString folder = parser.isSet(toOpt) ? parser.value(toOpt) : QDir::currentPath();
+    if (folder.isEmpty())
+        return usageError(QStringLiteral("--to needs a folder"));
     folder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    if (const QString problem = folderProblem(folder); !problem.isEmpty())
+        return usageError(problem);
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
+
+    const QString reportTarget = parser.value(reportOpt);
+    if (!reportTarget.isEmpty() && reportTarget != QStringLiteral("-")) {
+        if (const QString problem = reportTargetProblem(reportTarget); !problem.isEmpty())
+            return usageError(problem);
+    }
 
     QStringList lines = parser.positionalArguments();
     if (parser.isSet(inputOpt)) {
@@ -175,20 +357,22 @@ int runDownloadCommand(const QStringList &arguments)
     session.options() = options;
     DownloadList &list = session.list();
 
-    const QString referer = parser.value(refererOpt);
     for (const QString &raw : std::as_const(lines)) {
-        QString line = raw;
-        line.remove(QLatin1Char('\r'));
-        if (TrimSpaces(line).isEmpty())
+        // Any Unicode white space around a line, an address or a title goes
+        // (CR, tab, NBSP, U+3000, ...); lines left empty are no rows.
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
             continue;
-        const int tab = line.indexOf(QLatin1Char('\t'));
-        const QString key = TrimSpaces(tab < 0 ? line : line.left(tab));
-        QString title = tab < 0 ? QString() : TrimSpaces(line.mid(tab + 1));
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        const QString key = (tab < 0 ? line : line.left(tab)).trimmed();
+        QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
+        if (key.isEmpty())
+            continue;
         // A third field is the row's own referring page.
         QString rowReferer = referer;
-        if (const int second = title.indexOf(QLatin1Char('\t')); second >= 0) {
-            rowReferer = TrimSpaces(title.mid(second + 1));
-            title = TrimSpaces(title.left(second));
+        if (const qsizetype second = title.indexOf(QLatin1Char('\t')); second >= 0) {
+            rowReferer = title.mid(second + 1).trimmed();
+            title = title.left(second).trimmed();
         }
         const QString url = DownloadList::选择url(key);
         const QString type = UrlFileNameAndExtension(url);
@@ -199,6 +383,10 @@ int runDownloadCommand(const QStringList &arguments)
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));
+    if (parser.isSet(proxyOpt) && options.method == 2)
+        std::fputs("quillmoor-cli download: note: the proxy serves method 1 only; "
+                   "method 2 connects directly\n",
+            stderr);
 
     const bool tty = QM_ISATTY(QM_FILENO(stderr));
     QString current;
@@ -226,39 +414,51 @@ int runDownloadCommand(const QStringList &arguments)
         &session.single(), &SingleConnectionTransfer::transferEnded, &session, quitWhenDone);
     QObject::connect(
         &session.multi(), &MultiConnectionTransfer::connectionEnded, &session, quitWhenDone);
+
+    // SIGINT and SIGTERM stop as "停止下载" does; the report of what was done
+    // is still written.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &session, [&](int number) {
+        if (scheduler.isRunning() || scheduler.downloadsActive()) {
+            const QString reason = QStringLiteral("stopped by signal %1").arg(number);
+            QList<int> running;
+            for (int row = 0; row < list.size(); ++row) {
+                if (list.at(row).StatusCode == Status::Downloading)
+                    running.append(row);
+            }
+            scheduler.stop();
+            for (const int row : std::as_const(running)) {
+                list.update(row, [&](DownloadItem &item) {
+                    if (item.StatusCode == Status::Failed && item.FailureReason.isEmpty())
+                        item.FailureReason = reason;
+                });
+            }
+        }
+        QCoreApplication::exit(termination.exitStatus());
+    });
+
     scheduler.open();
     // The interval counts from the opening; the first file need not wait.
     session.state().LastTransferEnd = clock.nowSeconds() - options.intervalSeconds - 1;
     scheduler.start();
     scheduler.schedulingPass();
     QCoreApplication::exec();
+    // Transfers closed by a stop finish their clean-up before the report.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (tty)
         std::fputs("\n", stderr);
 
-    const QString report = reportText(list);
-    const QString reportTarget = parser.value(reportOpt);
-    if (reportTarget.isEmpty() || reportTarget == QStringLiteral("-")) {
-        // Without --report the report goes to standard output as well.
-        const QByteArray bytes = report.toUtf8();
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        std::fflush(stdout);
-    } else {
-        // A regular file is replaced whole; a device or pipe is written to.
-        const QFileInfo info(reportTarget);
-        bool written = false;
-        if (info.exists() && !info.isFile()) {
-            QFile out(reportTarget);
-            written = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0;
-        } else {
-            QSaveFile out(reportTarget);
-            written
-                = out.open(QIODevice::WriteOnly) && out.write(report.toUtf8()) >= 0 && out.commit();
-        }
-        if (!written)
-            std::fprintf(stderr, "quillmoor-cli download: cannot write the report to %s\n",
-                reportTarget.toLocal8Bit().constData());
-    }
+    printFailedRows(list);
+    QString error;
+    const bool reportWritten = writeReport(reportTarget, reportText(list).toUtf8(), &error);
+    if (!reportWritten)
+        std::fprintf(stderr, "quillmoor-cli download: cannot write the report: %s\n",
+            error.toLocal8Bit().constData());
 
+    if (termination.caught() != 0)
+        return termination.exitStatus();
+    if (!reportWritten)
+        return 1;
     for (int row = 0; row < list.size(); ++row) {
         if (list.at(row).StatusCode != Status::Completed)
             return 1;

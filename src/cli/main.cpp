@@ -1,4 +1,5 @@
 #include "CliDownload.h"
+#include "StandardStreams.h"
 #ifdef QUILLMOOR_WITH_HARVEST
 #include "CliHarvest.h"
 #endif
@@ -23,6 +24,7 @@ const char *const kUsage
 
 int main(int argc, char *argv[])
 {
+    guardStandardStreams();
 #ifdef QUILLMOOR_WITH_HARVEST
     // The browser engine needs its own application object.
     if (argc > 1 && std::strcmp(argv[1], "harvest") == 0)

@@ -75,6 +75,14 @@ bool isLineBreakOrNul(QChar c)
     return c == u'\r' || c == u'\n' || c == u'\0';
 }
 
+// C0 and C1 control characters (tab, escape, DEL, ...). A name made from a
+// title never holds one: a tab would split the tab-separated report and
+// terminals act on escapes.
+bool isControlCharacter(QChar c)
+{
+    return c.category() == QChar::Other_Control;
+}
+
 // Cuts at most `limit` code units without splitting a surrogate pair.
 QString leftWholeCharacters(const QString &text, qsizetype limit)
 {
@@ -146,7 +154,7 @@ QString CleanFileName(const QString &text)
     QString result;
     result.reserve(text.size());
     for (const QChar c : text) {
-        if (!isForbiddenInName(c) && !isLineBreakOrNul(c))
+        if (!isForbiddenInName(c) && !isLineBreakOrNul(c) && !isControlCharacter(c))
             result.append(c);
     }
     qsizetype begin = 0;

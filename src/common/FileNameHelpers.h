@@ -15,10 +15,11 @@ class UserDialogs;
 // full-width forms "．", "［" and "］" count as well.
 
 // The text made safe as one file- or folder-name component, possibly empty:
-// the nine characters \ / : * ? " < > | go (full-width forms too), then CR, LF
-// and NUL, then leading and trailing dots. What is left is cut at whole
-// characters to 400 GBK bytes and to 240 UTF-8 bytes, so that a counter and an
-// extension still fit the 255-byte name limit. Spaces and tabs stay.
+// the nine characters \ / : * ? " < > | go (full-width forms too), then CR, LF,
+// NUL and every other control character (tab, escape, DEL, U+0080..U+009F),
+// then leading and trailing dots. What is left is cut at whole characters to
+// 400 GBK bytes and to 240 UTF-8 bytes, so that a counter and an extension
+// still fit the 255-byte name limit. Spaces stay.
 QString CleanFileName(const QString &text);
 
 // The length cut of CleanFileName alone: whole characters within 400 GBK and

@@ -22,6 +22,7 @@ struct DownloadItem
     QString Folder; // save folder
     QString Referer; // page the link was found on; may be empty
     int StatusCode = 1;
+    QString FailureReason;
 
     // A transfer takes the row: it is being downloaded and shows no progress
     // yet.

@@ -10,12 +10,111 @@ bool sameContent(const DownloadItem &a, const DownloadItem &b)
 {
     return a.Key == b.Key && a.Name == b.Name && a.Type == b.Type && a.Size == b.Size
         && a.Received == b.Received && a.Percent == b.Percent && a.Folder == b.Folder
-        && a.Referer == b.Referer && a.StatusCode == b.StatusCode;
+        && a.Referer == b.Referer && a.StatusCode == b.StatusCode
+        && a.FailureReason == b.FailureReason;
 }
+
+bool isUntouched(const DownloadItem &item)
+{
+    return item.Size.isEmpty() && item.Received.isEmpty() && item.Percent.isEmpty();
+}
+
+bool isProblem(const DownloadItem &item)
+{
+    const bool webPage = item.Type.compare(u"html", Qt::CaseInsensitive) == 0
+        || item.Type.compare(u"htm", Qt::CaseInsensitive) == 0;
+    return webPage || item.StatusCode == Status::Failed;
+}
+
+constexpr int kNotifyIntervalMs = 100;
 
 } // namespace
 
-DownloadList::DownloadList(QObject *parent) : QAbstractTableModel(parent) { }
+DownloadList::DownloadList(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_notifyTimer.setSingleShot(true);
+    m_notifyTimer.setInterval(kNotifyIntervalMs);
+    connect(&m_notifyTimer, &QTimer::timeout, this, [this] {
+        // Rows changed during the quiet period are told now, and the next
+        // period starts; a period without changes ends the batching.
+        if (!m_anyChanged)
+            return;
+        notifyChangedRows();
+        m_notifyTimer.start();
+    });
+}
+
+void DownloadList::tally(const DownloadItem &item, int sign)
+{
+    switch (item.StatusCode) {
+    case Status::Waiting:
+        m_counters.waiting += sign;
+        break;
+    case Status::Downloading:
+        m_counters.downloading += sign;
+        break;
+    case Status::Completed:
+        m_counters.completed += sign;
+        break;
+    case Status::Failed:
+        m_counters.failed += sign;
+        break;
+    default:
+        break;
+    }
+    if (isUntouched(item))
+        m_counters.untouched += sign;
+    if (isProblem(item))
+        m_counters.problems += sign;
+}
+
+void DownloadList::rowChanged(int row)
+{
+    if (!m_notifyTimer.isActive()) {
+        Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        m_notifyTimer.start();
+        return;
+    }
+    m_changedRows.set(row, true);
+    m_anyChanged = true;
+}
+
+void DownloadList::notifyChangedRows()
+{
+    if (!m_anyChanged)
+        return;
+    // One notice per run of neighbouring rows.
+    RowSet rows;
+    std::swap(rows, m_changedRows);
+    m_anyChanged = false;
+    for (int first = rows.next(0); first >= 0 && first < size();) {
+        int last = first;
+        while (last + 1 < size() && rows.contains(last + 1))
+            ++last;
+        Q_EMIT dataChanged(index(first, 0), index(last, ColumnCount - 1));
+        first = rows.next(last + 1);
+    }
+}
+
+void DownloadList::indexWaitingRows() const
+{
+    if (!m_waitingStale)
+        return;
+    m_waiting.clear();
+    m_waiting.reserve(size());
+    for (int row = 0; row < size(); ++row) {
+        if (m_items.at(row).StatusCode == Status::Waiting)
+            m_waiting.set(row, true);
+    }
+    m_waitingStale = false;
+}
+
+int DownloadList::nextWaitingRow(int from) const
+{
+    indexWaitingRows();
+    const int row = m_waiting.next(from);
+    return row < size() ? row : -1;
+}
 
 int DownloadList::rowCount(const QModelIndex &parent) const
 {
@@ -84,9 +183,13 @@ bool DownloadList::removeRows(int row, int count, const QModelIndex &parent)
 {
     if (parent.isValid() || row < 0 || count <= 0 || row + count > size())
         return false;
+    notifyChangedRows();
     beginRemoveRows({}, row, row + count - 1);
+    for (int r = row; r < row + count; ++r)
+        tally(m_items.at(r), -1);
     m_items.remove(row, count);
     m_indexStale = true;
+    m_waitingStale = true;
     endRemoveRows();
     return true;
 }
@@ -113,7 +216,12 @@ int DownloadList::removeIf(const std::function<bool(const DownloadItem &)> &pick
         removeRows(runs.first().first, runs.first().second);
         return picked;
     }
+    notifyChangedRows();
     beginResetModel();
+    for (const auto &[first, count] : runs) {
+        for (int row = first; row < first + count; ++row)
+            tally(m_items.at(row), -1);
+    }
     QList<DownloadItem> kept;
     kept.reserve(m_items.size() - picked);
     int next = 0;
@@ -126,6 +234,7 @@ int DownloadList::removeIf(const std::function<bool(const DownloadItem &)> &pick
         kept.append(std::move(m_items[row]));
     m_items = std::move(kept);
     m_indexStale = true;
+    m_waitingStale = true;
     endResetModel();
     return picked;
 }
@@ -156,8 +265,11 @@ bool DownloadList::addItem(const QString &key, const QString &name, const QStrin
 
     const int row = size();
     beginInsertRows({}, row, row);
+    tally(item, 1);
     m_items.append(std::move(item));
     m_rowOfKey.insert(key, row);
+    if (!m_waitingStale)
+        m_waiting.set(row, true);
     endInsertRows();
     return true;
 }
@@ -187,8 +299,13 @@ bool DownloadList::update(int row, const std::function<void(DownloadItem &)> &ch
         }
     }
     if (!sameContent(changed, m_items.at(row))) {
+        const bool statusChanged = changed.StatusCode != m_items.at(row).StatusCode;
+        tally(m_items.at(row), -1);
+        tally(changed, 1);
         m_items[row] = std::move(changed);
-        Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        if (statusChanged && !m_waitingStale)
+            m_waiting.set(row, m_items.at(row).StatusCode == Status::Waiting);
+        rowChanged(row);
     }
     return accepted;
 }
@@ -199,6 +316,12 @@ void DownloadList::clear()
     m_items.clear();
     m_rowOfKey.clear();
     m_indexStale = false;
+    m_waiting.clear();
+    m_waitingStale = false;
+    m_counters = {};
+    // The reset tells the views everything.
+    m_changedRows.clear();
+    m_anyChanged = false;
     endResetModel();
 }
 
@@ -206,26 +329,28 @@ bool DownloadList::reorder(const QList<int> &newOrder)
 {
     if (newOrder.size() != m_items.size())
         return false;
-    QList<int> newPosition(m_items.size(), -1);
+    QList<int> newRowOf(size(), -1);
     for (int to = 0; to < newOrder.size(); ++to) {
         const int from = newOrder.at(to);
-        if (from < 0 || from >= size() || newPosition.at(from) >= 0)
+        if (from < 0 || from >= size() || newRowOf.at(from) >= 0)
             return false;
-        newPosition[from] = to;
+        newRowOf[from] = to;
     }
+    notifyChangedRows();
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QList<DownloadItem> items;
     items.reserve(m_items.size());
     for (const int from : newOrder)
         items.append(std::move(m_items[from]));
     m_items = std::move(items);
-    m_indexStale = true;
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex &old : before)
-        after.append(index(newPosition.at(old.row()), old.column()));
+    for (const QModelIndex &index : before)
+        after.append(this->index(newRowOf.at(index.row()), index.column()));
     changePersistentIndexList(before, after);
+    m_indexStale = true;
+    m_waitingStale = true;
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     return true;
 }
@@ -248,54 +373,25 @@ QString DownloadList::对调url(const QString &urls)
 
 int DownloadList::统计未下载项数目() const
 {
-    return int(std::count_if(m_items.cbegin(), m_items.cend(), [](const DownloadItem &item) {
-        return item.Size.isEmpty() && item.Received.isEmpty() && item.Percent.isEmpty();
-    }));
+    return m_counters.untouched;
 }
 
 bool DownloadList::检测是否下载列表完毕() const
 {
-    return std::all_of(m_items.cbegin(), m_items.cend(), [](const DownloadItem &item) {
-        return item.StatusCode == Status::Completed || item.StatusCode == Status::Failed;
-    });
+    return m_counters.completed + m_counters.failed == size();
 }
 
 int DownloadList::CountProblemRows() const
 {
-    return int(std::count_if(m_items.cbegin(), m_items.cend(), [](const DownloadItem &item) {
-        const bool webPage = item.Type.compare(u"html", Qt::CaseInsensitive) == 0
-            || item.Type.compare(u"htm", Qt::CaseInsensitive) == 0;
-        return webPage || item.StatusCode == Status::Failed;
-    }));
+    return m_counters.problems;
 }
 
 QString DownloadList::ShowListCounters() const
 {
-    int downloading = 0;
-    int waiting = 0;
-    int completed = 0;
-    int failed = 0;
-    for (const DownloadItem &item : m_items) {
-        switch (item.StatusCode) {
-        case Status::Waiting:
-            ++waiting;
-            break;
-        case Status::Downloading:
-            ++downloading;
-            break;
-        case Status::Completed:
-            ++completed;
-            break;
-        case Status::Failed:
-            ++failed;
-            break;
-        default:
-            break;
-        }
-    }
-    return u"总数：" + QString::number(size()) + u"|正在下载：" + QString::number(downloading)
-        + u"|等待：" + QString::number(waiting) + u"|已完成：" + QString::number(completed)
-        + u"|失败：" + QString::number(failed);
+    return u"总数：" + QString::number(size()) + u"|正在下载："
+        + QString::number(m_counters.downloading) + u"|等待：" + QString::number(m_counters.waiting)
+        + u"|已完成：" + QString::number(m_counters.completed) + u"|失败："
+        + QString::number(m_counters.failed);
 }
 
 // Compiled with the class, so that a program using the list links only what it uses.

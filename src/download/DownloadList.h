@@ -1,15 +1,25 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/RowSet.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QTimer>
 
 #include <functional>
 
 // The rows of the download window and the only store of download state: the
-// scheduler finds its next work by walking the rows from the top.
+// scheduler takes the first waiting row from the top. Every change goes
+// through the primitives below, which keep an index of the waiting rows and
+// the counters current, so neither finding the next row nor counting walks
+// the list.
+//
+// Views hear of changed rows in batches: the first change after a quiet
+// moment is told at once, later ones at most every 100 ms, so a view repaints
+// about ten times a second however many transfers report progress. The data
+// itself is always current.
 class DownloadList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -48,12 +58,24 @@ public:
     const DownloadItem &at(int row) const { return m_items.at(row); }
     // Row of the given key, or -1.
     int rowOfKey(const QString &key) const;
-    // Changes one row and tells the views once. A changed key is re-indexed;
-    // a key that would collide with another row's is refused: the row keeps its
-    // key, the other changes stay, and the answer is false. False also for a
-    // row out of range.
+    // Changes one row; the views hear of it with the next batch, and not at
+    // all when nothing changed. A changed key is re-indexed; a key that would
+    // collide with another row's is refused: the row keeps its key, the other
+    // changes stay, and the answer is false. False also for a row out of
+    // range.
     bool update(int row, const std::function<void(DownloadItem &)> &change);
     void clear();
+    // Puts the rows in a new order: newOrder[i] is the current row number of
+    // the row that goes to position i. False (list unchanged) unless newOrder
+    // holds every current row number exactly once. Views keep their
+    // selection; keys, the waiting rows and counters follow the rows.
+    bool reorder(const QList<int> &newOrder);
+
+    // The first row at or after from whose status is waiting, or -1.
+    int nextWaitingRow(int from = 0) const;
+
+    // Tells the views now about rows changed since the last notice.
+    void notifyChangedRows();
 
     // The address a transfer uses: the text before the first "|".
     static QString 选择url(const QString &key);
@@ -70,18 +92,34 @@ public:
     // "总数：n|正在下载：n|等待：n|已完成：n|失败：n".
     QString ShowListCounters() const;
 
-    // Puts the rows in a new order: newOrder[i] is the old position of the row
-    // that goes to position i, and names every row once. Views and persistent
-    // indexes follow the rows. False (list unchanged) for anything that is not
-    // such a permutation.
-    bool reorder(const QList<int> &newOrder);
-
 private:
     void indexKeys() const;
+    void indexWaitingRows() const;
+    // Adds (sign 1) or takes away (sign -1) one row's share of the counters.
+    void tally(const DownloadItem &item, int sign);
+    void rowChanged(int row);
 
     QList<DownloadItem> m_items;
     // Key -> row. Removals only mark it stale; it is rebuilt at the next
     // lookup, so deleting many rows one after another stays linear.
     mutable QHash<QString, int> m_rowOfKey;
     mutable bool m_indexStale = false;
+    // Rows whose status is waiting; rebuilt after removals and reorders, at
+    // the next lookup, like the key index.
+    mutable RowSet m_waiting;
+    mutable bool m_waitingStale = false;
+
+    struct Counters
+    {
+        int waiting = 0;
+        int downloading = 0;
+        int completed = 0;
+        int failed = 0;
+        int untouched = 0; // Size, Received and Percent all empty
+        int problems = 0; // web-page type, or else failed
+    } m_counters;
+
+    RowSet m_changedRows;
+    bool m_anyChanged = false;
+    QTimer m_notifyTimer;
 };

@@ -99,9 +99,9 @@ bool DownloadScheduler::intervalAllows() const
 
 int DownloadScheduler::takeNextRow(bool createFolders)
 {
-    for (int row = 0; row < m_list.size(); ++row) {
-        if (m_list.at(row).StatusCode != Status::Waiting)
-            continue;
+    // The list's index of waiting rows gives the same rows, in the same order,
+    // as a walk from the top, without passing the others.
+    for (int row = m_list.nextWaitingRow(0); row >= 0; row = m_list.nextWaitingRow(row + 1)) {
         QString folder = m_list.at(row).Folder;
         if (createFolders) {
             folder = CreateFolderPath(folder, m_dialogs);

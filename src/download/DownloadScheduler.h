@@ -14,8 +14,8 @@ class UserDialogs;
 struct DownloadOptions;
 
 // Turns the download list into transfers. It has no queue of its own: each
-// pass walks the rows from the top. Timer_Down runs the scheduling passes and
-// is the on/off switch of downloading; Timer1 runs the watch passes.
+// pass takes the first waiting rows from the top of the list. Timer_Down runs the scheduling passes
+// and is the on/off switch of downloading; Timer1 runs the watch passes.
 class DownloadScheduler : public QObject
 {
     Q_OBJECT

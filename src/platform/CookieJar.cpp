@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QHostAddress>
 #include <QPointer>
 
 namespace {
@@ -32,6 +33,20 @@ CookieJar *CookieJar::shared()
 void CookieJar::setShared(CookieJar *jar)
 {
     sharedSlot() = jar;
+}
+
+QList<QNetworkCookie> CookieJar::cookiesForUrl(const QUrl &url) const
+{
+    if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0)
+        return QNetworkCookieJar::cookiesForUrl(url);
+    const QString host = url.host().toLower();
+    const bool loopback = host == QLatin1String("localhost")
+        || host.endsWith(QLatin1String(".localhost")) || QHostAddress(host).isLoopback();
+    if (!loopback)
+        return QNetworkCookieJar::cookiesForUrl(url);
+    QUrl asSecure = url;
+    asSecure.setScheme(QStringLiteral("https"));
+    return QNetworkCookieJar::cookiesForUrl(asSecure);
 }
 
 QByteArray CookieJar::cookieHeaderFor(const QUrl &url) const

@@ -33,6 +33,11 @@ public:
     bool updateCookie(const QNetworkCookie &cookie) override;
     bool deleteCookie(const QNetworkCookie &cookie) override;
 
+    // The cookies the browser sends to `url`: as QNetworkCookieJar decides,
+    // except that a loopback address counts as secure over plain http too,
+    // as it does in the browser.
+    QList<QNetworkCookie> cookiesForUrl(const QUrl &url) const override;
+
     QList<QNetworkCookie> cookies() const { return allCookies(); }
     void clear();
 

@@ -1,5 +1,6 @@
 #include "DownloadTestRig.h"
 #include "download/DownloadList.h"
+#include "download/ListOperations.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,43 @@ void addFailedRows(DownloadTestRig &rig, int count, const QString &type = QStrin
     }
 }
 
+// Rows served by /f?n=<number>, named f<number>.
+void addNumberedRows(DownloadTestRig &rig, const QList<int> &numbers)
+{
+    for (const int n : numbers)
+        rig.addRow(
+            QStringLiteral("/f?n=%1").arg(n), QStringLiteral("f%1").arg(n), QStringLiteral("pdf"));
+}
+
+bool idle(DownloadTestRig &rig)
+{
+    for (int row = 0; row < rig.list().size(); ++row) {
+        if (rig.list().at(row).StatusCode == Status::Downloading)
+            return false;
+    }
+    return !rig.single().isRunning() && rig.multi().instanceCount() == 0;
+}
+
+// One scheduling pass a second later, and the transfers it started run to
+// their end.
+bool passAndWait(DownloadTestRig &rig)
+{
+    rig.clock.advance(1);
+    rig.scheduler().schedulingPass();
+    const bool ended = rig.waitUntil([&] { return idle(rig); });
+    rig.settle();
+    return ended;
+}
+
+// The numbers of the rows fetched, in the order asked for.
+QList<int> fetched(const DownloadTestRig &rig)
+{
+    QList<int> numbers;
+    for (const auto &request : rig.server.requests())
+        numbers << request.query.mid(2).toInt();
+    return numbers;
+}
+
 } // namespace
 
 class TestDownloadScheduler : public QObject
@@ -39,6 +77,10 @@ private Q_SLOTS:
     void finishedListStopsOnce();
     void stopUnchecksAutomaticOptions();
     void methodSwitch();
+    void editsWhileRunningAreSeenAtOnce_data();
+    void editsWhileRunningAreSeenAtOnce();
+    void listChangesWhileStoppedThenStart_data();
+    void listChangesWhileStoppedThenStart();
 };
 
 void TestDownloadScheduler::intervalBetweenFiles_data()
@@ -241,6 +283,85 @@ void TestDownloadScheduler::methodSwitch()
     rig.scheduler().switchMethod();
     QCOMPARE(rig.options().method, 2);
     QCOMPARE(rig.options().connections, 1);
+}
+
+void TestDownloadScheduler::editsWhileRunningAreSeenAtOnce_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("one connection") << 1;
+    QTest::newRow("connection slots") << 2;
+}
+
+void TestDownloadScheduler::editsWhileRunningAreSeenAtOnce()
+{
+    QFETCH(int, method);
+    DownloadTestRig rig;
+    rig.options().method = method;
+    rig.options().connections = 1;
+    rig.server.route("/f", Response::pattern(300));
+    addNumberedRows(rig, { 0, 1, 2, 3 });
+    switchOnQuietly(rig.scheduler());
+    QVERIFY(passAndWait(rig));
+    QVERIFY(passAndWait(rig));
+    QCOMPARE(fetched(rig), (QList<int> { 0, 1 }));
+
+    // A row queued again above the current point is the next one; a row
+    // cancelled below is passed over; a row added at the end is taken last.
+    RequeueRow(rig.list(), 0, false);
+    rig.list().update(3, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+    addNumberedRows(rig, { 4 });
+    QVERIFY(passAndWait(rig));
+    QCOMPARE(fetched(rig), (QList<int> { 0, 1, 0 }));
+    for (int pass = 0; pass < 4 && !rig.list().检测是否下载列表完毕(); ++pass)
+        QVERIFY(passAndWait(rig));
+    QCOMPARE(fetched(rig), (QList<int> { 0, 1, 0, 2, 4 }));
+    QCOMPARE(rig.list().ShowListCounters(),
+        QStringLiteral("总数：5|正在下载：0|等待：0|已完成：4|失败：1"));
+    QVERIFY(rig.list().检测是否下载列表完毕());
+}
+
+void TestDownloadScheduler::listChangesWhileStoppedThenStart_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("sorted") << QStringLiteral("reorder") << QList<int> { 3, 1, 0, 2 };
+    QTest::newRow("top rows deleted") << QStringLiteral("remove top") << QList<int> { 2, 3 };
+    QTest::newRow("rows deleted here and there")
+        << QStringLiteral("remove scattered") << QList<int> { 0, 2 };
+    QTest::newRow("cleared, then new rows") << QStringLiteral("clear") << QList<int> { 7, 8 };
+}
+
+void TestDownloadScheduler::listChangesWhileStoppedThenStart()
+{
+    QFETCH(QString, change);
+    QFETCH(QList<int>, expected);
+    DownloadTestRig rig;
+    rig.options().method = 2;
+    rig.options().connections = 1;
+    rig.server.route("/f", Response::pattern(300));
+    addNumberedRows(rig, { 0, 1, 2, 3 });
+    QCOMPARE(rig.list().nextWaitingRow(), 0); // the index is in use before the change
+
+    if (change == u"reorder") {
+        QVERIFY(rig.list().reorder({ 3, 1, 0, 2 }));
+    } else if (change == u"remove top") {
+        QVERIFY(rig.list().removeRows(0, 2));
+    } else if (change == u"remove scattered") {
+        QCOMPARE(rig.list().removeIf([](const DownloadItem &item) {
+            return item.Name == u"f1" || item.Name == u"f3";
+        }),
+            2);
+    } else {
+        rig.list().clear();
+        addNumberedRows(rig, { 7, 8 });
+    }
+
+    switchOnQuietly(rig.scheduler());
+    for (int pass = 0; pass < 6 && !rig.list().检测是否下载列表完毕(); ++pass)
+        QVERIFY(passAndWait(rig));
+    QCOMPARE(fetched(rig), expected);
+    QCOMPARE(rig.list().ShowListCounters(),
+        QStringLiteral("总数：%1|正在下载：0|等待：0|已完成：%1|失败：0").arg(expected.size()));
 }
 
 QTEST_GUILESS_MAIN(TestDownloadScheduler)

@@ -5,6 +5,7 @@
 #include "FixtureServer.h"
 #include "RecordingSoundPlayer.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/MultiConnectionTransfer.h"
@@ -18,25 +19,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Part files left in a folder; a transfer must never leave one behind.
-inline QStringList partFiles(const QString &folder)
-{
-    return QDir(folder).entryList({ QStringLiteral(".qm-*") }, QDir::Files | QDir::Hidden);
-}
 
 // Switches the scheduler on without letting its timer tick during the test:
 // the test runs the passes itself, against the fake clock.

@@ -1,8 +1,13 @@
 #include "download/DownloadList.h"
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -39,6 +44,58 @@ QStringList keys(const DownloadList &list)
     return result;
 }
 
+// The counters and the waiting rows as a walk over every row finds them.
+QString walkedState(const DownloadList &list)
+{
+    int byStatus[5] = {};
+    int untouched = 0;
+    int problems = 0;
+    QStringList waiting;
+    for (int row = 0; row < list.size(); ++row) {
+        const DownloadItem &item = list.at(row);
+        if (item.StatusCode >= 1 && item.StatusCode <= 4)
+            ++byStatus[item.StatusCode];
+        if (item.Size.isEmpty() && item.Received.isEmpty() && item.Percent.isEmpty())
+            ++untouched;
+        const QString type = item.Type.toLower();
+        if (type == u"htm" || type == u"html" || item.StatusCode == Status::Failed)
+            ++problems;
+        if (item.StatusCode == Status::Waiting)
+            waiting << QString::number(row);
+    }
+    return QStringLiteral("total %1 downloading %2 waiting %3 completed %4 failed %5 "
+                          "untouched %6 problems %7 finished %8 rows %9")
+        .arg(list.size())
+        .arg(byStatus[2])
+        .arg(byStatus[1])
+        .arg(byStatus[3])
+        .arg(byStatus[4])
+        .arg(untouched)
+        .arg(problems)
+        .arg(byStatus[3] + byStatus[4] == list.size() ? 1 : 0)
+        .arg(waiting.join(u','));
+}
+
+// The same, as the list's own counters and index answer.
+QString keptState(const DownloadList &list)
+{
+    const QStringList counters = list.ShowListCounters().split(u'|');
+    QStringList numbers;
+    for (const QString &counter : counters)
+        numbers << counter.section(u'：', 1);
+    QStringList waiting;
+    for (int row = list.nextWaitingRow(0); row >= 0; row = list.nextWaitingRow(row + 1))
+        waiting << QString::number(row);
+    return QStringLiteral("total %1 downloading %2 waiting %3 completed %4 failed %5 "
+                          "untouched %6 problems %7 finished %8 rows %9")
+        .arg(numbers.value(0), numbers.value(1), numbers.value(2), numbers.value(3),
+            numbers.value(4))
+        .arg(list.统计未下载项数目())
+        .arg(list.CountProblemRows())
+        .arg(list.检测是否下载列表完毕() ? 1 : 0)
+        .arg(waiting.join(u','));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Row>)
@@ -65,6 +122,16 @@ private Q_SLOTS:
     void columnsAndRoles();
     void passesModelTester();
     void hundredThousandRows();
+
+    void reorderMovesRowsAndTheirIndexes();
+    void reorderRefusesWhatIsNoPermutation_data();
+    void reorderRefusesWhatIsNoPermutation();
+    void countersAndWaitingRowsFollowEveryChange_data();
+    void countersAndWaitingRowsFollowEveryChange();
+    void nextWaitingRowSkipsLongRuns();
+    void changesReachViewsInBatches();
+    void batchesKeepFlowingAtAboutTenASecond();
+    void pendingChangesAreToldBeforeRowsMove();
 };
 
 void TestDownloadList::chooseUrl_data()
@@ -390,6 +457,252 @@ void TestDownloadList::hundredThousandRows()
         list.rowOfKey(QStringLiteral("https://example.org/content/pdf/10.1007/54320.pdf")), 27160);
     QCOMPARE(
         list.rowOfKey(QStringLiteral("https://example.org/content/pdf/10.1007/54321.pdf")), -1);
+}
+
+void TestDownloadList::reorderMovesRowsAndTheirIndexes()
+{
+    DownloadList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill(list,
+        { { 3, QStringLiteral("pdf"), QStringLiteral("1"), QStringLiteral("1"),
+              QStringLiteral("100%") },
+            { 1, QStringLiteral("pdf"), QString(), QString(), QString() },
+            { 4, QStringLiteral("htm"), QString(), QString(), QString() },
+            { 1, QStringLiteral("pdf"), QString(), QString(), QString() },
+            { 2, QStringLiteral("pdf"), QString(), QString(), QString() } });
+    const QString counters = list.ShowListCounters();
+    const QPersistentModelIndex k1(list.index(1, DownloadList::PercentColumn));
+    const QPersistentModelIndex k4(list.index(4, DownloadList::NameColumn));
+    QSignalSpy layout(&list, &QAbstractItemModel::layoutChanged);
+
+    QVERIFY(list.reorder({ 3, 0, 4, 1, 2 }));
+    QCOMPARE(keys(list),
+        (QStringList { QStringLiteral("k3"), QStringLiteral("k0"), QStringLiteral("k4"),
+            QStringLiteral("k1"), QStringLiteral("k2") }));
+    QCOMPARE(layout.count(), 1);
+    QCOMPARE(list.rowOfKey(QStringLiteral("k3")), 0);
+    QCOMPARE(list.rowOfKey(QStringLiteral("k2")), 4);
+    // The waiting rows k3 and k1 are now rows 0 and 3.
+    QCOMPARE(list.nextWaitingRow(0), 0);
+    QCOMPARE(list.nextWaitingRow(1), 3);
+    QCOMPARE(list.nextWaitingRow(4), -1);
+    QCOMPARE(list.ShowListCounters(), counters);
+    // A view's selection stays on its rows.
+    QCOMPARE(k1.row(), 3);
+    QCOMPARE(k1.column(), int(DownloadList::PercentColumn));
+    QCOMPARE(k4.row(), 2);
+    QCOMPARE(walkedState(list), keptState(list));
+}
+
+void TestDownloadList::reorderRefusesWhatIsNoPermutation_data()
+{
+    QTest::addColumn<QList<int>>("order");
+    QTest::newRow("too short") << QList<int> { 0, 1 };
+    QTest::newRow("too long") << QList<int> { 0, 1, 2, 3 };
+    QTest::newRow("a row twice") << QList<int> { 0, 1, 1 };
+    QTest::newRow("beyond the end") << QList<int> { 0, 1, 3 };
+    QTest::newRow("negative") << QList<int> { -1, 0, 1 };
+}
+
+void TestDownloadList::reorderRefusesWhatIsNoPermutation()
+{
+    QFETCH(QList<int>, order);
+    DownloadList list;
+    for (const char *key : { "a", "b", "c" })
+        QVERIFY(list.addItem(QString::fromLatin1(key), QString(), QString(), QString(), QString()));
+    QSignalSpy layout(&list, &QAbstractItemModel::layoutAboutToBeChanged);
+    QVERIFY(!list.reorder(order));
+    QCOMPARE(keys(list),
+        (QStringList { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") }));
+    QCOMPARE(layout.count(), 0);
+}
+
+void TestDownloadList::countersAndWaitingRowsFollowEveryChange_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("seed 1") << 1u;
+    QTest::newRow("seed 2") << 2u;
+    QTest::newRow("seed 3") << 3u;
+}
+
+void TestDownloadList::countersAndWaitingRowsFollowEveryChange()
+{
+    // Random edits of every kind; after each one the kept counters and index
+    // must say what a walk over the rows says.
+    QFETCH(quint32, seed);
+    QRandomGenerator random(seed);
+    DownloadList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QStringList types { QStringLiteral("pdf"), QStringLiteral("HTML"), QStringLiteral("htm"),
+        QStringLiteral("xml"), QString() };
+    const QStringList texts { QString(), QStringLiteral("未知"), QStringLiteral("12"),
+        QStringLiteral("下载失败"), QStringLiteral("37%") };
+    int nextKey = 0;
+    for (int step = 0; step < 1500; ++step) {
+        const int rows = list.size();
+        const int pick = rows ? int(random.bounded(rows)) : 0;
+        const quint32 kind = random.bounded(100);
+        QString what;
+        if (kind < 30 || rows == 0) {
+            what = QStringLiteral("add");
+            list.addItem(QStringLiteral("u%1").arg(nextKey++), QStringLiteral("n"),
+                types.at(random.bounded(int(types.size()))), QStringLiteral("/d/"), QString());
+        } else if (kind < 75) {
+            what = QStringLiteral("update row %1").arg(pick);
+            const int status = int(random.bounded(6)); // 0 and 5 are no known status
+            const QString type = types.at(random.bounded(int(types.size())));
+            const QString size = texts.at(random.bounded(int(texts.size())));
+            const QString percent = texts.at(random.bounded(int(texts.size())));
+            list.update(pick, [&](DownloadItem &item) {
+                if (random.bounded(2))
+                    item.StatusCode = status;
+                if (random.bounded(4) == 0)
+                    item.Type = type;
+                item.Size = size;
+                item.Percent = percent;
+            });
+        } else if (kind < 85) {
+            const int count = 1 + int(random.bounded(qMin(rows - pick, 4)));
+            what = QStringLiteral("remove %1 rows at %2").arg(count).arg(pick);
+            QVERIFY(list.removeRows(pick, count));
+        } else if (kind < 90) {
+            what = QStringLiteral("remove scattered rows");
+            const int modulus = 2 + int(random.bounded(4));
+            int n = 0;
+            list.removeIf([&](const DownloadItem &) { return n++ % modulus == 0; });
+        } else if (kind < 99) {
+            what = QStringLiteral("reorder");
+            QList<int> order(rows);
+            std::iota(order.begin(), order.end(), 0);
+            std::shuffle(order.begin(), order.end(), random);
+            QVERIFY(list.reorder(order));
+        } else {
+            what = QStringLiteral("clear");
+            list.clear();
+        }
+        if (walkedState(list) != keptState(list))
+            QFAIL(qPrintable(QStringLiteral("after step %1 (%2): kept \"%3\", walked \"%4\"")
+                                 .arg(step)
+                                 .arg(what, keptState(list), walkedState(list))));
+    }
+}
+
+void TestDownloadList::nextWaitingRowSkipsLongRuns()
+{
+    // Waiting rows far apart, across several words of the index.
+    DownloadList list;
+    constexpr int Rows = 20000;
+    for (int i = 0; i < Rows; ++i)
+        list.addItem(QString::number(i), QString(), QString(), QString(), QString());
+    const QList<int> waiting { 0, 63, 64, 4095, 4096, 4097, 12345, Rows - 1 };
+    for (int row = 0; row < Rows; ++row) {
+        if (!waiting.contains(row))
+            list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Completed; });
+    }
+    QList<int> found;
+    for (int row = list.nextWaitingRow(0); row >= 0; row = list.nextWaitingRow(row + 1))
+        found << row;
+    QCOMPARE(found, waiting);
+    QCOMPARE(list.nextWaitingRow(Rows), -1);
+    QCOMPARE(list.nextWaitingRow(-5), 0);
+    QVERIFY(!list.检测是否下载列表完毕());
+    QCOMPARE(list.ShowListCounters(),
+        QStringLiteral("总数：20000|正在下载：0|等待：8|已完成：19992|失败：0"));
+}
+
+void TestDownloadList::changesReachViewsInBatches()
+{
+    DownloadList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 8; ++i)
+        list.addItem(QString::number(i), QString(), QString(), QString(), QString());
+    QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+
+    // Six running rows report progress many times in one go.
+    for (int chunk = 1; chunk <= 500; ++chunk) {
+        for (int row = 1; row <= 6; ++row)
+            list.update(row, [&](DownloadItem &item) {
+                item.StatusCode = Status::Downloading;
+                item.Received = QString::number(chunk * 1024);
+            });
+    }
+    // The first change is told at once; the data is current all along.
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 1);
+    QCOMPARE(list.at(6).Received, QStringLiteral("512000"));
+    QCOMPARE(
+        list.ShowListCounters(), QStringLiteral("总数：8|正在下载：6|等待：2|已完成：0|失败：0"));
+
+    // The rest arrives as one notice over the neighbouring rows.
+    QTRY_COMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(1).at(0).toModelIndex(), list.index(1, 0));
+    QCOMPARE(changed.at(1).at(1).toModelIndex(), list.index(6, DownloadList::ColumnCount - 1));
+
+    // Separate rows get separate notices; after a quiet period a change is
+    // told at once again.
+    QTest::qWait(250);
+    list.update(0, [](DownloadItem &item) { item.Percent = QStringLiteral("1%"); });
+    QCOMPARE(changed.count(), 3);
+    list.update(7, [](DownloadItem &item) { item.Percent = QStringLiteral("2%"); });
+    list.update(2, [](DownloadItem &item) { item.Percent = QStringLiteral("3%"); });
+    QCOMPARE(changed.count(), 3);
+    list.notifyChangedRows();
+    QCOMPARE(changed.count(), 5);
+    QCOMPARE(changed.at(3).at(0).toModelIndex().row(), 2);
+    QCOMPARE(changed.at(4).at(0).toModelIndex().row(), 7);
+}
+
+void TestDownloadList::batchesKeepFlowingAtAboutTenASecond()
+{
+    DownloadList list;
+    for (int i = 0; i < 6; ++i)
+        list.addItem(QString::number(i), QString(), QString(), QString(), QString());
+    QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+    int chunk = 0;
+    QTimer progress;
+    QObject::connect(&progress, &QTimer::timeout, &list, [&] {
+        ++chunk;
+        for (int row = 0; row < 6; ++row)
+            list.update(row, [&](DownloadItem &item) { item.Received = QString::number(chunk); });
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    progress.start(1);
+    // Notices keep coming while the transfers run, not only once they stop.
+    QTRY_VERIFY(changed.count() >= 4);
+    progress.stop();
+    const qint64 ms = elapsed.elapsed();
+    QVERIFY2(changed.count() <= ms / 100 + 2,
+        qPrintable(QStringLiteral("%1 notices in %2 ms").arg(changed.count()).arg(ms)));
+    QVERIFY(chunk > changed.count());
+}
+
+void TestDownloadList::pendingChangesAreToldBeforeRowsMove()
+{
+    DownloadList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 5; ++i)
+        list.addItem(QString::number(i), QString(), QString(), QString(), QString());
+    list.update(0, [](DownloadItem &item) { item.Percent = QStringLiteral("1%"); });
+
+    QStringList heard;
+    QObject::connect(&list, &QAbstractItemModel::dataChanged, &list,
+        [&](const QModelIndex &from) { heard << u"changed " + list.at(from.row()).Key; });
+    QObject::connect(&list, &QAbstractItemModel::rowsAboutToBeRemoved, &list,
+        [&] { heard << QStringLiteral("removing"); });
+    QObject::connect(&list, &QAbstractItemModel::layoutAboutToBeChanged, &list,
+        [&] { heard << QStringLiteral("reordering"); });
+
+    list.update(3, [](DownloadItem &item) { item.Percent = QStringLiteral("5%"); });
+    QVERIFY(list.removeRows(1, 1));
+    list.update(1, [](DownloadItem &item) { item.Percent = QStringLiteral("6%"); }); // key 2
+    QVERIFY(list.reorder({ 3, 2, 1, 0 }));
+    list.update(0, [](DownloadItem &item) { item.Percent = QStringLiteral("7%"); }); // key 4
+    list.clear(); // a reset tells the views everything
+    QTest::qWait(150);
+    QCOMPARE(heard,
+        (QStringList { QStringLiteral("changed 3"), QStringLiteral("removing"),
+            QStringLiteral("changed 2"), QStringLiteral("reordering") }));
 }
 
 QTEST_GUILESS_MAIN(TestDownloadList)

@@ -73,7 +73,8 @@ void TestFileNameHelpers::cleanFileName_data()
     QTest::newRow("dots at both ends") << u"...a.b..."_s << u"a.b"_s;
     QTest::newRow("dot exposed by removal") << u"?.a.?"_s << u"a"_s;
     QTest::newRow("only question marks") << u"????"_s << QString();
-    QTest::newRow("tabs and spaces stay") << u" a\tb "_s << u" a\tb "_s;
+    QTest::newRow("spaces stay") << u" a b "_s << u" a b "_s;
+    QTest::newRow("control characters go") << u"a\tb\x1b[31mc\x7f\u0085d\x01"_s << u"ab[31mcd"_s;
     QTest::newRow("300 Chinese keep 80") << chinese300 << chinese300.left(80);
     QTest::newRow("500 ASCII keep 240") << ascii500 << ascii500.left(240);
     QTest::newRow("emoji that would cross the limit goes whole")

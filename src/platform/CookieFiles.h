@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QNetworkCookie>
+#include <QString>
+
+// What a cookie file held, or why it could not be read.
+struct CookieFileResult
+{
+    QList<QNetworkCookie> cookies;
+    int skippedLines = 0; // lines that were not cookies (Netscape files only)
+    QString error; // empty when the file was read
+};
+
+// The cookies of the embedded browser's profile, read from its "Cookies"
+// database without writing to it. The browser may be writing at the same
+// time (the desktop program while the command line runs): the read waits
+// for the browser's write lock instead of failing. Session cookies are
+// there too when the profile keeps them (ForcePersistentCookies).
+// A missing file is not an error: a new profile has no cookies yet.
+CookieFileResult ReadBrowserCookieDatabase(const QString &path);
+
+// A cookie file in the Netscape format that curl and browsers export:
+// domain, subdomains flag, path, secure flag, expiry (0: session), name and
+// value, tab-separated; "#HttpOnly_" before the domain marks an HttpOnly
+// cookie; other lines starting with "#" and empty lines are skipped.
+CookieFileResult ReadNetscapeCookieFile(const QString &path);
+CookieFileResult ParseNetscapeCookies(const QByteArray &text);

@@ -1,0 +1,363 @@
+#include "FakeDialogs.h"
+#include "TestEnvironment.h"
+#include "TestFiles.h"
+#include "common/FileNameHelpers.h"
+#include "common/SettingsStore.h"
+#include "copytool/CopyMoveTool.h"
+#include "platform/AppPaths.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void setModified(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+const QDateTime kSourceTime = QDateTime::fromSecsSinceEpoch(1700000000);
+
+} // namespace
+
+class TestCopyMoveTool : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { useTestLocations(); }
+    void init();
+
+    void collisionRules_data();
+    void collisionRules();
+    void moveDeletesOnlyPlacedSources_data();
+    void moveDeletesOnlyPlacedSources();
+    void sourceInsideDestinationIsLeftAlone();
+    void renameCounter_data();
+    void renameCounter();
+    void renameKeepsLongBaseWhole();
+    void renameOfMissingSourceFails();
+
+    void runCreatesFolderAndRemembersIt();
+    void runRefusesFolderThatCannotBeMade();
+    void runDropsMissingSourcesAndCopiesTwiceNamedFile();
+    void runWithNothingLeftDoesNothing();
+    void stopClickEndsRunAfterCurrentFile();
+
+private:
+    QString src(const QString &name) const { return m_dir.path() + QStringLiteral("/src/") + name; }
+    QString dst(const QString &name) const { return m_dir.path() + QStringLiteral("/dst/") + name; }
+    QString dstFolder() const { return m_dir.path() + QStringLiteral("/dst/"); }
+    bool runToEnd(CopyMoveTool &tool);
+
+    QTemporaryDir m_dir;
+};
+
+void TestCopyMoveTool::init()
+{
+    QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path() + QStringLiteral("/src"));
+    QDir().mkpath(m_dir.path() + QStringLiteral("/dst"));
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
+        QStringLiteral("Quillmoor"))
+        .clear();
+}
+
+void TestCopyMoveTool::collisionRules_data()
+{
+    QTest::addColumn<int>("opIndex");
+    QTest::addColumn<QByteArray>("there"); // content already at the target; empty: none
+    QTest::addColumn<bool>("sameTime");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArray>("atTarget");
+    QTest::addColumn<QByteArray>("atNumbered"); // report[001].pdf; empty: none
+
+    const QByteArray mine = "source bytes";
+    const QByteArray sameSize = "other  bytes";
+    const QByteArray otherSize = "short";
+    const auto copied = int(PlaceOutcome::Copied);
+    const auto over = int(PlaceOutcome::Overwritten);
+    const auto renamed = int(PlaceOutcome::Renamed);
+    const auto skipped = int(PlaceOutcome::Skipped);
+    QTest::newRow("free name, any rule")
+        << 1 << QByteArray() << false << copied << mine << QByteArray();
+    QTest::newRow("1 skip") << 1 << sameSize << true << skipped << sameSize << QByteArray();
+    QTest::newRow("2 overwrite") << 2 << otherSize << false << over << mine << QByteArray();
+    QTest::newRow("3 rename") << 3 << sameSize << true << renamed << sameSize << mine;
+    QTest::newRow("4 same size and time") << 4 << sameSize << true << over << mine << QByteArray();
+    QTest::newRow("4 same size, other time")
+        << 4 << sameSize << false << renamed << sameSize << mine;
+    QTest::newRow("4 other size") << 4 << otherSize << true << renamed << otherSize << mine;
+    QTest::newRow("5 same size, other time")
+        << 5 << sameSize << false << over << mine << QByteArray();
+    QTest::newRow("5 other size") << 5 << otherSize << true << renamed << otherSize << mine;
+    QTest::newRow("no rule chosen")
+        << 0 << otherSize << true << skipped << otherSize << QByteArray();
+}
+
+void TestCopyMoveTool::collisionRules()
+{
+    QFETCH(int, opIndex);
+    QFETCH(QByteArray, there);
+    QFETCH(bool, sameTime);
+    QFETCH(int, outcome);
+    QFETCH(QByteArray, atTarget);
+    QFETCH(QByteArray, atNumbered);
+
+    QVERIFY(writeFile(src(QStringLiteral("report.pdf")), "source bytes"));
+    setModified(src(QStringLiteral("report.pdf")), kSourceTime);
+    if (!there.isEmpty()) {
+        QVERIFY(writeFile(dst(QStringLiteral("report.pdf")), there));
+        setModified(
+            dst(QStringLiteral("report.pdf")), sameTime ? kSourceTime : kSourceTime.addSecs(-60));
+    }
+
+    QCOMPARE(
+        int(PlaceFile(src(QStringLiteral("report.pdf")), dstFolder(), opIndex, false)), outcome);
+    QCOMPARE(readFile(dst(QStringLiteral("report.pdf"))), atTarget);
+    QCOMPARE(readFile(dst(QStringLiteral("report[001].pdf"))), atNumbered);
+    QCOMPARE(readFile(src(QStringLiteral("report.pdf"))), QByteArray("source bytes"));
+    QVERIFY(partFiles(dstFolder()).isEmpty());
+    // A copy keeps the source's time, so copying it again counts as the same file.
+    if (outcome == int(PlaceOutcome::Copied) || outcome == int(PlaceOutcome::Overwritten))
+        QCOMPARE(QFileInfo(dst(QStringLiteral("report.pdf"))).lastModified(), kSourceTime);
+}
+
+void TestCopyMoveTool::moveDeletesOnlyPlacedSources_data()
+{
+    QTest::addColumn<int>("opIndex");
+    QTest::addColumn<bool>("collision");
+    QTest::addColumn<bool>("sourceKept");
+    QTest::newRow("no collision") << 1 << false << false;
+    QTest::newRow("skipped") << 1 << true << true;
+    QTest::newRow("renamed") << 3 << true << false;
+    QTest::newRow("no rule chosen") << 0 << true << true;
+}
+
+void TestCopyMoveTool::moveDeletesOnlyPlacedSources()
+{
+    QFETCH(int, opIndex);
+    QFETCH(bool, collision);
+    QFETCH(bool, sourceKept);
+    QVERIFY(writeFile(src(QStringLiteral("a.txt")), "mine"));
+    if (collision)
+        QVERIFY(writeFile(dst(QStringLiteral("a.txt")), "theirs"));
+    PlaceFile(src(QStringLiteral("a.txt")), dstFolder(), opIndex, true);
+    QCOMPARE(FileExists(src(QStringLiteral("a.txt"))), sourceKept);
+    if (collision)
+        QCOMPARE(readFile(dst(QStringLiteral("a.txt"))), QByteArray("theirs"));
+}
+
+void TestCopyMoveTool::sourceInsideDestinationIsLeftAlone()
+{
+    QVERIFY(writeFile(dst(QStringLiteral("a.txt")), "here"));
+    QString upper = dstFolder();
+    upper.replace(QStringLiteral("/dst/"), QStringLiteral("/DST/"));
+    for (const QString &destination : { dstFolder(), upper }) {
+        QCOMPARE(PlaceFile(dst(QStringLiteral("a.txt")), destination, 3, true),
+            PlaceOutcome::AlreadyThere);
+        QCOMPARE(readFile(dst(QStringLiteral("a.txt"))), QByteArray("here"));
+        QVERIFY(!FileExists(dst(QStringLiteral("a[001].txt"))));
+    }
+}
+
+void TestCopyMoveTool::renameCounter_data()
+{
+    using namespace Qt::StringLiterals;
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("newName");
+    QStringList full { u"r.pdf"_s };
+    for (int n = 1; n <= 999; ++n)
+        full << u"r[%1].pdf"_s.arg(n, 3, 10, QLatin1Char('0'));
+    QTest::newRow("plain name free") << u"report.pdf"_s << QStringList() << QString();
+    QTest::newRow("first counter")
+        << u"report.pdf"_s << QStringList { u"report.pdf"_s } << u"report[001].pdf"_s;
+    QTest::newRow("next free counter")
+        << u"report.pdf"_s << QStringList { u"report.pdf"_s, u"report[001].pdf"_s }
+        << u"report[002].pdf"_s;
+    QTest::newRow("counter of the source dropped")
+        << u"report[007].pdf"_s << QStringList { u"report.pdf"_s } << u"report[001].pdf"_s;
+    QTest::newRow("no extension") << u"notes"_s << QStringList { u"notes"_s } << u"notes[001]"_s;
+    QTest::newRow("past 999") << u"r.pdf"_s << full << u"r[1000].pdf"_s;
+}
+
+void TestCopyMoveTool::renameCounter()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, existing);
+    QFETCH(QString, newName);
+    QVERIFY(writeFile(src(source), "payload"));
+    for (const QString &name : existing)
+        QVERIFY(writeFile(dst(name), "old"));
+    QString given = QStringLiteral("unset");
+    QVERIFY(复制相同文件自动重命名(src(source), dstFolder(), &given));
+    QCOMPARE(given, newName);
+    QString stem;
+    SplitBracketNumber(QFileInfo(source).completeBaseName(), &stem);
+    const QString expectedName = newName.isEmpty()
+        ? (QFileInfo(source).suffix().isEmpty() ? stem : stem + QStringLiteral(".pdf"))
+        : newName;
+    QCOMPARE(readFile(dst(expectedName)), QByteArray("payload"));
+}
+
+void TestCopyMoveTool::renameKeepsLongBaseWhole()
+{
+    const QString base = QString(110, u'a') + QStringLiteral("长");
+    QVERIFY(writeFile(src(base + QStringLiteral(".pdf")), "x"));
+    QVERIFY(writeFile(dst(base + QStringLiteral(".pdf")), "y"));
+    QString given;
+    QVERIFY(复制相同文件自动重命名(src(base + QStringLiteral(".pdf")), dstFolder(), &given));
+    QCOMPARE(given, base + QStringLiteral("[001].pdf"));
+}
+
+void TestCopyMoveTool::renameOfMissingSourceFails()
+{
+    QString given = QStringLiteral("unset");
+    QVERIFY(!复制相同文件自动重命名(src(QStringLiteral("gone.pdf")), dstFolder(), &given));
+    QVERIFY(given.isEmpty());
+    QVERIFY(QDir(dstFolder()).isEmpty());
+}
+
+bool TestCopyMoveTool::runToEnd(CopyMoveTool &tool)
+{
+    if (!tool.isRunning())
+        return true;
+    QSignalSpy finished(&tool, &CopyMoveTool::runFinished);
+    return finished.wait(10000);
+}
+
+void TestCopyMoveTool::runCreatesFolderAndRemembersIt()
+{
+    FakeDialogs dialogs;
+    const FixedAppPaths paths(m_dir.path());
+    QVERIFY(writeFile(paths.saveListPath(), "/somewhere/else/\r\n"));
+    QVERIFY(writeFile(src(QStringLiteral("a.pdf")), "a"));
+    CopyMoveTool tool(dialogs, paths);
+    tool.load();
+    QCOMPARE(tool.boxText(), m_dir.path()); // the program folder by default
+    QCOMPARE(tool.opIndex(), 4);
+    QCOMPARE(tool.caption(), QStringLiteral("复制文件..."));
+
+    const QString typed = m_dir.path() + QStringLiteral("/new/out");
+    tool.setBoxText(typed);
+    tool.setOpIndex(3);
+    tool.SourceFiles << src(QStringLiteral("a.pdf"));
+    QSignalSpy progress(&tool, &CopyMoveTool::progressChanged);
+    tool.执行(true);
+    QVERIFY(runToEnd(tool));
+
+    QCOMPARE(tool.boxText(), typed + u'/');
+    QCOMPARE(readFile(typed + QStringLiteral("/a.pdf")), QByteArray("a"));
+    QCOMPARE(ReadSetting(Settings::CopyMoveDestination, paths), typed + u'/');
+    QCOMPARE(ReadSetting(Settings::CopyMoveOption), QStringLiteral("3"));
+    QStringList history;
+    LoadComboList(history, paths.saveListPath());
+    QCOMPARE(history, QStringList({ QStringLiteral("/somewhere/else/"), typed + u'/' }));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].text, QStringLiteral("复制文件完成！"));
+    QCOMPARE(dialogs.messages[0].style, UserDialogs::Style::Information);
+    // value 0, the one file, back to 0; the maximum is one more than the files.
+    QCOMPARE(progress.size(), 3);
+    QCOMPARE(progress[1], QVariantList({ 1, 2 }));
+    QCOMPARE(progress[2][0].toInt(), 0);
+
+    // The same folder typed in another case is not added again.
+    tool.setBoxText(typed.toUpper().replace(m_dir.path().toUpper(), m_dir.path()) + u'/');
+    QDir().mkpath(tool.boxText());
+    tool.执行(false);
+    QVERIFY(runToEnd(tool));
+    LoadComboList(history, paths.saveListPath());
+    QCOMPARE(history.size(), 2);
+}
+
+void TestCopyMoveTool::runRefusesFolderThatCannotBeMade()
+{
+    FakeDialogs dialogs;
+    const FixedAppPaths paths(m_dir.path());
+    QVERIFY(writeFile(src(QStringLiteral("a.pdf")), "a"));
+    CopyMoveTool tool(dialogs, paths);
+    tool.load();
+    tool.setBoxText(src(QStringLiteral("a.pdf")) + QStringLiteral("/below"));
+    tool.SourceFiles << src(QStringLiteral("a.pdf"));
+    tool.执行(true);
+    QVERIFY(!tool.isRunning());
+    QCOMPARE(dialogs.messages.last().text, QStringLiteral("创建文件夹出错！"));
+    QCOMPARE(dialogs.messages.last().style, UserDialogs::Style::Error);
+    QCOMPARE(ReadSetting(Settings::CopyMoveDestination, paths), m_dir.path());
+    QVERIFY(!QFileInfo::exists(paths.saveListPath()));
+}
+
+void TestCopyMoveTool::runDropsMissingSourcesAndCopiesTwiceNamedFile()
+{
+    FakeDialogs dialogs;
+    const FixedAppPaths paths(m_dir.path());
+    QVERIFY(writeFile(src(QStringLiteral("a.pdf")), "a"));
+    CopyMoveTool tool(dialogs, paths);
+    tool.load();
+    tool.setBoxText(dstFolder());
+    tool.setOpIndex(3);
+    tool.SourceFiles << src(QStringLiteral("a.pdf")) << src(QStringLiteral("gone.pdf"))
+                     << src(QStringLiteral("a.pdf"));
+    QSignalSpy progress(&tool, &CopyMoveTool::progressChanged);
+    tool.执行(true);
+    QCOMPARE(tool.SourceFiles.size(), 2);
+    QVERIFY(runToEnd(tool));
+    QCOMPARE(progress.first()[1].toInt(), 3);
+    QCOMPARE(readFile(dst(QStringLiteral("a.pdf"))), QByteArray("a"));
+    QCOMPARE(readFile(dst(QStringLiteral("a[001].pdf"))), QByteArray("a"));
+}
+
+void TestCopyMoveTool::runWithNothingLeftDoesNothing()
+{
+    FakeDialogs dialogs;
+    const FixedAppPaths paths(m_dir.path());
+    CopyMoveTool tool(dialogs, paths);
+    tool.load();
+    tool.setBoxText(dstFolder());
+    tool.SourceFiles << src(QStringLiteral("gone.pdf"));
+    QSignalSpy running(&tool, &CopyMoveTool::runningChanged);
+    tool.执行(true);
+    QVERIFY(!tool.isRunning());
+    QVERIFY(running.isEmpty());
+    QVERIFY(dialogs.messages.isEmpty());
+    // The settings are written all the same, before any file is looked at.
+    QCOMPARE(ReadSetting(Settings::CopyMoveDestination, paths), dstFolder());
+}
+
+void TestCopyMoveTool::stopClickEndsRunAfterCurrentFile()
+{
+    FakeDialogs dialogs;
+    const FixedAppPaths paths(m_dir.path());
+    CopyMoveTool tool(dialogs, paths);
+    tool.load();
+    tool.setBoxText(dstFolder());
+    tool.MoveMode = true;
+    for (const char *name : { "1.bin", "2.bin", "3.bin" }) {
+        QVERIFY(writeFile(src(QLatin1String(name)), name));
+        tool.SourceFiles << src(QLatin1String(name));
+    }
+    QSignalSpy running(&tool, &CopyMoveTool::runningChanged);
+    connect(&tool, &CopyMoveTool::currentFileChanged, this, [&tool](const QString &name) {
+        if (name == QStringLiteral("2.bin"))
+            tool.执行(true); // the stop click, seen while the second file is handled
+    });
+    tool.执行(true);
+    QVERIFY(runToEnd(tool));
+    QCOMPARE(running.size(), 2);
+    QCOMPARE(running[1][0].toBool(), false);
+    QVERIFY(FileExists(dst(QStringLiteral("1.bin"))));
+    QVERIFY(FileExists(dst(QStringLiteral("2.bin"))));
+    QVERIFY(!FileExists(dst(QStringLiteral("3.bin"))));
+    QVERIFY(FileExists(src(QStringLiteral("3.bin"))));
+    QVERIFY(!FileExists(src(QStringLiteral("1.bin"))));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].text, QStringLiteral("移动文件完成！"));
+}
+
+QTEST_GUILESS_MAIN(TestCopyMoveTool)
+#include "tst_copymovetool.moc"

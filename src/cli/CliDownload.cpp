@@ -50,7 +50,8 @@ namespace {
 const char *const kDownloadHelp
     = "\n"
       "Downloads every address into a folder and writes one report line per\n"
-      "address. An address may be followed by a tab and a title for the file name.\n"
+      "address. An address may be followed by a tab and a title for the file name,\n"
+      "and that by a tab and the page the address was found on (its Referer).\n"
       "\n"
       "  --method 1|2          1: one file at a time over one connection;\n"
       "                        2: several connections\n"
@@ -372,15 +373,21 @@ int runDownloadCommand(const QStringList &arguments)
             continue;
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         const QString key = (tab < 0 ? line : line.left(tab)).trimmed();
-        const QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
+        QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
         if (key.isEmpty())
             continue;
+        // A third field is the row's own referring page.
+        QString rowReferer = referer;
+        if (const qsizetype second = title.indexOf(QLatin1Char('\t')); second >= 0) {
+            rowReferer = title.mid(second + 1).trimmed();
+            title = title.left(second).trimmed();
+        }
         const QString url = DownloadList::选择url(key);
         const QString type = UrlFileNameAndExtension(url);
         QString name = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : title);
         if (name.isEmpty())
             name = QStringLiteral("download");
-        list.addItem(key, name, type, folder, referer);
+        list.addItem(key, name, type, folder, rowReferer);
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));

@@ -13,8 +13,10 @@
 #include "app/ui/AppWindows.h"
 #include "common/AppValues.h"
 #include "platform/AppPaths.h"
+#include "platform/BrowserSandbox.h"
 #include "platform/Clock.h"
 #include "platform/gui/QtTranslations.h"
+#include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,6 +52,7 @@ ShotRegistration::ShotRegistration(const char *name, ShotFunction function)
 
 int main(int argc, char *argv[])
 {
+    PrepareBrowserEngine();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
@@ -82,6 +85,7 @@ int main(int argc, char *argv[])
     RecordingSoundPlayer player;
     FixedAppPaths paths(work.path() + QStringLiteral("/program"));
     AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell });
+    InstallSearchWindowEntries(windows);
 
     ShotContext context { windows, site, dialogs, shell, work.path() + QLatin1Char('/'), {}, {} };
     int failures = 0;

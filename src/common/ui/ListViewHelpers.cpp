@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 void SetColumnWidth(QTreeView *list, int column, int width)
@@ -43,17 +44,36 @@ void SetAllColumnWidths(QTreeView *list, int width)
         SetColumnWidth(list, column, width);
 }
 
+namespace {
+
+// Paints each row's cells on its stripe colour; the view's own background
+// stays white, so the space below the last row is plain.
+class StripeDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->backgroundBrush = index.row() % 2 == 0 ? QColor(231, 248, 237) : QColor(Qt::white);
+    }
+};
+
+} // namespace
+
 void StripeListBackground(QTreeView *list)
 {
     if (!list)
         return;
     QPalette palette = list->palette();
-    for (const auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
-        palette.setColor(group, QPalette::Base, QColor(231, 248, 237));
-        palette.setColor(group, QPalette::AlternateBase, Qt::white);
-    }
+    for (const auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
+        palette.setColor(group, QPalette::Base, Qt::white);
     list->setPalette(palette);
-    list->setAlternatingRowColors(true);
+    list->setAlternatingRowColors(false);
+    if (!dynamic_cast<StripeDelegate *>(list->itemDelegate()))
+        list->setItemDelegate(new StripeDelegate(list));
 }
 
 void FitDropDownWidth(QComboBox *box)

@@ -15,8 +15,8 @@ void SetColumnWidth(QTreeView *list, int column, int width);
 // SetColumnWidth for every column in order.
 void SetAllColumnWidths(QTreeView *list, int width);
 
-// Light green (231, 248, 237) and white rows. Drawn by the view per row, so
-// the stripes follow the rows at any row height.
+// Light green (231, 248, 237) and white rows, the first one green. Drawn with
+// each row, so the stripes follow the rows at any row height.
 void StripeListBackground(QTreeView *list);
 
 // Widens the box's opening list so its longest entry fits, within the screen;

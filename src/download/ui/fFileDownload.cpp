@@ -2,6 +2,7 @@
 
 #include "app/ui/AppWindows.h"
 #include "app/ui/OpenWindows.h"
+#include "cachetools/ui/fIEcache.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
@@ -12,8 +13,10 @@
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/ui/StatusIconProxyModel.h"
+#include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
+#include "platform/webengine/ProgramProfile.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -31,6 +34,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
 
 namespace {
 
@@ -202,7 +206,7 @@ void fFileDownload::buildControls()
     m_iconModel->setSourceModel(&m_session->list());
     m_listView->setModel(m_iconModel);
     StripeListBackground(m_listView);
-    const int widths[] = { 380, 50, 90, 90, 60, 320, 24 };
+    const int widths[] = { 420, 50, 90, 90, 60, 420, 24 };
     for (int column = 0; column < int(std::size(widths)); ++column)
         m_listView->setColumnWidth(column, widths[column]);
 
@@ -331,7 +335,10 @@ void fFileDownload::buildMenus()
     QAction *copyName = add(
         m_listMenu, QStringLiteral("复制名称"), [this] { m_commands->copyName(currentRow()); });
     copyName->setShortcut(QKeySequence::Copy);
-    m_urlReplaceAction = add(m_listMenu, QStringLiteral("批量替换网址"), [] {});
+    add(m_listMenu, QStringLiteral("批量替换网址"), [this] {
+        UrlReplaceDialog dialog(*m_commands, this);
+        dialog.exec();
+    });
     QMenu *exportNames = m_listMenu->addMenu(QStringLiteral("导出名称"));
     add(exportNames, QStringLiteral("全部"), [commands] { commands->exportAllNames(); });
     add(exportNames, QStringLiteral("未完成项"), [commands] { commands->exportUnfinishedNames(); });
@@ -355,6 +362,11 @@ void fFileDownload::buildMenus()
     add(tools, QStringLiteral("检查并纠正磁盘文件类型"),
         [commands] { commands->correctFileTypes(); });
     add(tools, QStringLiteral("打开文件判断类型"), [commands] { commands->showFileType(); });
+    tools->addSeparator();
+    add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
+        ClearBrowserCache(
+            this, ProgramProfile::cachePath(), [] { ProgramProfile::profile()->clearHttpCache(); });
+    });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     add(help, QStringLiteral("关于"), [this] { m_windows.execAbout(this); });

@@ -103,6 +103,5 @@ private:
     QAction *m_startAction = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_scrollToRowAction = nullptr;
-    QAction *m_urlReplaceAction = nullptr;
     QList<QAction *> m_makerEntries;
 };

@@ -26,10 +26,11 @@ fSeleFileSavePath::fSeleFileSavePath(AppWindows &windows, QWidget *parent)
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setEditable(true);
     m_combo1->setInsertPolicy(QComboBox::NoInsert);
-    m_combo1->setMinimumWidth(380);
+    m_combo1->setMinimumWidth(420);
     m_combo1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto *browseButton = new QPushButton(QStringLiteral("..."), this);
     browseButton->setObjectName(QStringLiteral("Command3"));
+    browseButton->setFixedWidth(40);
     browseButton->setToolTip(QStringLiteral("请选择要浏览的文件夹:"));
     connect(browseButton, &QPushButton::clicked, this, &fSeleFileSavePath::browse);
     auto *folderRow = new QHBoxLayout;

@@ -1,0 +1,35 @@
+// quillmoor: the desktop program. It starts at the start-up window; closing
+// that window ends the program.
+
+#include "app/ui/AppWindows.h"
+#include "app/ui/fCover.h"
+#include "common/AppValues.h"
+#include "download/OptionsForm.h"
+#include "platform/AppPaths.h"
+#include "platform/Clock.h"
+#include "platform/CookieJar.h"
+#include "platform/gui/QtShell.h"
+#include "platform/gui/QtSoundPlayer.h"
+#include "platform/gui/QtUserDialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    // The browser engine shares its drawing context with the windows.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+
+    AppValues values;
+    loadStoredOptionValues(values);
+    SystemAppPaths paths;
+    QtSoundPlayer player;
+    QtUserDialogs dialogs;
+    QtShell shell;
+    CookieJar jar;
+    AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell, &jar });
+    windows.cover()->open();
+    return app.exec();
+}

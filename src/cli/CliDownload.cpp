@@ -157,24 +157,6 @@ QString reportTargetProblem(const QString &target)
     return {};
 }
 
-// An address as it may be shown: user and password never appear in a
-// message. Taken out by hand, so an address no parser accepts loses them too.
-QString displayAddress(const QString &url)
-{
-    const qsizetype scheme = url.indexOf(u"://");
-    if (scheme < 0)
-        return url;
-    const qsizetype start = scheme + 3;
-    qsizetype end = url.size();
-    for (const char16_t c : { u'/', u'?', u'#' }) {
-        const qsizetype at = url.indexOf(c, start);
-        if (at >= 0)
-            end = std::min(end, at);
-    }
-    const qsizetype at = url.lastIndexOf(u'@', end - 1);
-    return at < start ? url : url.left(start) + url.mid(at + 1);
-}
-
 // Why a row failed: the transfer's reason, else the status texts of its
 // columns.
 QString failureText(const DownloadItem &item)
@@ -197,7 +179,7 @@ void printFailedRows(const DownloadList &list)
         if (item.StatusCode != Status::Failed)
             continue;
         const QString line = QStringLiteral("quillmoor-cli download: failed: %1: %2\n")
-                                 .arg(displayAddress(DownloadList::选择url(item.Key)),
+                                 .arg(WithoutCredentials(DownloadList::选择url(item.Key)),
                                      RemoveLineBreaks(failureText(item)));
         std::fputs(line.toLocal8Bit().constData(), stderr);
     }

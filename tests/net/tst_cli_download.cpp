@@ -272,7 +272,7 @@ void TestCliDownload::blankLinesAndControlCharactersInTitles()
     QTemporaryDir out;
     const QString paper = m_base + QStringLiteral("/paper.pdf");
     const QString input = QStringLiteral("\t\n\u00a0\n\u3000\r\n \u2003 \n\u3000") + paper
-        + QStringLiteral("\tA\ttitle\x1b[0m\x07 with\u00a0controls\u3000\r\n\n");
+        + QStringLiteral("\tA\vtitle\x1b[0m\x07 with\u00a0controls\u3000\r\n\n");
     const Run run = runCli({ QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--to"),
                                out.path(), QStringLiteral("--report"), QStringLiteral("-") },
         input.toUtf8());

@@ -65,6 +65,8 @@ private Q_SLOTS:
 private:
     fWebSearch *openWindow();
     bool waitForPage(fWebSearch *window, const QString &path);
+    // Opens the window on page 1 of a search and takes its entries.
+    bool openWithFirstPage(const QString &query);
     // Answers the save-folder dialog with `folder` whenever it opens.
     void answerSaveFolder(QTimer &timer, const QString &folder, QString *dialogName);
     // Runs until `done`, moving the fake clock so the pauses end.
@@ -125,6 +127,16 @@ bool tst_fWebSearch::waitForPage(fWebSearch *window, const QString &path)
 {
     return runUntil(
         [&] { return !window->browser().isBusy() && window->browser().url() == url(path); });
+}
+
+bool tst_fWebSearch::openWithFirstPage(const QString &query)
+{
+    fWebSearch *window = openWindow();
+    window->browser().navigate(url(LiteratureSite::searchPath(query)));
+    if (!waitForPage(window, LiteratureSite::searchPath(query)))
+        return false;
+    window->findChild<QPushButton *>(QStringLiteral("Command9"))->click();
+    return runUntil([&] { return window->list().size() == LiteratureSite::ResultsPerPage - 1; });
 }
 
 void tst_fWebSearch::answerSaveFolder(QTimer &timer, const QString &folder, QString *dialogName)
@@ -367,12 +379,9 @@ void tst_fWebSearch::innerFramesLeavePageLoading()
 
 void tst_fWebSearch::analysisHandsRowsToTheDownloadWindow()
 {
-    fWebSearch *window = openWindow();
     const QString query = QStringLiteral("analyse");
-    window->browser().navigate(url(LiteratureSite::searchPath(query)));
-    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
-    window->findChild<QPushButton *>(QStringLiteral("Command9"))->click();
-    QVERIFY(runUntil([&] { return window->list().size() == LiteratureSite::ResultsPerPage - 1; }));
+    QVERIFY(openWithFirstPage(query));
+    fWebSearch *window = m_window;
 
     // The run asks for the folder in the save-folder dialog.
     const QString folder = m_dir->filePath(QStringLiteral("papers"));
@@ -398,13 +407,9 @@ void tst_fWebSearch::analysisHandsRowsToTheDownloadWindow()
 
 void tst_fWebSearch::selectedRowsClearingAndExport()
 {
-    fWebSearch *window = openWindow();
-    const QString query = QStringLiteral("select");
-    window->browser().navigate(url(LiteratureSite::searchPath(query)));
-    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
-    window->findChild<QPushButton *>(QStringLiteral("Command9"))->click();
+    QVERIFY(openWithFirstPage(QStringLiteral("select")));
+    fWebSearch *window = m_window;
     const int rows = LiteratureSite::ResultsPerPage - 1;
-    QVERIFY(runUntil([&] { return window->list().size() == rows; }));
 
     // With rows selected, "开始分析" offers the variants.
     auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView1"));

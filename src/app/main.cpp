@@ -11,6 +11,7 @@
 #include "platform/CookieJar.h"
 #include "platform/gui/QtShell.h"
 #include "platform/gui/QtSoundPlayer.h"
+#include "platform/gui/QtTranslations.h"
 #include "platform/gui/QtUserDialogs.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/ui/SearchWindowEntries.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    InstallQtTranslations();
 
     AppValues values;
     loadStoredOptionValues(values);

@@ -22,7 +22,6 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -158,13 +157,22 @@ QString reportTargetProblem(const QString &target)
     return {};
 }
 
-// An address as it may be shown: user and password never appear in a message.
+// An address as it may be shown: user and password never appear in a
+// message. Taken out by hand, so an address no parser accepts loses them too.
 QString displayAddress(const QString &url)
 {
-    const QUrl parsed(url);
-    if (!parsed.isValid() || parsed.userInfo().isEmpty())
+    const qsizetype scheme = url.indexOf(u"://");
+    if (scheme < 0)
         return url;
-    return parsed.toString(QUrl::RemoveUserInfo);
+    const qsizetype start = scheme + 3;
+    qsizetype end = url.size();
+    for (const char16_t c : { u'/', u'?', u'#' }) {
+        const qsizetype at = url.indexOf(c, start);
+        if (at >= 0)
+            end = std::min(end, at);
+    }
+    const qsizetype at = url.lastIndexOf(u'@', end - 1);
+    return at < start ? url : url.left(start) + url.mid(at + 1);
 }
 
 // Why a row failed: the transfer's reason, else the status texts of its

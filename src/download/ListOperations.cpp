@@ -5,7 +5,6 @@
 #include "download/DownloadList.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QStringList>
@@ -25,29 +24,29 @@ bool isWebPageType(const QString &type, bool countXml)
 
 void DeleteSavedFile(const DownloadItem &row)
 {
-    const QString path = row.savedFilePath();
-    const QFileInfo info(path);
-    if (info.isFile() || info.isSymLink())
-        QFile::remove(path);
+    // One unlink and no look first: it fails harmlessly when nothing is
+    // there, and never removes a folder. A link is removed, not its target.
+    QFile::remove(row.savedFilePath());
 }
 
 void RequeueRow(DownloadList &list, int row, bool placeholderType)
 {
+    const QString oldPath = list.at(row).savedFilePath();
     DeleteSavedFile(list.at(row));
+    // A rotated key that another row already holds is refused by the list;
+    // the row then keeps its key and takes the other changes.
     list.update(row, [&](DownloadItem &item) {
         item.StatusCode = Status::Waiting;
+        item.FailureReason.clear();
         if (placeholderType)
             item.Type = QStringLiteral("xxx");
         item.Size.clear();
         item.Received.clear();
         item.Percent.clear();
+        item.Key = DownloadList::对调url(item.Key);
     });
-    DeleteSavedFile(list.at(row));
-    // A rotated key that another row already holds is refused by the list;
-    // the row then keeps its key.
-    const QString rotated = DownloadList::对调url(list.at(row).Key);
-    if (rotated != list.at(row).Key)
-        list.update(row, [&](DownloadItem &item) { item.Key = rotated; });
+    if (list.at(row).savedFilePath() != oldPath)
+        DeleteSavedFile(list.at(row));
 }
 
 namespace {
@@ -226,17 +225,17 @@ struct SortKey
 {
     int kind; // 0 empty, 1 number, 2 other text
     double number;
-    QString text;
+    QString text; // case-folded once, so comparing is a plain compare
 };
 
 SortKey sortKeyOf(const DownloadItem &item, int column)
 {
     auto textKey = [](const QString &text) {
-        return SortKey { text.isEmpty() ? 0 : 2, 0.0, text };
+        return SortKey { text.isEmpty() ? 0 : 2, 0.0, text.toCaseFolded() };
     };
     auto numberKey = [&](const QString &text, const QString &numberText) {
         if (ReadsAsNumber(numberText))
-            return SortKey { 1, TrimSpaces(numberText).toDouble(), text };
+            return SortKey { 1, TrimSpaces(numberText).toDouble(), QString() };
         return textKey(text);
     };
     switch (column) {
@@ -266,7 +265,7 @@ bool sortsBefore(const SortKey &a, const SortKey &b)
         return a.kind < b.kind;
     if (a.kind == 1)
         return a.number < b.number;
-    return a.text.compare(b.text, Qt::CaseInsensitive) < 0;
+    return a.text < b.text;
 }
 
 } // namespace

@@ -144,8 +144,19 @@ void AnalysisList::setSelectedRows(const QList<int> &rows)
     for (const int row : rows)
         if (row >= 0 && row < size())
             wanted[row] = true;
-    for (int row = 0; row < size(); ++row)
-        setSelected(row, wanted.at(row));
+    // One change signal over the rows that changed, not one per row.
+    int first = -1;
+    int last = -1;
+    for (int row = 0; row < size(); ++row) {
+        if (m_items.at(row).Selected == wanted.at(row))
+            continue;
+        m_items[row].Selected = wanted.at(row);
+        if (first < 0)
+            first = row;
+        last = row;
+    }
+    if (first >= 0)
+        Q_EMIT dataChanged(index(first, 0), index(last, ColumnCount - 1), { SelectedRole });
 }
 
 bool AnalysisList::hasSelection() const

@@ -43,6 +43,21 @@ private Q_SLOTS:
     void copiesSelectedBodiesThroughCopyWindow();
 
 private:
+    // The window shown with my cache listed.
+    struct ListedWindow
+    {
+        ListedWindow(const BrowserCacheLocations &locations, const QString &folder)
+            : paths(folder), window(locations, dialogs, paths)
+        {
+            window.show();
+            click(window, "Command1");
+        }
+        FakeDialogs dialogs;
+        const FixedAppPaths paths;
+        fIEcache window;
+        QTreeView *files() { return window.findChild<QTreeView *>(QStringLiteral("ListView1")); }
+    };
+
     BrowserCacheLocations locations() const
     {
         const QString home = m_dir.filePath(QStringLiteral("home/me"));
@@ -61,12 +76,8 @@ void TestFIEcache::init()
                                                           QByteArray(9, 'n') },
         { QStringLiteral("http://a.test/ten.pdf"), QByteArray(10, 't') },
         { QStringLiteral("http://a.test/hundred.pdf"), QByteArray(100, 'h') } };
-    for (const auto &[url, body] : entries) {
-        SyntheticCacheEntry entry;
-        entry.key = WebEngineDiskCache::plainKey(url);
-        entry.body = body;
-        DiskCacheWriter::write(mine, entry);
-    }
+    for (const auto &[url, body] : entries)
+        DiskCacheWriter::write(mine, DiskCacheWriter::entryFor(url, body, "application/pdf"));
     QVERIFY(writeFile(
         m_dir.filePath(QStringLiteral("home/you/") + kSub + QStringLiteral("/sub/x_0")), "x"));
 }
@@ -114,12 +125,8 @@ void TestFIEcache::showsBothViews()
 
 void TestFIEcache::headerClickSortsSizesAsNumbers()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
-    fIEcache window(locations(), dialogs, paths);
-    window.show();
-    click(window, "Command1");
-    auto *files = window.findChild<QTreeView *>(QStringLiteral("ListView1"));
+    ListedWindow listed(locations(), m_dir.path());
+    QTreeView *files = listed.files();
     const auto sizes = [files] {
         QStringList values;
         for (int row = 0; row < files->model()->rowCount(); ++row)
@@ -137,12 +144,9 @@ void TestFIEcache::headerClickSortsSizesAsNumbers()
 
 void TestFIEcache::deletesSelectedRowsAndRelists()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
-    fIEcache window(locations(), dialogs, paths);
-    window.show();
-    click(window, "Command1");
-    auto *files = window.findChild<QTreeView *>(QStringLiteral("ListView1"));
+    ListedWindow listed(locations(), m_dir.path());
+    fIEcache &window = listed.window;
+    QTreeView *files = listed.files();
     files->selectionModel()->select(rowOf(window, QStringLiteral("http://a.test/ten.pdf")),
         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     click(window, "Command2");
@@ -156,12 +160,9 @@ void TestFIEcache::deletesSelectedRowsAndRelists()
 
 void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
-    fIEcache window(locations(), dialogs, paths);
-    window.show();
-    click(window, "Command1");
-    auto *files = window.findChild<QTreeView *>(QStringLiteral("ListView1"));
+    ListedWindow listed(locations(), m_dir.path());
+    fIEcache &window = listed.window;
+    QTreeView *files = listed.files();
     for (const char *url : { "http://a.test/nine.pdf", "http://a.test/hundred.pdf" })
         files->selectionModel()->select(rowOf(window, QLatin1String(url)),
             QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -185,7 +186,7 @@ void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
     QCOMPARE(caption, QStringLiteral("复制文件：2 个文件..."));
     QCOMPARE(readFile(out + QStringLiteral("/nine.pdf")), QByteArray(9, 'n'));
     QCOMPARE(readFile(out + QStringLiteral("/hundred.pdf")), QByteArray(100, 'h'));
-    QCOMPARE(dialogs.messages.last().text, QStringLiteral("复制文件完成！"));
+    QCOMPARE(listed.dialogs.messages.last().text, QStringLiteral("复制文件完成！"));
 }
 
 QTEST_MAIN(TestFIEcache)

@@ -19,6 +19,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -45,6 +48,7 @@ private Q_SLOTS:
     void saveFolderDialog();
     void busyMessagesWhileDownloading();
     void endToEnd();
+    void endingTheProgramStopsTheTransfer();
 
 private:
     template<typename T> T *child(QWidget *window, const char *name)
@@ -118,6 +122,15 @@ void TestFileDownloadWindow::firstOpening()
     QVERIFY(!window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("最新版本") })
                  ->isVisible());
     QVERIFY(!window->panel(1)->isVisible());
+    QVERIFY(!window->windowMenu()->menuAction()->isVisible());
+    window->windowMenu()->addAction(QStringLiteral("资料检索分析窗口"));
+    QVERIFY(window->windowMenu()->menuAction()->isVisible());
+    QAction *locate
+        = window->menuEntry({ QStringLiteral("工具(&T)"), QStringLiteral("自动定位到下载项") });
+    QVERIFY(locate->isCheckable() && !locate->isChecked());
+    locate->trigger();
+    QVERIFY(locate->isChecked());
+    QVERIFY(window->session().options().scrollToRow);
 
     const auto header = window->findChild<QTreeView *>(QStringLiteral("ListView3"))->model();
     QStringList captions;
@@ -319,6 +332,20 @@ void TestFileDownloadWindow::busyMessagesWhileDownloading()
     QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("停止下载后方可排序！"));
     QCOMPARE(window->list().size(), 1);
 
+    // The pop-up menu disables the clearing entries while downloading; the
+    // menu bar keeps those states until the next right-button press.
+    auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView3"));
+    Q_EMIT view->customContextMenuRequested(QPoint(5, 5));
+    const auto entry = [window](const QString &caption) {
+        return window->menuEntry({ QStringLiteral("列表操作(&D)"), caption });
+    };
+    QVERIFY(!entry(QStringLiteral("清空"))->isEnabled());
+    QVERIFY(!entry(QStringLiteral("清除"))->isEnabled());
+    QVERIFY(!entry(QStringLiteral("全选"))->isEnabled());
+    QVERIFY(entry(QStringLiteral("停止下载"))->isEnabled());
+    QVERIFY(!entry(QStringLiteral("开始下载"))->isEnabled());
+    window->menuBar()->actions().first()->menu()->close();
+
     child<QPushButton>(window, "Command31")->click();
     QCOMPARE(window->list().at(0).StatusCode, Status::Failed);
     QVERIFY(!window->session().scheduler().isRunning());
@@ -368,6 +395,41 @@ void TestFileDownloadWindow::endToEnd()
     QTRY_COMPARE_WITH_TIMEOUT(window->panel(4)->text(), rows.ShowListCounters(), 3000);
     QVERIFY(window->panel(4)->text().contains(QStringLiteral("失败：1")));
     QVERIFY(!child<QLabel>(window, "Shape1")->isVisible());
+
+    // A click shows the row's file in panel 2; a double click puts a failed
+    // row back into the queue.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+        view->visualRect(view->model()->index(1, 0)).center());
+    QCOMPARE(window->panel(2)->text(), folder() + QStringLiteral("two.pdf"));
+    const QPoint failedRow = view->visualRect(view->model()->index(3, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, failedRow);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, failedRow);
+    QCOMPARE(rows.at(3).StatusCode, Status::Waiting);
+}
+
+void TestFileDownloadWindow::endingTheProgramStopsTheTransfer()
+{
+    Response stall = Response::pattern(1 << 20, "application/pdf");
+    stall.stallAfterBytes = 8192;
+    m_server->route("/paper.pdf", stall);
+    QVERIFY(writeFile(folder() + QStringLiteral("paper.pdf"), "%PDF-1.4 the earlier file"));
+    fCover *cover = m_windows->cover();
+    cover->open();
+    cover->hide();
+    QPointer<fFileDownload> window = m_windows->showDownloadWindow();
+    child<QRadioButton>(window, "Option2")->setChecked(true); // "覆盖"
+    window->list().addItem(m_server->urlText(QStringLiteral("/paper.pdf")), QStringLiteral("paper"),
+        QStringLiteral("pdf"), folder(), {});
+    m_clock.advance(5);
+    window->menuEntry({ QStringLiteral("列表操作(&D)"), QStringLiteral("开始下载") })->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->list().at(0).Received.isEmpty(), 10000);
+
+    cover->close();
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QTRY_VERIFY(window.isNull());
+    QTRY_VERIFY(partFiles(folder()).isEmpty());
+    QCOMPARE(
+        readFile(folder() + QStringLiteral("paper.pdf")), QByteArray("%PDF-1.4 the earlier file"));
 }
 
 QTEST_MAIN(TestFileDownloadWindow)

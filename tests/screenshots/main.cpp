@@ -3,6 +3,7 @@
 //
 //   quillmoor-screenshots OUTPUT_FOLDER [NAME...]
 
+#include "EventWait.h"
 #include "FakeDialogs.h"
 #include "FakeShell.h"
 #include "FixtureServer.h"
@@ -14,6 +15,7 @@
 #include "platform/AppPaths.h"
 #include "platform/BrowserSandbox.h"
 #include "platform/Clock.h"
+#include "platform/gui/QtTranslations.h"
 #include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
@@ -54,6 +56,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    InstallQtTranslations();
     // Settings and data go to throw-away places, never the user's own.
     useTestLocations();
 
@@ -99,17 +102,7 @@ int main(int argc, char *argv[])
         std::printf("%s\n", qPrintable(path));
     };
     context.waitUntil = [](const std::function<bool()> &done, int timeoutMs) {
-        QEventLoop loop;
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-        check.start(50);
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        if (!done())
-            loop.exec();
-        return done();
+        return waitForCondition(done, timeoutMs, 50);
     };
 
     for (auto it = registry().cbegin(); it != registry().cend(); ++it) {

@@ -23,6 +23,17 @@ struct SyntheticCacheEntry
 
 namespace DiskCacheWriter {
 
+// A complete entry of the URL under its plain key.
+inline SyntheticCacheEntry entryFor(
+    const QString &url, const QByteArray &body, const QByteArray &contentType = "text/html")
+{
+    SyntheticCacheEntry entry;
+    entry.key = WebEngineDiskCache::plainKey(url);
+    entry.body = body;
+    entry.headerLines = { "HTTP/1.1 200 OK", "Content-Type: " + contentType };
+    return entry;
+}
+
 template<typename T> void appendLE(QByteArray &out, T value)
 {
     char bytes[sizeof(T)];

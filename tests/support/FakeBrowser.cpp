@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <utility>
 
@@ -99,9 +100,33 @@ void FakeBrowser::deliver(const Pending &request)
 
 bool FakeBrowser::clickLive(Element e)
 {
-    const QString link = m_live->href(e);
-    Q_EMIT elementClicked(m_live->tagName(e), link);
-    if (m_clicksNavigate && !link.isEmpty())
-        navigate(link);
+    QString target = m_live->href(e);
+    const QString tag = m_live->tagName(e);
+    const bool submit = (tag == QLatin1String("INPUT") || tag == QLatin1String("BUTTON"))
+        && m_live->inputType(e) == QLatin1String("submit");
+    if (submit) {
+        const Element form = m_live->enclosing(e, QStringLiteral("FORM"));
+        if (!form.isNull())
+            target = formSubmission(*m_live, form);
+    }
+    Q_EMIT elementClicked(tag, target);
+    if (m_clicksNavigate && !target.isEmpty())
+        navigate(target);
     return true;
+}
+
+QString FakeBrowser::formSubmission(const HtmlDocument &page, Element form)
+{
+    // A GET submission of the named fields, whatever the form's method.
+    QUrl action
+        = QUrl(page.url()).resolved(QUrl(page.attribute(form, QStringLiteral("action")).trimmed()));
+    QUrlQuery query;
+    for (const Element field : page.elementsByTagName(QStringLiteral("INPUT"), form)) {
+        const QString name = page.inputName(field);
+        const QString type = page.inputType(field);
+        if (!name.isEmpty() && type != QLatin1String("submit") && type != QLatin1String("button"))
+            query.addQueryItem(name, page.value(field));
+    }
+    action.setQuery(query);
+    return action.toString(QUrl::FullyEncoded);
 }

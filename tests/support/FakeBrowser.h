@@ -17,7 +17,9 @@
 // event loop (or when the test calls finishLoad(), see setAutoFinish), then
 // reports each IFRAME as an inner frame, the title, and the top-level document
 // complete, as the program's browser does. A click on an anchor follows its
-// link; setValue() and click() reach the live page later, like the real ones.
+// link, a click on a submit button sends its form (as GET, with the values
+// written); setValue() and click() reach the live page later, like the real
+// ones.
 class FakeBrowser final : public Browser
 {
     Q_OBJECT
@@ -63,6 +65,7 @@ private:
     };
     void deliver(const Pending &request);
     bool clickLive(Element e);
+    static QString formSubmission(const HtmlDocument &page, Element form);
 
     QHash<QString, QString> m_pages;
     PageSource m_source;

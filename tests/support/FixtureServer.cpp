@@ -1,6 +1,7 @@
 #include "FixtureServer.h"
 
 #include "LiteratureSite.h"
+#include "LoginSite.h"
 
 #include <QDir>
 #include <QFile>
@@ -502,6 +503,7 @@ void FixtureServer::serveSite(const QString &rootDir)
             "<html><body>status " + QByteArray::number(code) + "</body></html>");
     });
     LiteratureSite::install(*this);
+    LoginSite::install(*this);
     routePrefix("/redirect/", [](const Request &r) {
         QByteArray target = r.target.mid(9); // keeps the leading '/' and the query
         return Response::redirect(target.isEmpty() ? QByteArray("/") : target);

@@ -546,6 +546,18 @@ bool HtmlDocument::click(Element e)
     return true;
 }
 
+Element HtmlDocument::enclosing(Element e, const QString &tag) const
+{
+    if (!valid(e))
+        return {};
+    const QString upper = tag.toUpper();
+    for (int i = m_nodes[e.index()].parent; i >= 0; i = m_nodes[i].parent) {
+        if (m_nodes[i].tag == upper)
+            return Element(i);
+    }
+    return {};
+}
+
 QString HtmlDocument::documentTitle() const
 {
     for (int i = 0; i < m_nodes.size(); ++i)

@@ -43,6 +43,8 @@ public:
     // The attribute's value (name in any case), empty when absent.
     QString attribute(Element e, const QString &name) const;
     bool hasAttribute(Element e, const QString &name) const;
+    // The nearest element above `e` with the tag (any case), or a null handle.
+    Element enclosing(Element e, const QString &tag) const;
     // Text of the TITLE element.
     QString documentTitle() const;
     int elementCount() const { return int(m_nodes.size()); }

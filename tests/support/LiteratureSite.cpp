@@ -75,10 +75,22 @@ QString head(const QString &title, const QString &extraMeta = {})
 <title>%1 | Fixture Link</title>
 %2<link rel="stylesheet" href="data:text/css,">
 <style>
-body{font-family:sans-serif;margin:0;color:#222}
+body{font-family:sans-serif;margin:0;color:#222;line-height:1.4}
+a{color:#025e8d}
 header,footer{background:#eef3f7;padding:8px 16px}
+header nav a{margin-right:12px}
+.c-header__logo{font-weight:bold;font-size:120%;margin-right:24px}
+.c-search{display:inline-block;margin-left:24px}
 main{padding:8px 16px;max-width:960px}
-.c-meta{color:#555;font-size:90%}
+h1{font-size:130%}
+.c-meta,.meta,.content-type{color:#555;font-size:90%;margin:2px 0}
+.content-item-list,.c-book-toc{list-style:none;padding:0}
+.content-item-list li,.c-book-toc li{border-bottom:1px solid #dde3e8;padding:10px 0}
+.content-item-list h2{font-size:110%;margin:4px 0}
+.snippet{margin:4px 0}
+.c-button{display:inline-block;border:1px solid #025e8d;border-radius:3px;padding:2px 8px;margin-right:8px;text-decoration:none}
+.pagination{margin:8px 0}
+.pagination input{width:3em}
 .next,.prev{margin:0 8px}
 </style>
 <script>document.documentElement.className = 'js';</script>
@@ -117,12 +129,12 @@ QString snippetOf(const QString &query, int number)
     static const QStringList sentences {
         QStringLiteral("We study the behaviour of %1 under varying conditions and report "
                        "measurements that agree with the model."),
-        QStringLiteral("This chapter reviews recent work on %1, with emphasis on methods "
+        QStringLiteral("This work reviews recent research on %1, with emphasis on methods "
                        "that scale to large data sets &amp; long runs."),
         QStringLiteral("A survey of %1: open problems, benchmarks and a roadmap for the "
                        "next decade."),
         QStringLiteral("Experiments on %1 show a 23 % improvement over the baseline "
-                       "&lt;p &lt; 0.05&gt;."),
+                       "(p &lt; 0.05)."),
     };
     return sentences.at(number % sentences.size()).arg(esc(query));
 }

@@ -12,7 +12,8 @@
 //   /status/<code>    that status with a small HTML body
 //   /redirect/<path>  302 to /<path>
 // and the pages of the literature site (LiteratureSite.h): result pages under
-// /search, entry and book pages, and PDFs under /content/pdf/.
+// /search, entry and book pages, and PDFs under /content/pdf/; the members'
+// area that needs a login under /members/ (LoginSite.h).
 // Generated bodies start with "%PDF-1.4" followed by offset-dependent bytes.
 
 #include "FixtureServer.h"

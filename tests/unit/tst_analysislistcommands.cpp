@@ -89,6 +89,13 @@ void tst_AnalysisListCommands::model()
     QCOMPARE(m_list.rowOfLink(QStringLiteral("http://x/1.pdf")), -1);
     QVERIFY(m_list.加入LV1(QStringLiteral("b2"), QStringLiteral("http://x/1.pdf"), {}, {}, {}, {}));
     QCOMPARE(m_list.rowOfLink(QStringLiteral("http://x/1.pdf")), 2);
+
+    QSignalSpy changed(&m_list, &AnalysisList::dataChanged);
+    m_list.setSelectedRows({ 0, 2 });
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(m_list.firstSelectedRow(), 0);
+    QVERIFY(!m_list.data(m_list.index(1, 0), AnalysisList::SelectedRole).toBool());
+    QVERIFY(m_list.data(m_list.index(2, 3), AnalysisList::SelectedRole).toBool());
 }
 
 void tst_AnalysisListCommands::clearing_data()

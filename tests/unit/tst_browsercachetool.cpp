@@ -17,11 +17,7 @@ const QString kCacheSubPath
 SyntheticCacheEntry entryFor(
     const QString &url, const QByteArray &body, const QByteArray &contentType = "application/pdf")
 {
-    SyntheticCacheEntry entry;
-    entry.key = WebEngineDiskCache::plainKey(url);
-    entry.body = body;
-    entry.headerLines = { "HTTP/1.1 200 OK", "Content-Type: " + contentType };
-    return entry;
+    return DiskCacheWriter::entryFor(url, body, contentType);
 }
 
 QStringList column(const CacheFileList &list, int column)

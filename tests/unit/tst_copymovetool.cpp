@@ -22,6 +22,18 @@ void setModified(const QString &path, const QDateTime &time)
 
 const QDateTime kSourceTime = QDateTime::fromSecsSinceEpoch(1700000000);
 
+// A tool as the window opens it: program folder `folder`, scripted dialogs.
+struct OpenedTool
+{
+    explicit OpenedTool(const QString &folder) : paths(folder), tool(dialogs, paths)
+    {
+        tool.load();
+    }
+    FakeDialogs dialogs;
+    const FixedAppPaths paths;
+    CopyMoveTool tool;
+};
+
 } // namespace
 
 class TestCopyMoveTool : public QObject
@@ -277,11 +289,9 @@ void TestCopyMoveTool::runCreatesFolderAndRemembersIt()
 
 void TestCopyMoveTool::runRefusesFolderThatCannotBeMade()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
     QVERIFY(writeFile(src(QStringLiteral("a.pdf")), "a"));
-    CopyMoveTool tool(dialogs, paths);
-    tool.load();
+    OpenedTool opened(m_dir.path());
+    auto &[dialogs, paths, tool] = opened;
     tool.setBoxText(src(QStringLiteral("a.pdf")) + QStringLiteral("/below"));
     tool.SourceFiles << src(QStringLiteral("a.pdf"));
     tool.执行(true);
@@ -294,11 +304,9 @@ void TestCopyMoveTool::runRefusesFolderThatCannotBeMade()
 
 void TestCopyMoveTool::runDropsMissingSourcesAndCopiesTwiceNamedFile()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
     QVERIFY(writeFile(src(QStringLiteral("a.pdf")), "a"));
-    CopyMoveTool tool(dialogs, paths);
-    tool.load();
+    OpenedTool opened(m_dir.path());
+    auto &[dialogs, paths, tool] = opened;
     tool.setBoxText(dstFolder());
     tool.setOpIndex(3);
     tool.SourceFiles << src(QStringLiteral("a.pdf")) << src(QStringLiteral("gone.pdf"))
@@ -314,10 +322,8 @@ void TestCopyMoveTool::runDropsMissingSourcesAndCopiesTwiceNamedFile()
 
 void TestCopyMoveTool::runWithNothingLeftDoesNothing()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
-    CopyMoveTool tool(dialogs, paths);
-    tool.load();
+    OpenedTool opened(m_dir.path());
+    auto &[dialogs, paths, tool] = opened;
     tool.setBoxText(dstFolder());
     tool.SourceFiles << src(QStringLiteral("gone.pdf"));
     QSignalSpy running(&tool, &CopyMoveTool::runningChanged);
@@ -331,10 +337,8 @@ void TestCopyMoveTool::runWithNothingLeftDoesNothing()
 
 void TestCopyMoveTool::stopClickEndsRunAfterCurrentFile()
 {
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
-    CopyMoveTool tool(dialogs, paths);
-    tool.load();
+    OpenedTool opened(m_dir.path());
+    auto &[dialogs, paths, tool] = opened;
     tool.setBoxText(dstFolder());
     tool.MoveMode = true;
     for (const char *name : { "1.bin", "2.bin", "3.bin" }) {

@@ -20,6 +20,7 @@ private Q_SLOTS:
     void browserEvents();
     void snapshotNeverStale();
     void actionsOnAnOldSnapshotFail();
+    void submitSendsTheForm();
 };
 
 void tst_HtmlDocument::innerText_data()
@@ -194,6 +195,31 @@ void tst_HtmlDocument::actionsOnAnOldSnapshotFail()
     QTRY_VERIFY(!browser.isBusy());
     QVERIFY(!snapshot->setValue(field, QStringLiteral("y")));
     QVERIFY(!snapshot->click(field));
+}
+
+void tst_HtmlDocument::submitSendsTheForm()
+{
+    FakeBrowser browser;
+    browser.setPage(QStringLiteral("http://h/login"),
+        QStringLiteral("<form action=\"/check\" method=post><input name=user>"
+                       "<input name=pass type=password><input type=submit value=Go></form>"
+                       "<input type=submit id=alone>"));
+    browser.setPage(QStringLiteral("http://h/check?user=me&pass=a%26b"), QStringLiteral("ok"));
+    browser.navigate(QStringLiteral("http://h/login"));
+    DocumentPtr snapshot;
+    browser.requestDocument(this, [&](DocumentPtr d) { snapshot = d; });
+    QTRY_VERIFY(snapshot);
+    const QList<Element> fields = snapshot->elementsByTagName(QStringLiteral("INPUT"));
+    snapshot->setValue(fields.at(0), QStringLiteral("me"));
+    snapshot->setValue(fields.at(1), QStringLiteral("a&b"));
+    QSignalSpy clicked(&browser, &FakeBrowser::elementClicked);
+    snapshot->click(fields.at(3)); // outside the form: nothing to send
+    snapshot->click(fields.at(2));
+    QTRY_COMPARE(clicked.size(), 2);
+    QCOMPARE(clicked.at(0).at(1).toString(), QString());
+    QTRY_COMPARE(browser.url(), QStringLiteral("http://h/check?user=me&pass=a%26b"));
+    QTRY_VERIFY(!browser.isBusy());
+    QVERIFY(browser.livePage());
 }
 
 QTEST_GUILESS_MAIN(tst_HtmlDocument)

@@ -45,6 +45,7 @@ private Q_SLOTS:
     void requeueFamily_data();
     void requeueFamily();
     void requeueFailedHtmlRow();
+    void requeueKeepsKeyThatWouldRepeat();
     void requeueBelowSize_data();
     void requeueBelowSize();
 
@@ -251,14 +252,16 @@ void TestListOperations::requeueFailedHtmlRow()
     QVERIFY(touch(folder + QStringLiteral("name.html")));
     QVERIFY(touch(folder + QStringLiteral("name.xxx")));
     QVERIFY(touch(folder + QStringLiteral("other.pdf")));
+    QVERIFY(QDir(folder).mkpath(QStringLiteral("dir.htm/inside")));
     appendRows(*m_list,
         { row(Status::Failed, u"html"_s, u"900"_s, u"900"_s, u"100%"_s)
                 .keyed(u"u1|u2|u3"_s)
                 .named(u"name"_s)
                 .in(folder),
-            row(Status::Completed, u"pdf"_s).named(u"other"_s).in(folder) });
+            row(Status::Completed, u"pdf"_s).named(u"other"_s).in(folder),
+            row(Status::Failed, u"htm"_s).named(u"dir"_s).in(folder) });
 
-    QCOMPARE(RequeueFailedRows(*m_list), 1);
+    QCOMPARE(RequeueFailedRows(*m_list), 2);
     const DownloadItem &item = m_list->at(0);
     QCOMPARE(item.StatusCode, Status::Waiting);
     QCOMPARE(item.Type, QStringLiteral("xxx"));
@@ -268,6 +271,19 @@ void TestListOperations::requeueFailedHtmlRow()
     QVERIFY(!QFile::exists(folder + QStringLiteral("name.html")));
     QVERIFY(!QFile::exists(folder + QStringLiteral("name.xxx")));
     QVERIFY(QFile::exists(folder + QStringLiteral("other.pdf")));
+    // A folder at a row's path is never removed.
+    QVERIFY(QDir(folder + QStringLiteral("dir.htm/inside")).exists());
+}
+
+void TestListOperations::requeueKeepsKeyThatWouldRepeat()
+{
+    appendRows(*m_list,
+        { row(Status::Failed, u"pdf"_s, u"1"_s).keyed(u"a|b"_s),
+            row(Status::Completed).keyed(u"b|a"_s) });
+    QCOMPARE(RequeueFailedRows(*m_list), 1);
+    QCOMPARE(listKeys(*m_list), (QStringList { u"a|b"_s, u"b|a"_s }));
+    QCOMPARE(listStatuses(*m_list), (QList<int> { 1, 3 }));
+    QVERIFY(m_list->at(0).Size.isEmpty());
 }
 
 void TestListOperations::requeueBelowSize_data()

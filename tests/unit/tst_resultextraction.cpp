@@ -17,19 +17,12 @@ HtmlDocument page(const QString &body)
             + body + QStringLiteral("</body></html>"));
 }
 
-QStringList titles(const AnalysisList &list)
+// One field of every row, in list order.
+QStringList column(const AnalysisList &list, QString AnalysisItem::*field)
 {
     QStringList out;
     for (int row = 0; row < list.size(); ++row)
-        out << list.at(row).Title;
-    return out;
-}
-
-QStringList links(const AnalysisList &list)
-{
-    QStringList out;
-    for (int row = 0; row < list.size(); ++row)
-        out << list.at(row).Link;
+        out << list.at(row).*field;
     return out;
 }
 
@@ -137,8 +130,8 @@ void tst_ResultExtraction::addPageEntries()
     const HtmlDocument document = page(body);
     AnalysisList list;
     AddPageEntries(&document, list, QStringLiteral("/save"));
-    QCOMPARE(::titles(list), titles);
-    QCOMPARE(::links(list), links);
+    QCOMPARE(column(list, &AnalysisItem::Title), titles);
+    QCOMPARE(column(list, &AnalysisItem::Link), links);
 }
 
 void tst_ResultExtraction::rowFields()

@@ -1,4 +1,5 @@
 #include "DiskCacheWriter.h"
+#include "TestFiles.h"
 #include "cachetools/WebEngineDiskCache.h"
 
 #include <QDir>
@@ -10,17 +11,7 @@ namespace {
 
 SyntheticCacheEntry entryFor(const QString &url, const QByteArray &body = "<p>hello</p>")
 {
-    SyntheticCacheEntry entry;
-    entry.key = WebEngineDiskCache::plainKey(url);
-    entry.body = body;
-    return entry;
-}
-
-void writeRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    return DiskCacheWriter::entryFor(url, body);
 }
 
 } // namespace
@@ -103,12 +94,12 @@ void TestWebEngineDiskCache::listsCompleteEntriesOnly()
     DiskCacheWriter::write(folder, writing);
     const QByteArray whole
         = DiskCacheWriter::entryBytes(entryFor(QStringLiteral("http://a.test/3")));
-    writeRaw(folder + QStringLiteral("/00000000000000aa_0"), whole.left(whole.size() - 7));
-    writeRaw(folder + QStringLiteral("/00000000000000bb_0"), QByteArray(4096, '\xff'));
-    writeRaw(folder + QStringLiteral("/00000000000000cc_0"), QByteArray());
+    writeFile(folder + QStringLiteral("/00000000000000aa_0"), whole.left(whole.size() - 7));
+    writeFile(folder + QStringLiteral("/00000000000000bb_0"), QByteArray(4096, '\xff'));
+    writeFile(folder + QStringLiteral("/00000000000000cc_0"), QByteArray());
     // Side files and the index are not entries, even when they parse.
-    writeRaw(folder + QStringLiteral("/00000000000000dd_1"), whole);
-    writeRaw(folder + QStringLiteral("/index"), whole);
+    writeFile(folder + QStringLiteral("/00000000000000dd_1"), whole);
+    writeFile(folder + QStringLiteral("/index"), whole);
     QDir(folder).mkpath(QStringLiteral("index-dir"));
 
     bool ok = false;
@@ -182,8 +173,8 @@ void TestWebEngineDiskCache::removeDeletesEveryFileOfTheUrl()
         = DiskCacheWriter::write(folder, entryFor(QStringLiteral("http://b.test/kept")));
     const QString side = plain.chopped(1) + QLatin1Char('1');
     const QString sparse = plain.chopped(1) + QLatin1Char('s');
-    writeRaw(side, "side data");
-    writeRaw(sparse, "ranges");
+    writeFile(side, "side data");
+    writeFile(sparse, "ranges");
 
     const WebEngineDiskCache cache(folder);
     QVERIFY(cache.remove(url));

@@ -1,5 +1,7 @@
 #include "cachetools/ui/fIEcache.h"
 
+#include "common/WindowNames.h"
+#include "common/ui/ListViewHelpers.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/QtUserDialogs.h"
 
@@ -36,15 +38,6 @@ QTreeWidget *folderList(const QString &name, const QStringList &columns, QWidget
     return list;
 }
 
-void stripe(QAbstractItemView *view)
-{
-    view->setAlternatingRowColors(true);
-    QPalette palette = view->palette();
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::AlternateBase, QColor(231, 248, 237));
-    view->setPalette(palette);
-}
-
 } // namespace
 
 fIEcache::fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
@@ -52,7 +45,7 @@ fIEcache::fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
     : QDialog(parent), m_tool(locations, this), m_dialogs(dialogs), m_paths(paths)
 {
     setObjectName(QStringLiteral("fIEcache"));
-    setWindowTitle(QStringLiteral("Quillmoor-IE浏览器Cookie 缓存和历史列表"));
+    setWindowTitle(ProgramTitle + QStringLiteral("-IE浏览器Cookie 缓存和历史列表"));
     setModal(true);
     setSizeGripEnabled(true);
     resize(1000, 600);
@@ -78,7 +71,7 @@ fIEcache::fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
     // Columns fit their contents; long paths scroll instead of being cut.
     m_listView1->header()->setStretchLastSection(false);
     m_listView1->header()->setSortIndicatorShown(false);
-    stripe(m_listView1);
+    StripeListBackground(m_listView1);
     m_listView2 = folderList(
         QStringLiteral("ListView2"), { QStringLiteral("用户名"), QStringLiteral("文件夹") }, this);
     m_listView3 = folderList(QStringLiteral("ListView3"), { QStringLiteral("文件夹") }, this);
@@ -134,10 +127,10 @@ void fIEcache::showListing()
         for (const QString &folder : std::as_const(m_tool.CacheFolders))
             folders.append(new QTreeWidgetItem({ folder }));
         m_listView3->addTopLevelItems(folders);
-        m_listView2->header()->resizeSections(QHeaderView::ResizeToContents);
-        m_listView3->header()->resizeSections(QHeaderView::ResizeToContents);
+        SetAllColumnWidths(m_listView2, FitContentsAndHeader);
+        SetAllColumnWidths(m_listView3, FitContentsAndHeader);
     }
-    m_listView1->header()->resizeSections(QHeaderView::ResizeToContents);
+    SetAllColumnWidths(m_listView1, FitContentsAndHeader);
     QApplication::restoreOverrideCursor();
 }
 
@@ -160,8 +153,6 @@ void fIEcache::copySelected()
     QApplication::restoreOverrideCursor();
 
     Form_Copy_Move copyWindow(m_dialogs, m_paths, this);
-    if (m_pickFolder)
-        copyWindow.setFolderPicker(m_pickFolder);
     copyWindow.tool().SourceFiles += files;
     copyWindow.setMoveMode(false);
     copyWindow.setWindowTitle(QStringLiteral("复制文件：")

@@ -22,8 +22,6 @@ public:
         QWidget *parent = nullptr);
 
     BrowserCacheTool &tool() { return m_tool; }
-    // The folder picker the copy window uses (tests answer it).
-    void setFolderPicker(Form_Copy_Move::FolderPicker picker) { m_pickFolder = std::move(picker); }
 
 private:
     void showListing();
@@ -33,7 +31,6 @@ private:
     BrowserCacheTool m_tool;
     UserDialogs &m_dialogs;
     const AppPaths &m_paths;
-    Form_Copy_Move::FolderPicker m_pickFolder;
     QTreeView *m_listView1;
     QTreeWidget *m_listView2;
     QTreeWidget *m_listView3;

@@ -1,21 +1,19 @@
 #include "copytool/ui/Form_Copy_Move.h"
 
+#include "common/WindowNames.h"
+#include "common/ui/ListViewHelpers.h"
+#include "platform/UserDialogs.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,15 +21,10 @@ namespace {
 const QString kStart = QStringLiteral("开始");
 const QString kStop = QStringLiteral("停止");
 
-QString defaultPickFolder(QWidget *parent, const QString &start, const QString &title)
-{
-    return QFileDialog::getExistingDirectory(parent, title, start);
-}
-
 } // namespace
 
 Form_Copy_Move::Form_Copy_Move(UserDialogs &dialogs, const AppPaths &paths, QWidget *parent)
-    : QDialog(parent), m_tool(dialogs, paths, this), m_pickFolder(defaultPickFolder)
+    : QDialog(parent), m_dialogs(dialogs), m_tool(dialogs, paths, this)
 {
     setObjectName(QStringLiteral("Form_Copy_Move"));
     setModal(true);
@@ -130,7 +123,7 @@ Form_Copy_Move::Form_Copy_Move(UserDialogs &dialogs, const AppPaths &paths, QWid
 
     setMoveMode(false);
     m_tool.load();
-    fitDropDownWidth();
+    FitDropDownWidth(m_combo1);
     const int index = m_tool.opIndex();
     if (index >= 1 && index <= m_options.size())
         m_options[index - 1]->setChecked(true);
@@ -139,13 +132,13 @@ Form_Copy_Move::Form_Copy_Move(UserDialogs &dialogs, const AppPaths &paths, QWid
 void Form_Copy_Move::setMoveMode(bool move)
 {
     m_tool.MoveMode = move;
-    setWindowTitle(m_tool.caption() + QStringLiteral("-Quillmoor"));
+    setWindowTitle(WindowCaption(m_tool.caption()));
 }
 
 void Form_Copy_Move::browse()
 {
-    QString folder
-        = m_pickFolder(this, m_combo1->currentText(), QStringLiteral("请选择要浏览的文件夹:"));
+    QString folder = m_dialogs.existingFolder(
+        m_combo1->currentText(), QStringLiteral("请选择要浏览的文件夹:"));
     if (folder.isEmpty())
         return;
     if (!folder.endsWith(u'/'))
@@ -160,23 +153,6 @@ void Form_Copy_Move::fillHistory()
     m_combo1->clear();
     m_combo1->addItems(m_tool.history());
     m_combo1->setEditText(text);
-}
-
-// The opening list is as wide as its longest entry, but stays on the screen.
-void Form_Copy_Move::fitDropDownWidth()
-{
-    const QFontMetrics metrics(m_combo1->view()->font());
-    int widest = 0;
-    for (int i = 0; i < m_combo1->count(); ++i)
-        widest = qMax(widest, metrics.horizontalAdvance(m_combo1->itemText(i)));
-    int width = widest + 7;
-    if (m_combo1->count() > m_combo1->maxVisibleItems())
-        width += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    if (const QScreen *screen = m_combo1->screen()) {
-        const int room = screen->availableGeometry().right() - m_combo1->mapToGlobal(QPoint()).x();
-        width = qMin(width, qMax(room, m_combo1->width()));
-    }
-    m_combo1->view()->setMinimumWidth(qMax(width, m_combo1->width()));
 }
 
 // Closing while a file is copied lets that file finish; the window closes

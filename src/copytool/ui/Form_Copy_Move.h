@@ -4,8 +4,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class AppPaths;
 class QComboBox;
 class QLabel;
@@ -21,15 +19,11 @@ class Form_Copy_Move : public QDialog
 {
     Q_OBJECT
 public:
-    // Chooses a folder: parent window, start folder, title; empty when cancelled.
-    using FolderPicker = std::function<QString(QWidget *, const QString &, const QString &)>;
-
     Form_Copy_Move(UserDialogs &dialogs, const AppPaths &paths, QWidget *parent = nullptr);
 
     CopyMoveTool &tool() { return m_tool; }
     // Sets the move mode and the caption that goes with it.
     void setMoveMode(bool move);
-    void setFolderPicker(FolderPicker picker) { m_pickFolder = std::move(picker); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -38,10 +32,9 @@ protected:
 private:
     void browse();
     void fillHistory();
-    void fitDropDownWidth();
 
+    UserDialogs &m_dialogs;
     CopyMoveTool m_tool;
-    FolderPicker m_pickFolder;
     QComboBox *m_combo1;
     QPushButton *m_command1;
     QPushButton *m_command2;

@@ -2,6 +2,7 @@
 
 #include "app/ui/AppWindows.h"
 #include "app/ui/OpenWindows.h"
+#include "cachetools/ui/fIEcache.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
@@ -15,6 +16,7 @@
 #include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
+#include "platform/webengine/ProgramProfile.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -32,6 +34,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
 
 namespace {
 
@@ -348,6 +351,7 @@ void fFileDownload::buildMenus()
 
     m_windowMenu = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     m_windowMenu->menuAction()->setVisible(false);
+    m_windowMenu->installEventFilter(this);
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
     add(tools, QStringLiteral("设置"), [this] { m_windows.execOptions(this); });
@@ -359,6 +363,11 @@ void fFileDownload::buildMenus()
     add(tools, QStringLiteral("检查并纠正磁盘文件类型"),
         [commands] { commands->correctFileTypes(); });
     add(tools, QStringLiteral("打开文件判断类型"), [commands] { commands->showFileType(); });
+    tools->addSeparator();
+    add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
+        ClearBrowserCache(
+            this, ProgramProfile::cachePath(), [] { ProgramProfile::profile()->clearHttpCache(); });
+    });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     add(help, QStringLiteral("关于"), [this] { m_windows.execAbout(this); });
@@ -516,7 +525,8 @@ void fFileDownload::showRunState()
 {
     const DownloadScheduler &scheduler = m_session->scheduler();
     m_shape1->setVisible(scheduler.isRunning());
-    m_startAction->setEnabled(scheduler.isRunning() ? false : true);
+    // "开始下载" waits while the scheduler runs, unless the list is finished.
+    m_startAction->setEnabled(!scheduler.isRunning() || m_session->list().检测是否下载列表完毕());
 }
 
 void fFileDownload::showRowCount()
@@ -583,6 +593,9 @@ void fFileDownload::openMakerPage(const QString &address)
 
 bool fFileDownload::eventFilter(QObject *watched, QEvent *event)
 {
+    // The window menu appears with its first entry.
+    if (watched == m_windowMenu && event->type() == QEvent::ActionAdded)
+        m_windowMenu->menuAction()->setVisible(true);
     if (event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == m_panels[0]) {

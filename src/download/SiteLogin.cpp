@@ -1,0 +1,328 @@
+#include "download/SiteLogin.h"
+
+#include "common/TrimSpaces.h"
+#include "download/DownloadList.h"
+#include "download/DownloadOptions.h"
+#include "download/DownloadSession.h"
+#include "download/MultiConnectionTransfer.h"
+#include "download/SingleConnectionTransfer.h"
+#include "platform/Browser.h"
+#include "platform/Clock.h"
+#include "platform/Document.h"
+#include "platform/UserDialogs.h"
+
+#include <QPointer>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+const QString kBlank = QStringLiteral("about:blank");
+
+bool isAccountField(const QString &lowerName)
+{
+    return lowerName == QLatin1String("userid") || lowerName == QLatin1String("user")
+        || lowerName == QLatin1String("username") || lowerName == QLatin1String("useruid");
+}
+
+bool isPasswordField(const QString &lowerName)
+{
+    return lowerName == QLatin1String("pass") || lowerName == QLatin1String("password")
+        || lowerName == QLatin1String("passwd");
+}
+
+} // namespace
+
+SiteLogin::SiteLogin(Browser &browser, const Clock &clock, UserDialogs &dialogs, QObject *parent)
+    : QObject(parent), m_browser(browser), m_clock(clock), m_dialogs(dialogs)
+{
+    m_poll.setInterval(100);
+    connect(&m_poll, &QTimer::timeout, this, &SiteLogin::checkWaits);
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    m_timer2.setInterval(1000);
+    connect(&m_timer2, &QTimer::timeout, this, &SiteLogin::refreshTick);
+
+    connect(&m_browser, &Browser::documentComplete, this, [this] {
+        m_loginPageLoading = false;
+        // A wait for the page ends now, not at the next look at the clock.
+        QTimer::singleShot(0, this, &SiteLogin::checkWaits);
+    });
+    connect(&m_browser, &Browser::titleChanged, this, [this](const QString &title) {
+        if (TrimSpaces(title).toLower() != kBlank)
+            Q_EMIT statusTitle(title);
+    });
+}
+
+bool SiteLogin::checkData(bool showMessages)
+{
+    const auto refuse = [&](const QString &message) {
+        if (showMessages)
+            m_dialogs.message(message, UserDialogs::Style::Error);
+        if (m_options.autoLogin) {
+            setAutoLogin(false);
+            Q_EMIT autoLoginChanged(false);
+        }
+        return false;
+    };
+    if (TrimSpaces(m_options.address).isEmpty())
+        return refuse(QStringLiteral("必须先设置登录网址！"));
+    if (!m_options.ipLogin
+        && (TrimSpaces(m_options.account).isEmpty() || TrimSpaces(m_options.password).isEmpty()))
+        return refuse(QStringLiteral("帐号登录,必须先设置登录帐号和登录密码！"));
+    return true;
+}
+
+void SiteLogin::run(bool showMessages)
+{
+    if (m_shutDown || !checkData(showMessages))
+        return;
+    if (!m_testLoginEnabled)
+        return; // a login is already running
+    setTestLoginEnabled(false);
+    ++m_run;
+    m_outcome = Outcome();
+    m_outcome.started = true;
+    openAddress([this] { readPage(); });
+}
+
+void SiteLogin::browse()
+{
+    if (m_shutDown || TrimSpaces(m_options.address).isEmpty())
+        return;
+    openAddress([this] { Q_EMIT browseFinished(); });
+}
+
+void SiteLogin::openAddress(std::function<void()> then)
+{
+    setBrowseEnabled(false);
+    navigate(TrimSpaces(m_options.address));
+    startWait(
+        PageWaitSeconds, [this] { return pageSettled(); },
+        [this, then = std::move(then)] {
+            setBrowseEnabled(true);
+            then();
+        });
+}
+
+bool SiteLogin::pageSettled() const
+{
+    return !m_browser.isBusy() && !m_loginPageLoading;
+}
+
+void SiteLogin::readPage()
+{
+    const quint64 run = m_run;
+    // A page still loading after the wait is given up: its form is not filled.
+    if (m_browser.isBusy()) {
+        endRun();
+        return;
+    }
+    m_outcome.pageLoaded = true;
+    auto answered = std::make_shared<bool>(false);
+    DocumentScope scope;
+    scope.tags = QStringList { QStringLiteral("INPUT") };
+    scope.ids = QStringList { QStringLiteral("submitip") };
+    m_browser.requestDocument(
+        this,
+        [this, run, answered](DocumentPtr document) {
+            if (*answered || run != m_run)
+                return;
+            *answered = true;
+            if (document)
+                fillAndSubmit(*document);
+            else
+                endRun();
+        },
+        scope);
+    // A snapshot that never comes (the page went on loading) ends the run too.
+    startWait(
+        PageWaitSeconds, [answered] { return *answered; },
+        [this, run, answered] {
+            if (!*answered && run == m_run) {
+                *answered = true;
+                endRun();
+            }
+        });
+}
+
+void SiteLogin::fillAndSubmit(Document &document)
+{
+    Element button;
+    if (m_options.ipLogin) {
+        button = document.elementById(QStringLiteral("submitip"));
+    } else {
+        const QString account = TrimSpaces(m_options.account);
+        const QString password = TrimSpaces(m_options.password);
+        int filled = 0;
+        for (const Element input : document.elementsByTagName(QStringLiteral("INPUT"))) {
+            const QString name = document.inputName(input).toLower();
+            if (isAccountField(name)) {
+                document.setValue(input, account);
+                ++filled;
+            }
+            if (isPasswordField(name)) {
+                document.setValue(input, password);
+                ++filled;
+            }
+            if (document.inputType(input).toLower() == QLatin1String("submit") && filled > 1) {
+                button = input;
+                break;
+            }
+        }
+        m_outcome.fieldsFilled = filled;
+    }
+    if (button.isNull()) {
+        endRun();
+        return;
+    }
+    m_loginPageLoading = true;
+    if (!document.click(button)) {
+        m_loginPageLoading = false;
+        endRun();
+        return;
+    }
+    m_outcome.submitted = true;
+    startWait(
+        PageWaitSeconds, [this] { return pageSettled(); }, [this] { endRun(); });
+}
+
+void SiteLogin::endRun()
+{
+    const quint64 run = m_run;
+    startWait(FinalWaitSeconds, nullptr, [this, run] {
+        if (run != m_run)
+            return;
+        m_outcome.finalUrl = m_browser.url();
+        setTestLoginEnabled(true);
+        Q_EMIT finished(m_outcome);
+    });
+}
+
+void SiteLogin::startWait(double limit, std::function<bool()> satisfied, std::function<void()> then)
+{
+    m_waits.append(Wait {
+        ++m_nextWaitId, m_clock.nowSeconds(), limit, std::move(satisfied), std::move(then) });
+    if (!m_poll.isActive())
+        m_poll.start();
+    // The condition may hold already (a page from memory, an unchanged page).
+    QTimer::singleShot(0, this, &SiteLogin::checkWaits);
+}
+
+void SiteLogin::checkWaits()
+{
+    const double now = m_clock.nowSeconds();
+    // A continuation may start new waits: take the finished ones out first.
+    QList<Wait> due;
+    for (auto it = m_waits.begin(); it != m_waits.end();) {
+        const bool timedOut = std::abs(now - it->start) >= it->limit;
+        if (timedOut || (it->satisfied && it->satisfied())) {
+            due.append(std::move(*it));
+            it = m_waits.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (m_waits.isEmpty())
+        m_poll.stop();
+    for (Wait &wait : due)
+        wait.then();
+}
+
+void SiteLogin::setTestLoginEnabled(bool enabled)
+{
+    if (m_testLoginEnabled == enabled)
+        return;
+    m_testLoginEnabled = enabled;
+    Q_EMIT testLoginEnabledChanged(enabled);
+}
+
+void SiteLogin::setBrowseEnabled(bool enabled)
+{
+    if (m_browseEnabled == enabled)
+        return;
+    m_browseEnabled = enabled;
+    Q_EMIT browseEnabledChanged(enabled);
+}
+
+void SiteLogin::attach(DownloadSession &session)
+{
+    m_downloadOptions = &session.options();
+    m_downloadOptions->autoLogin = m_options.autoLogin;
+    const auto hook = [login = QPointer<SiteLogin>(this)] {
+        if (login)
+            login->run(false);
+    };
+    session.single().setAutoLoginHook(hook);
+    session.multi().setAutoLoginHook(hook);
+}
+
+void SiteLogin::setAutoLogin(bool checked)
+{
+    m_options.autoLogin = checked;
+    if (m_downloadOptions)
+        m_downloadOptions->autoLogin = checked;
+}
+
+bool SiteLogin::setAutoLoginByUser(bool checked)
+{
+    setAutoLogin(checked);
+    // Checking runs the checks of a login with messages; they uncheck the box.
+    return checked && checkData(true);
+}
+
+void SiteLogin::setAutoRefresh(bool checked)
+{
+    m_options.autoRefresh = checked;
+    if (checked && !m_shutDown) {
+        m_lastRefresh = m_clock.nowSeconds();
+        m_timer2.start();
+    } else {
+        m_timer2.stop();
+    }
+}
+
+void SiteLogin::refreshTick()
+{
+    const double now = m_clock.nowSeconds();
+    if (std::abs(now - m_lastRefresh) < RefreshSeconds)
+        return;
+    m_lastRefresh = now;
+    if (m_reload) {
+        m_reload();
+        return;
+    }
+    const QString current = m_browser.url();
+    if (!current.isEmpty() && current != kBlank)
+        m_browser.navigate(current);
+}
+
+void SiteLogin::showPanel(const QString &selectedRowKey)
+{
+    if (m_shutDown || m_options.autoLogin || m_options.autoRefresh)
+        return;
+    const QString url = TrimSpaces(DownloadList::选择url(selectedRowKey));
+    if (!url.isEmpty())
+        navigate(url);
+}
+
+void SiteLogin::hidePanel()
+{
+    if (!m_options.autoRefresh && !m_shutDown)
+        navigate(kBlank);
+}
+
+void SiteLogin::shutDown()
+{
+    m_shutDown = true;
+    m_timer2.stop();
+    m_poll.stop();
+    m_waits.clear();
+    ++m_run;
+}
+
+void SiteLogin::navigate(const QString &url)
+{
+    m_loginPageLoading = true;
+    m_browser.navigate(url);
+}

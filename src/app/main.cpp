@@ -39,5 +39,9 @@ int main(int argc, char *argv[])
     InstallSearchWindowEntries(windows);
     SetBrowserEmulation(QStringLiteral("IE10"), true);
     windows.cover()->open();
-    return app.exec();
+    const int status = app.exec();
+    // Browser pages go before the browser profile, which ends with the
+    // application object.
+    CloseSearchWindows();
+    return status;
 }

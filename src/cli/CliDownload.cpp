@@ -51,7 +51,7 @@ const char *const kDownloadHelp
     = "\n"
       "Downloads every address into a folder and writes one report line per\n"
       "address. An address may be followed by a tab and a title for the file name,\n"
-      "and that by a tab and the page the address was found on (its Referer).\n"
+      "and that by a tab and the http(s) page it was found on (its Referer).\n"
       "\n"
       "  --method 1|2          1: one file at a time over one connection;\n"
       "                        2: several connections\n"
@@ -358,11 +358,19 @@ int runDownloadCommand(const QStringList &arguments)
         QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
         if (key.isEmpty())
             continue;
-        // A third field is the row's own referring page.
+        // A last field that is a web address is the row's own referring page;
+        // any other tab belongs to the title.
         QString rowReferer = referer;
-        if (const qsizetype second = title.indexOf(QLatin1Char('\t')); second >= 0) {
-            rowReferer = title.mid(second + 1).trimmed();
-            title = title.left(second).trimmed();
+        if (const qsizetype last = title.lastIndexOf(QLatin1Char('\t')); last >= 0) {
+            const QString page = title.mid(last + 1).trimmed();
+            const QUrl pageUrl(page, QUrl::StrictMode);
+            if (pageUrl.isValid() && !pageUrl.host().isEmpty()
+                && (pageUrl.scheme() == QStringLiteral("http")
+                    || pageUrl.scheme() == QStringLiteral("https"))
+                && !hasControlCharacter(page) && !page.contains(QLatin1Char(' '))) {
+                rowReferer = page;
+                title = title.left(last).trimmed();
+            }
         }
         const QString url = DownloadList::选择url(key);
         const QString type = UrlFileNameAndExtension(url);

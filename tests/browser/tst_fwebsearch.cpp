@@ -24,6 +24,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -57,11 +59,16 @@ private Q_SLOTS:
     void stopDuringTheWait();
     void innerFramesLeavePageLoading();
     void analysisHandsRowsToTheDownloadWindow();
+    void selectedRowsClearingAndExport();
     void entriesOpenTheWindowAndClosingBringsTheCoverBack();
 
 private:
     fWebSearch *openWindow();
     bool waitForPage(fWebSearch *window, const QString &path);
+    // Opens the window on page 1 of a search and takes its entries.
+    bool openWithFirstPage(const QString &query);
+    // Answers the save-folder dialog with `folder` whenever it opens.
+    void answerSaveFolder(QTimer &timer, const QString &folder, QString *dialogName);
     // Runs until `done`, moving the fake clock so the pauses end.
     bool runWithClock(const std::function<bool()> &done);
     QString url(const QString &path) const { return m_server.urlText(path); }
@@ -120,6 +127,31 @@ bool tst_fWebSearch::waitForPage(fWebSearch *window, const QString &path)
 {
     return runUntil(
         [&] { return !window->browser().isBusy() && window->browser().url() == url(path); });
+}
+
+bool tst_fWebSearch::openWithFirstPage(const QString &query)
+{
+    fWebSearch *window = openWindow();
+    window->browser().navigate(url(LiteratureSite::searchPath(query)));
+    if (!waitForPage(window, LiteratureSite::searchPath(query)))
+        return false;
+    window->findChild<QPushButton *>(QStringLiteral("Command9"))->click();
+    return runUntil([&] { return window->list().size() == LiteratureSite::ResultsPerPage - 1; });
+}
+
+void tst_fWebSearch::answerSaveFolder(QTimer &timer, const QString &folder, QString *dialogName)
+{
+    // From a timer: the dialog runs its own loop.
+    connect(&timer, &QTimer::timeout, this, [&timer, folder, dialogName] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        timer.stop();
+        *dialogName = dialog->objectName();
+        dialog->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(folder);
+        dialog->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    });
+    timer.start(10);
 }
 
 bool tst_fWebSearch::runWithClock(const std::function<bool()> &done)
@@ -347,28 +379,15 @@ void tst_fWebSearch::innerFramesLeavePageLoading()
 
 void tst_fWebSearch::analysisHandsRowsToTheDownloadWindow()
 {
-    fWebSearch *window = openWindow();
     const QString query = QStringLiteral("analyse");
-    window->browser().navigate(url(LiteratureSite::searchPath(query)));
-    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
-    window->findChild<QPushButton *>(QStringLiteral("Command9"))->click();
-    QVERIFY(runUntil([&] { return window->list().size() == LiteratureSite::ResultsPerPage - 1; }));
+    QVERIFY(openWithFirstPage(query));
+    fWebSearch *window = m_window;
 
-    // The run asks for the folder in the save-folder dialog; it is answered
-    // from a timer, as the dialog runs its own loop.
+    // The run asks for the folder in the save-folder dialog.
     const QString folder = m_dir->filePath(QStringLiteral("papers"));
     QString dialogName;
     QTimer answer;
-    connect(&answer, &QTimer::timeout, this, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog)
-            return;
-        answer.stop();
-        dialogName = dialog->objectName();
-        dialog->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(folder);
-        dialog->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-    });
-    answer.start(10);
+    answerSaveFolder(answer, folder, &dialogName);
     window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
     QVERIFY(runUntil([&] { return window->analysisIdle(); }));
     QCOMPARE(dialogName, QStringLiteral("fSeleFileSavePath"));
@@ -384,6 +403,58 @@ void tst_fWebSearch::analysisHandsRowsToTheDownloadWindow()
     QCOMPARE(download->list().at(0).Referer, url(LiteratureSite::searchPath(query)));
     QVERIFY(download->list().at(0).Folder.startsWith(folder));
     delete download;
+}
+
+void tst_fWebSearch::selectedRowsClearingAndExport()
+{
+    QVERIFY(openWithFirstPage(QStringLiteral("select")));
+    fWebSearch *window = m_window;
+    const int rows = LiteratureSite::ResultsPerPage - 1;
+
+    // With rows selected, "开始分析" offers the variants.
+    auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView1"));
+    view->selectionModel()->select(
+        view->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(
+        view->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(window->list().hasSelection());
+    window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+    QVERIFY(runUntil([&] { return window->addMenu()->isVisible(); }));
+    window->addMenu()->hide();
+    QString dialogName;
+    QTimer answer;
+    answerSaveFolder(answer, m_dir->filePath(QStringLiteral("sel")), &dialogName);
+    window->menuEntry({ QStringLiteral("加入"), QStringLiteral("分析选中项") })->trigger();
+    QVERIFY(runUntil([&] {
+        return window->analysisIdle() && dialogName == QStringLiteral("fSeleFileSavePath");
+    }));
+    QStringList statuses;
+    for (int row = 0; row < window->list().size(); ++row)
+        statuses << window->list().at(row).Status;
+    QCOMPARE(statuses.count(QStringLiteral("成功")), 2);
+    QCOMPARE(statuses.at(1), QStringLiteral("成功"));
+    QCOMPARE(statuses.at(3), QStringLiteral("成功"));
+
+    // "清除分析成功项" from the menu; the counter follows.
+    QVERIFY(runUntil([&] { return window->analysisIdle(); }));
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除分析成功项") })->trigger();
+    QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messages.value(0).text));
+    QCOMPARE(window->list().size(), rows - 2);
+    QCOMPARE(
+        window->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QString::number(rows - 2));
+
+    // "导出数据...": one line per row, CR LF, and the size message.
+    const QString exportPath = m_dir->filePath(QStringLiteral("list.txt"));
+    m_dialogs.fileNames.enqueue(exportPath);
+    window->findChild<QPushButton *>(QStringLiteral("Command7"))->click();
+    QFile exported(exportPath);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    const QByteArray bytes = exported.readAll();
+    QCOMPARE(bytes.count("\r\n"), rows - 2);
+    QVERIFY(bytes.endsWith(QStringLiteral("-【pdf】\r\n").toLocal8Bit()));
+    QVERIFY(!m_dialogs.messages.isEmpty());
+    QVERIFY(m_dialogs.messages.last().text.startsWith(QStringLiteral("保存文件完毕：")));
+    QVERIFY(m_dialogs.messages.last().text.endsWith(QStringLiteral("KB")));
 }
 
 void tst_fWebSearch::entriesOpenTheWindowAndClosingBringsTheCoverBack()

@@ -1,9 +1,16 @@
 #include "BrowserTestMain.h"
+#include "FakeDialogs.h"
 #include "FixtureServer.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "platform/webengine/WebEngineDocument.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QTemporaryDir>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -59,15 +66,51 @@ private Q_SLOTS:
     void innerFramesCompleteApartFromThePage();
     void silentModeSuppressesScriptDialogs();
     void historyStepsExactly();
+    void certificateErrors_data();
+    void certificateErrors();
     void emulationValue_data();
     void emulationValue();
 
 private:
     FixtureServer m_server;
+    QSslServer m_tls;
+    QTemporaryDir m_certDir;
 };
 
 void tst_WebEngineBrowser::initTestCase()
 {
+    // A TLS server whose certificate no authority signed.
+    const QString key = m_certDir.filePath(QStringLiteral("key.pem"));
+    const QString cert = m_certDir.filePath(QStringLiteral("cert.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+            QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
+            QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-days"), QStringLiteral("1"),
+            QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert });
+    QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    QFile keyFile(key);
+    QFile certFile(cert);
+    QVERIFY(keyFile.open(QIODevice::ReadOnly) && certFile.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+    m_tls.setSslConfiguration(tls);
+    connect(&m_tls, &QSslServer::pendingConnectionAvailable, this, [this] {
+        while (QTcpSocket *socket = m_tls.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                if (!socket->readAll().contains("\r\n\r\n"))
+                    return;
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
+                    "Content-Length: 44\r\n\r\n<html><head><title>TLS</title></head></html>");
+                socket->disconnectFromHost();
+            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    QVERIFY(m_tls.listen(QHostAddress::LocalHost));
+
     QVERIFY(m_server.listen());
     m_server.route("/doc", html(R"(<!DOCTYPE html><html><head><title>Doc</title></head><body>
 <ol id="results-list" class="content-item-list">
@@ -387,6 +430,42 @@ void tst_WebEngineBrowser::historyStepsExactly()
     browser.reload();
     QVERIFY(complete.wait(20000));
     QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/b")));
+}
+
+void tst_WebEngineBrowser::certificateErrors_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("shown");
+    // The engine remembers an accepted certificate: the acceptance comes last.
+    QTest::newRow("silent: refused, nothing asked")
+        << true << int(UserDialogs::Answer::Yes) << false;
+    QTest::newRow("asked, the user says no") << false << int(UserDialogs::Answer::No) << false;
+    QTest::newRow("asked, the user says yes") << false << int(UserDialogs::Answer::Yes) << true;
+}
+
+void tst_WebEngineBrowser::certificateErrors()
+{
+    QFETCH(bool, silent);
+    QFETCH(int, answer);
+    QFETCH(bool, shown);
+    WebEngineBrowser browser;
+    FakeDialogs dialogs;
+    dialogs.answers.enqueue(UserDialogs::Answer(answer));
+    browser.setDialogs(&dialogs);
+    browser.setSilent(silent);
+    browser.navigate(QStringLiteral("https://127.0.0.1:%1/%2")
+                         .arg(m_tls.serverPort())
+                         .arg(QString::fromLatin1(QTest::currentDataTag())));
+    // Refused: the load fails. Accepted: the page is shown.
+    QVERIFY(runUntil([&] { return !browser.isBusy() && (!shown || browser.lastLoadSucceeded()); }));
+    QTest::qWait(100);
+    QCOMPARE(browser.lastLoadSucceeded(), shown);
+    QCOMPARE(dialogs.messages.size(), silent ? 0 : 1);
+    if (!silent)
+        QCOMPARE(dialogs.messages.at(0).style, UserDialogs::Style::QuestionYesNo);
+    if (shown)
+        QCOMPARE(browser.title(), QStringLiteral("TLS"));
 }
 
 void tst_WebEngineBrowser::emulationValue_data()

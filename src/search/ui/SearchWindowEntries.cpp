@@ -7,6 +7,7 @@
 #include "download/ui/fFileDownload.h"
 #include "search/ui/fWebSearch.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
@@ -54,4 +55,13 @@ void InstallSearchWindowEntries(AppWindows &windows)
         addWindowMenuEntry(windows, open);
     QObject::connect(&windows, &AppWindows::downloadWindowOpened, &windows,
         [&windows](fFileDownload *window) { addWindowMenuEntry(windows, window); });
+}
+
+void CloseSearchWindows()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (qobject_cast<fWebSearch *>(window))
+            delete window;
+    }
 }

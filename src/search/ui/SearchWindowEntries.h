@@ -10,3 +10,7 @@ fWebSearch *ShowSearchWindow(AppWindows &windows);
 // "资料检索下载" (which also hides the start-up window) and the download
 // window's menu entry "窗口(&W)"/"资料检索分析窗口".
 void InstallSearchWindowEntries(AppWindows &windows);
+
+// Deletes every search window at once, without its closing steps: the
+// program ends.
+void CloseSearchWindows();

@@ -2,6 +2,7 @@
 
 #include "app/ui/AppWindows.h"
 #include "app/ui/OpenWindows.h"
+#include "cachetools/ui/fIEcache.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/TrimSpaces.h"
@@ -11,6 +12,7 @@
 #include "download/ui/fFileDownload.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
+#include "platform/webengine/ProgramProfile.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
 #include "search/DownloadTarget.h"
@@ -37,6 +39,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 namespace {
@@ -309,20 +312,26 @@ void fWebSearch::buildMenus()
     })->setShortcut(QKeySequence::Close);
 
     m_clearMenu = menuBar()->addMenu(QStringLiteral("清除(&C)"));
-    for (const QString &caption : { QStringLiteral("清除选中项"), QStringLiteral("清除分析成功项"),
-             QStringLiteral("清除标题含指定字符项"), QStringLiteral("清除标题不含指定字符项") })
-        m_clearMenu->addAction(caption)->setObjectName(caption);
+    SearchCore *core = m_core;
+    add(m_clearMenu, QStringLiteral("清除选中项"), [core] { core->clearSelected(); });
+    add(m_clearMenu, QStringLiteral("清除分析成功项"), [core] { core->clearSucceeded(); });
+    add(m_clearMenu, QStringLiteral("清除标题含指定字符项"),
+        [core] { core->clearTitleContaining(); });
+    add(m_clearMenu, QStringLiteral("清除标题不含指定字符项"),
+        [core] { core->clearTitleNotContaining(); });
     m_clearMenu->addSeparator();
-    m_clearMenu->addAction(QStringLiteral("清空全部"))->setObjectName(QStringLiteral("清空全部"));
+    add(m_clearMenu, QStringLiteral("清空全部"), [core] { core->clearAll(); });
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
     add(tools, QStringLiteral("设置"), [this] { m_windows.execOptions(this); });
     add(tools, QStringLiteral("打开下载窗口"), [this] { m_windows.showDownloadWindow(); });
     tools->addSeparator();
-    tools->addAction(QStringLiteral("查看IE浏览器缓存"))
-        ->setObjectName(QStringLiteral("查看IE浏览器缓存"));
-    tools->addAction(QStringLiteral("清空IE浏览器缓存"))
-        ->setObjectName(QStringLiteral("清空IE浏览器缓存"));
+    add(tools, QStringLiteral("查看IE浏览器缓存"),
+        [this] { ShowBrowserCacheWindow(this, ProgramProfile::cachePath()); });
+    add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
+        ClearBrowserCache(
+            this, ProgramProfile::cachePath(), [] { ProgramProfile::profile()->clearHttpCache(); });
+    });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     add(help, QStringLiteral("关于(&A)"), [this] { m_windows.execAbout(this); });

@@ -14,10 +14,11 @@
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         PrepareBrowserEngine();                                                                    \
+        /* Outlives the application, which lets go of the profile's lock last. */                  \
+        QTemporaryDir profileDir;                                                                  \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         useTestLocations();                                                                        \
-        QTemporaryDir profileDir;                                                                  \
         ProgramProfile::setStorage(profileDir.filePath(QStringLiteral("data")),                    \
             profileDir.filePath(QStringLiteral("cache")));                                         \
         TestClass test;                                                                            \

@@ -6,21 +6,27 @@
 #include "common/AppValues.h"
 #include "download/OptionsForm.h"
 #include "platform/AppPaths.h"
+#include "platform/BrowserSandbox.h"
 #include "platform/Clock.h"
 #include "platform/CookieJar.h"
 #include "platform/gui/QtShell.h"
 #include "platform/gui/QtSoundPlayer.h"
+#include "platform/gui/QtTranslations.h"
 #include "platform/gui/QtUserDialogs.h"
+#include "platform/webengine/WebEngineBrowser.h"
+#include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    // The browser engine shares its drawing context with the windows.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser engine shares its drawing context with the windows, and
+    // runs without its sandbox as root.
+    PrepareBrowserEngine();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    InstallQtTranslations();
 
     AppValues values;
     loadStoredOptionValues(values);
@@ -30,6 +36,8 @@ int main(int argc, char *argv[])
     QtShell shell;
     CookieJar jar;
     AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell, &jar });
+    InstallSearchWindowEntries(windows);
+    SetBrowserEmulation(QStringLiteral("IE10"), true);
     windows.cover()->open();
     return app.exec();
 }

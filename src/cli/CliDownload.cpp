@@ -23,7 +23,6 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -53,7 +52,8 @@ namespace {
 const char *const kDownloadHelp
     = "\n"
       "Downloads every address into a folder and writes one report line per\n"
-      "address. An address may be followed by a tab and a title for the file name.\n"
+      "address. An address may be followed by a tab and a title for the file name,\n"
+      "and that by a tab and the page the address was found on (its Referer).\n"
       "\n"
       "  --method 1|2          1: one file at a time over one connection;\n"
       "                        2: several connections\n"
@@ -162,13 +162,22 @@ QString reportTargetProblem(const QString &target)
     return {};
 }
 
-// An address as it may be shown: user and password never appear in a message.
+// An address as it may be shown: user and password never appear in a
+// message. Taken out by hand, so an address no parser accepts loses them too.
 QString displayAddress(const QString &url)
 {
-    const QUrl parsed(url);
-    if (!parsed.isValid() || parsed.userInfo().isEmpty())
+    const qsizetype scheme = url.indexOf(u"://");
+    if (scheme < 0)
         return url;
-    return parsed.toString(QUrl::RemoveUserInfo);
+    const qsizetype start = scheme + 3;
+    qsizetype end = url.size();
+    for (const char16_t c : { u'/', u'?', u'#' }) {
+        const qsizetype at = url.indexOf(c, start);
+        if (at >= 0)
+            end = std::min(end, at);
+    }
+    const qsizetype at = url.lastIndexOf(u'@', end - 1);
+    return at < start ? url : url.left(start) + url.mid(at + 1);
 }
 
 // Why a row failed: the transfer's reason, else the status texts of its
@@ -374,15 +383,21 @@ int runDownloadCommand(const QStringList &arguments)
             continue;
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         const QString key = (tab < 0 ? line : line.left(tab)).trimmed();
-        const QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
+        QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
         if (key.isEmpty())
             continue;
+        // A third field is the row's own referring page.
+        QString rowReferer = referer;
+        if (const qsizetype second = title.indexOf(QLatin1Char('\t')); second >= 0) {
+            rowReferer = title.mid(second + 1).trimmed();
+            title = title.left(second).trimmed();
+        }
         const QString url = DownloadList::选择url(key);
         const QString type = UrlFileNameAndExtension(url);
         QString name = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : title);
         if (name.isEmpty())
             name = QStringLiteral("download");
-        list.addItem(key, name, type, folder, referer);
+        list.addItem(key, name, type, folder, rowReferer);
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));

@@ -1,24 +1,35 @@
 #include "CliDownload.h"
 #include "StandardStreams.h"
+#ifdef QUILLMOOR_WITH_HARVEST
+#include "CliHarvest.h"
+#endif
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-const char *const kUsage = "usage: quillmoor-cli <command> [options]\n"
-                           "\n"
-                           "commands:\n"
-                           "  download    download the given addresses into a folder\n"
-                           "  help        show this text\n"
-                           "\n";
+const char *const kUsage
+    = "usage: quillmoor-cli <command> [options]\n"
+      "\n"
+      "commands:\n"
+      "  download    download the given addresses into a folder\n"
+      "  harvest     take the entries of result pages, optionally download them\n"
+      "  help        show this text\n"
+      "\n";
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
     guardStandardStreams();
+#ifdef QUILLMOOR_WITH_HARVEST
+    // The browser engine needs its own application object.
+    if (argc > 1 && std::strcmp(argv[1], "harvest") == 0)
+        return runHarvestCommand(argc, argv);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
@@ -28,6 +39,9 @@ int main(int argc, char *argv[])
         || args.at(1) == QStringLiteral("--help") || args.at(1) == QStringLiteral("-h")) {
         std::fputs(kUsage, stdout);
         std::fputs(kDownloadUsage, stdout);
+#ifdef QUILLMOOR_WITH_HARVEST
+        std::fputs(kHarvestUsage, stdout);
+#endif
         return 0;
     }
     if (args.at(1) == QStringLiteral("download")) {

@@ -1,10 +1,15 @@
 #include "common/FileNameHelpers.h"
 
+#include "common/SafeFiles.h"
 #include "common/TextMode.h"
 #include "platform/UserDialogs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -169,7 +174,9 @@ QString CleanFileName(const QString &text)
 
 bool ReadsAsNumber(QStringView text)
 {
-    const QStringView t = QStringView(TrimSpaces(text));
+    // The trimmed text must outlive the view of it.
+    const QString trimmed = TrimSpaces(text);
+    const QStringView t(trimmed);
     qsizetype i = 0;
     auto digits = [&] {
         const qsizetype start = i;
@@ -198,7 +205,7 @@ bool ReadsAsNumber(QStringView text)
 
 QString UniqueFileName(const QString &path)
 {
-    if (!FileExists(path))
+    if (!NameTaken(path))
         return path;
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0)
@@ -216,7 +223,7 @@ QString UniqueFileName(const QString &path)
     }
     const QString dotExtension = extension.isEmpty() ? QString() : u'.' + extension;
     QString candidate = folder + base + dotExtension;
-    for (int n = 1; FileExists(candidate); ++n)
+    for (int n = 1; NameTaken(candidate); ++n)
         candidate = folder + base + u'[' + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'))
             + u']' + dotExtension;
     return candidate;
@@ -236,6 +243,22 @@ QString FileNameFromPath(const QString &pathOrUrl, bool dropExtension)
     return result;
 }
 
+QString WithoutCredentials(const QString &url)
+{
+    const qsizetype scheme = url.indexOf(u"://");
+    if (scheme < 0)
+        return url;
+    const qsizetype begin = scheme + 3;
+    qsizetype end = begin;
+    while (end < url.size() && url[end] != u'/' && url[end] != u'?' && url[end] != u'#'
+        && url[end] != u'\\')
+        ++end;
+    const qsizetype at = url.lastIndexOf(u'@', end - 1);
+    if (at < begin)
+        return url;
+    return url.left(begin) + url.mid(at + 1);
+}
+
 QString SiteRootOfUrl(const QString &url)
 {
     const qsizetype scheme = url.indexOf(u"://");
@@ -247,37 +270,39 @@ QString SiteRootOfUrl(const QString &url)
     return slash > 3 ? url.left(slash) : url;
 }
 
-QString CreateFolderPath(const QString &folderPath, UserDialogs &dialogs)
+QString CreateFolderPath(const QString &folderPath, UserDialogs &dialogs, QString *error)
 {
-    const QStringList parts = folderPath.split(u'/');
-    QString built;
-    qsizetype next;
-    if (folderPath.startsWith(u"//")) {
-        if (parts.size() < 3 || parts[2].isEmpty()) {
-            dialogs.message(kBadFolderName, UserDialogs::Style::Error);
-            return {};
-        }
-        built = u"//" + parts[2];
-        next = 3;
-    } else {
-        built = parts[0];
-        next = 1;
-    }
-    for (; next < parts.size(); ++next) {
-        if (parts[next].isEmpty())
-            break;
-        const QString component = CleanFileName(parts[next]);
-        if (component.isEmpty()) {
-            dialogs.message(kBadFolderName, UserDialogs::Style::Error);
-            break;
-        }
-        built += u'/' + component;
-        if (!FolderExists(built))
-            QDir().mkdir(built); // a failure shows in the final check
-    }
-    if (built.isEmpty() || !FolderExists(built))
+    QString path = folderPath;
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no folder given");
         return {};
-    return built;
+    }
+    if (path.startsWith(u"//") && path.section(u'/', 2, 2).isEmpty()) {
+        dialogs.message(kBadFolderName, UserDialogs::Style::Error);
+        if (error)
+            *error = kBadFolderName;
+        return {};
+    }
+    // The usual case, a folder that is there, costs one question.
+    if (FolderExists(path))
+        return path;
+    int lastError = 0;
+    for (qsizetype slash = path.indexOf(u'/', 1);; slash = path.indexOf(u'/', slash + 1)) {
+        const QString prefix = slash < 0 ? path : path.left(slash);
+        if (!prefix.endsWith(u'/') && ::mkdir(QFile::encodeName(prefix).constData(), 0777) != 0
+            && errno != EEXIST)
+            lastError = errno;
+        if (slash < 0)
+            break;
+    }
+    if (FolderExists(path))
+        return path;
+    if (error)
+        *error = FileErrorText(lastError ? lastError : ENOTDIR);
+    return {};
 }
 
 QString SplitNameAndExtension(const QString &path, QString *base)

@@ -2,6 +2,8 @@
 
 #include <QStringEncoder>
 
+#include <atomic>
+
 char16_t textFold(char16_t c)
 {
     if (c < 0x80)
@@ -116,11 +118,23 @@ QString textReplace(QString text, QStringView before, QStringView after, Compare
 
 namespace {
 
-QStringEncoder &gbkEncoder()
+// Bytes of a BMP character in GBK, 0 while not yet known. Each entry is
+// found once per process with an encoder of its own, so no encoder state
+// (Qt 6.4 keeps the error flag across resetState()) can carry from one
+// character or call to the next; the table itself only ever gains entries.
+std::atomic<quint8> gbkLengths[0x10000];
+
+int gbkLengthOfBmp(char16_t unit)
 {
-    // Opening a converter is the expensive part; one per thread is kept.
-    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    return encoder;
+    const quint8 known = gbkLengths[unit].load(std::memory_order_relaxed);
+    if (known != 0)
+        return known;
+    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    const QByteArray bytes = encoder.encode(QStringView(&unit, 1));
+    // GB18030 writes what GBK lacks in 4 bytes.
+    const int length = encoder.hasError() || bytes.isEmpty() ? 4 : int(bytes.size());
+    gbkLengths[unit].store(quint8(length), std::memory_order_relaxed);
+    return length;
 }
 
 } // namespace
@@ -132,26 +146,11 @@ int GbkCharByteCount(char32_t codePoint)
     // Beyond the BMP nothing is in GBK; GB18030 writes these in 4 bytes.
     if (codePoint > 0xFFFF || QChar::isSurrogate(codePoint))
         return 4;
-    QStringEncoder &encoder = gbkEncoder();
-    encoder.resetState();
-    const char16_t unit = char16_t(codePoint);
-    const QByteArray bytes = encoder.encode(QStringView(&unit, 1));
-    if (encoder.hasError() || bytes.isEmpty()) {
-        encoder.resetState();
-        return 4;
-    }
-    return int(bytes.size());
+    return gbkLengthOfBmp(char16_t(codePoint));
 }
 
 int GbkByteCount(QStringView text)
 {
-    QStringEncoder &encoder = gbkEncoder();
-    encoder.resetState();
-    const QByteArray bytes = encoder.encode(text);
-    if (!encoder.hasError())
-        return int(bytes.size());
-    encoder.resetState();
-    // Something did not encode: count character by character.
     int total = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t cp = text[i].unicode();

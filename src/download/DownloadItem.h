@@ -22,6 +22,9 @@ struct DownloadItem
     QString Folder; // save folder
     QString Referer; // page the link was found on; may be empty
     int StatusCode = 1;
+    // Why the row failed, in one line (libcurl's error text, "HTTP 404", the
+    // file system's error); empty when it did not fail. Never holds a
+    // password: addresses appear without user and password.
     QString FailureReason;
 
     // A transfer takes the row: it is being downloaded and shows no progress
@@ -29,6 +32,7 @@ struct DownloadItem
     void startDownloading()
     {
         StatusCode = Status::Downloading;
+        FailureReason.clear();
         Size.clear();
         Received.clear();
         Percent.clear();

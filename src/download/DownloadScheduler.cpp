@@ -73,7 +73,10 @@ void DownloadScheduler::stop()
         m_multi->closeAll();
     for (int row = 0; row < m_list.size(); ++row) {
         if (m_list.at(row).StatusCode == Status::Downloading)
-            m_list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+            m_list.update(row, [](DownloadItem &item) {
+                item.StatusCode = Status::Failed;
+                item.FailureReason = QStringLiteral("stopped");
+            });
     }
     m_state.TransferBusy = false;
 }
@@ -104,12 +107,14 @@ int DownloadScheduler::takeNextRow(bool createFolders)
     for (int row = m_list.nextWaitingRow(0); row >= 0; row = m_list.nextWaitingRow(row + 1)) {
         QString folder = m_list.at(row).Folder;
         if (createFolders) {
-            folder = CreateFolderPath(folder, m_dialogs);
+            QString error;
+            folder = CreateFolderPath(folder, m_dialogs, &error);
             if (folder.isEmpty()) {
                 // The row fails rather than saving somewhere the user never
                 // chose; its folder stays as given.
-                m_list.update(row, [](DownloadItem &item) {
+                m_list.update(row, [&](DownloadItem &item) {
                     item.StatusCode = Status::Failed;
+                    item.FailureReason = error;
                     item.Size = StatusText::DownloadFailed;
                 });
                 continue;
@@ -198,7 +203,10 @@ void DownloadScheduler::watchPass()
             if (row < 0 || row >= m_list.size() || !m_list.at(row).Size.isEmpty())
                 continue;
             m_multi->closeSlot(k);
-            m_list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+            m_list.update(row, [](DownloadItem &item) {
+                item.StatusCode = Status::Failed;
+                item.FailureReason = QStringLiteral("no size in 1200 s");
+            });
         }
     }
 

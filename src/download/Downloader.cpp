@@ -1,19 +1,23 @@
 #include "download/Downloader.h"
 
-#include "common/PartFile.h"
+#include "common/FileNameHelpers.h"
+#include "common/MimeTypes.h"
+#include "common/SafeFiles.h"
+#include "download/ListOperations.h"
 #include "platform/Clock.h"
-#include "platform/curl/AsyncReadService.h"
 #include "platform/curl/CurlRequest.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <cmath>
 
 namespace {
 constexpr double kExecuteLimitSeconds = 60.0;
-constexpr char kPlaceholder[] = { '\x01', '\x00' };
+constexpr double kStallSeconds = 120.0;
+
+bool isWebPageMediaType(const QString &contentType)
+{
+    const QString media = contentType.section(QLatin1Char(';'), 0, 0).trimmed();
+    return isWebPageType(ExtensionFromContentType(media), false);
+}
 } // namespace
 
 Downloader::Downloader(Clock &clock, CookieJar *jar, QObject *parent)
@@ -26,6 +30,10 @@ Downloader::Downloader(Clock &clock, CookieJar *jar, QObject *parent)
             if (total != 0)
                 Q_EMIT DownloadProgress(read, total, name);
         });
+    connect(m_reader.get(), &AsyncReadService::activity, this, [this] {
+        m_answered = true;
+        m_lastActivity = m_clock.nowSeconds();
+    });
     connect(m_reader.get(), &AsyncReadService::completed, this, &Downloader::onReadCompleted);
 }
 
@@ -37,8 +45,9 @@ Downloader::~Downloader()
 QString Downloader::fallbackRefererHeader(const QString &referer, const QString &url)
 {
     if (!referer.isEmpty())
-        return QStringLiteral("Referer:") + referer;
+        return QStringLiteral("Referer:") + WithoutCredentials(referer);
     QString site = url.contains(QStringLiteral("://")) ? url : QStringLiteral("http://") + url;
+    site = WithoutCredentials(site);
     const int hostStart = site.indexOf(QStringLiteral("://")) + 3;
     int slash = site.indexOf(QLatin1Char('/'), hostStart);
     if (slash < 0) {
@@ -54,14 +63,16 @@ void Downloader::BeginDownload(
     m_url = url;
     m_target = targetPath;
     m_referer = referer;
-    // The two placeholder bytes make the name count as taken for the next
-    // connection; an existing file is never touched by them.
-    m_placeholder = false;
-    if (!QFileInfo::exists(targetPath)) {
-        QFile placeholder(targetPath);
-        m_placeholder = placeholder.open(QIODevice::WriteOnly)
-            && placeholder.write(kPlaceholder, sizeof kPlaceholder) == sizeof kPlaceholder;
-    }
+    m_failure.clear();
+    m_failedWithWebPage = false;
+    // The placeholder makes the name count as taken for the next connection,
+    // here or in another process; a file (or link) already there is left
+    // alone.
+    m_reserved = NameReservations::reserve(targetPath);
+    m_phase = Phase::Reading;
+    m_answered = false;
+    m_lastActivity = m_clock.nowSeconds();
+    m_watchdog.start();
     m_reader->startRead(url, targetPath);
 }
 
@@ -71,50 +82,53 @@ bool Downloader::CancelAsyncRead()
     if (m_inet)
         m_inet->cancel();
     m_watchdog.stop();
-    m_fallback = Fallback::None;
-    m_temp.reset();
+    m_phase = Phase::Idle;
+    m_body.reset();
+    releasePlaceholder();
     return false;
 }
 
-bool Downloader::placeTemp()
+void Downloader::releasePlaceholder()
 {
-    dropOwnPlaceholder();
-    return placePartFile(m_temp, m_target);
+    if (m_reserved)
+        NameReservations::release(m_target);
+    m_reserved = false;
 }
 
-// Our own placeholder holds nothing worth keeping; removing it first spares
-// the file system the forced write-back it does when a rename replaces a file.
-void Downloader::dropOwnPlaceholder()
+void Downloader::complete(BodyFile &body, qint64 size)
 {
-    if (!m_placeholder)
-        return;
-    m_placeholder = false;
-    QFile file(m_target);
-    if (file.size() == sizeof kPlaceholder && file.open(QIODevice::ReadOnly)
-        && file.readAll() == QByteArray(kPlaceholder, sizeof kPlaceholder)) {
-        file.close();
-        file.remove();
-    }
+    m_watchdog.stop();
+    m_phase = Phase::Idle;
+    m_finished = &body;
+    Q_EMIT DownloadComplete(size, m_target);
+    m_finished = nullptr;
+    // Not placed by the receiver: the name is free again.
+    releasePlaceholder();
 }
 
-void Downloader::onReadCompleted(
-    qint64 total, qint64 received, const QString &bodyPath, const QString &name, const QString &url)
+void Downloader::fail(const QString &reason)
 {
-    if (total >= 1) {
-        m_excess = received > total;
-        // The finished body replaces whatever is at the target in one step.
-        bool placed = false;
-        if (!bodyPath.isEmpty()) {
-            dropOwnPlaceholder();
-            placed = moveFileOver(bodyPath, name);
-        }
-        if (placed)
-            Q_EMIT DownloadComplete(total, name);
-        else
-            Q_EMIT DownloadError(name);
+    m_watchdog.stop();
+    m_phase = Phase::Idle;
+    m_failure = RemoveLineBreaks(reason);
+    m_body.reset();
+    releasePlaceholder();
+    Q_EMIT DownloadError(m_target);
+}
+
+void Downloader::onReadCompleted(const AsyncReadService::Result &result, const QString &name)
+{
+    Q_UNUSED(name);
+    if (result.final) {
+        m_failedWithWebPage = isWebPageMediaType(result.contentType);
+        fail(result.failure);
         return;
     }
-    FetchWithReferer(url);
+    if (result.total >= 1 && result.body) {
+        complete(*result.body, result.total);
+        return;
+    }
+    FetchWithReferer(result.url);
 }
 
 void Downloader::FetchWithReferer(const QString &url)
@@ -127,16 +141,14 @@ void Downloader::FetchWithReferer(const QString &url)
     m_inet->setHeaderText(fallbackRefererHeader(m_referer, url) + QStringLiteral("\r\n"));
     connect(m_inet.get(), &CurlRequest::headersReceived, this, &Downloader::onFallbackHeaders);
     connect(m_inet.get(), &CurlRequest::dataReceived, this, &Downloader::onFallbackData);
-    connect(m_inet.get(), &CurlRequest::finished, this,
-        [this](int code, const QString &) { onFallbackFinished(code); });
-    m_fallback = Fallback::Request;
+    connect(m_inet.get(), &CurlRequest::finished, this, &Downloader::onFallbackFinished);
+    m_phase = Phase::Fallback;
+    m_answered = false;
     m_lastActivity = m_clock.nowSeconds();
     m_announced = -1;
-    m_written = 0;
-    m_writeFailed = false;
-    m_temp = createPartFile(m_target);
-    if (!m_temp) {
-        fallbackDone(false);
+    m_body = std::make_unique<BodyFile>();
+    if (!m_body->open(m_target)) {
+        fail(m_body->errorText());
         return;
     }
     m_watchdog.start();
@@ -146,97 +158,77 @@ void Downloader::FetchWithReferer(const QString &url)
 void Downloader::onFallbackHeaders()
 {
     m_lastActivity = m_clock.nowSeconds();
-    if (m_fallback == Fallback::Request)
-        m_announced = m_inet->contentLength(); // -1: none announced
+    m_answered = true;
+    const QString refusal = ResponseRefusal(*m_inet);
+    if (!refusal.isEmpty()) {
+        m_failedWithWebPage
+            = isWebPageMediaType(QString::fromLatin1(m_inet->header("Content-Type")));
+        m_inet->cancel();
+        fail(refusal);
+        return;
+    }
+    m_announced = m_inet->contentLength(); // -1: none announced
 }
 
 void Downloader::onFallbackData(const QByteArray &data)
 {
-    if (m_fallback == Fallback::None || !m_temp)
+    if (m_phase != Phase::Fallback || !m_body)
         return;
     m_lastActivity = m_clock.nowSeconds();
-    if (m_fallback == Fallback::Request && m_announced < 0)
-        return; // without a size the body is fetched again in one call
-    if (m_temp->write(data) != data.size()) {
-        m_writeFailed = true;
+    if (!m_body->write(data)) {
         m_inet->cancel();
-        fallbackDone(false);
+        fail(m_body->errorText());
         return;
     }
-    m_written += data.size();
-    if (m_fallback == Fallback::Request) {
-        Q_EMIT DownloadProgress(m_written, m_announced, m_target);
-        if (m_written >= m_announced) {
-            m_inet->cancel();
-            fallbackDone(placeTemp());
-        }
-    }
+    if (m_announced > 0)
+        Q_EMIT DownloadProgress(m_body->size(), m_announced, m_target);
 }
 
-void Downloader::onFallbackFinished(int curlCode)
+void Downloader::onFallbackFinished(int curlCode, const QString &message)
 {
-    switch (m_fallback) {
-    case Fallback::None:
+    if (m_phase != Phase::Fallback || !m_body)
         return;
-    case Fallback::Request:
-        if (curlCode != 0 || m_announced > 0) {
-            // Failed, or the body ended before its announced size: nothing
-            // more comes.
-            fallbackDone(false);
-        } else if (m_announced == 0) {
-            fallbackDone(placeTemp()); // an announced empty file
-        } else {
-            startWholeFetch();
-        }
+    if (curlCode != 0) {
+        fail(message);
         return;
-    case Fallback::WholeFetch: {
-        const qint64 n = m_written;
+    }
+    const qint64 n = m_body->size();
+    if (m_announced > 0 && m_inet->excessData()) {
+        fail(QStringLiteral("more bytes than the announced ") + QString::number(m_announced));
+        return;
+    }
+    if (n == 0) {
+        fail(QStringLiteral("empty body"));
+        return;
+    }
+    // Without a size the body that came is the file; its count is shown as
+    // the whole.
+    if (m_announced <= 0)
         Q_EMIT DownloadProgress(n, n, m_target);
-        fallbackDone(curlCode == 0 && n > 0 && !m_writeFailed && placeTemp());
-        return;
-    }
-    }
-}
-
-// No size in the fallback either: the address is fetched once more and the
-// whole answer taken as the file.
-void Downloader::startWholeFetch()
-{
-    m_fallback = Fallback::WholeFetch;
-    m_written = 0;
-    if (!m_temp || !m_temp->resize(0) || !m_temp->seek(0)) {
-        fallbackDone(false);
-        return;
-    }
-    m_lastActivity = m_clock.nowSeconds();
-    QTimer::singleShot(0, this, [this] {
-        if (m_fallback == Fallback::WholeFetch && m_inet)
-            m_inet->start();
-    });
-}
-
-void Downloader::fallbackDone(bool ok)
-{
-    m_watchdog.stop();
-    m_fallback = Fallback::None;
-    if (m_temp)
-        m_temp.reset(); // removes what was not moved into place
-    if (ok)
-        Q_EMIT DownloadComplete(QFileInfo(m_target).size(), m_target);
-    else
-        Q_EMIT DownloadError(m_target);
+    std::unique_ptr<BodyFile> body = std::move(m_body);
+    complete(*body, n);
 }
 
 void Downloader::checkTimeouts()
 {
-    if (m_fallback == Fallback::None) {
+    if (m_phase == Phase::Idle) {
         m_watchdog.stop();
+        return;
+    }
+    const double quiet = std::abs(m_clock.nowSeconds() - m_lastActivity);
+    if (m_phase == Phase::Reading) {
+        // Once the server answered, 120 s without a byte ends the read; a
+        // read with no answer yet is left to the scheduler's hanging rule.
+        if (m_answered && quiet > kStallSeconds) {
+            m_reader->cancelAll();
+            fail(QStringLiteral("no data for 120 s"));
+        }
         return;
     }
     // 60 s for the answer to come, and then for each further piece of it: a
     // transfer that keeps receiving is never cut off.
-    if (std::abs(m_clock.nowSeconds() - m_lastActivity) > kExecuteLimitSeconds) {
+    if (quiet > kExecuteLimitSeconds) {
         m_inet->cancel();
-        fallbackDone(false);
+        fail(m_answered ? QStringLiteral("no data for 60 s") : QStringLiteral("no answer in 60 s"));
     }
 }

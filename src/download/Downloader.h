@@ -1,21 +1,28 @@
 #pragma once
 
+#include "platform/curl/AsyncReadService.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <memory>
 
-class AsyncReadService;
+class BodyFile;
 class Clock;
 class CookieJar;
 class CurlRequest;
-class QTemporaryFile;
 
-// Downloads one address into one file through the asynchronous read service,
+// Downloads one address for one file through the asynchronous read service,
 // and falls back to a plain GET with a Referer when the read delivers nothing
-// usable. Reports progress, failure and completion as signals. Destroying it
-// stops its transfer; the file at the target path is then left as it is.
+// usable. Reports progress, failure and completion as signals.
+//
+// The target's name is reserved by a placeholder while the transfer runs
+// (when nothing stood there), so the next connection sees it taken. The body
+// grows in an unnamed file and is judged whole before DownloadComplete; the
+// receiver gives it its name (finishedBody()). A transfer that ends without
+// placing its file removes its placeholder; destroying the Downloader stops
+// its transfer and does the same.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -24,16 +31,23 @@ public:
     ~Downloader() override;
 
     void BeginDownload(const QString &url, const QString &targetPath, const QString &referer);
-    // The read delivered more bytes than the server announced: the file holds
-    // the announced length, but the transfer is not trusted as whole.
-    bool receivedMoreThanAnnounced() const { return m_excess; }
 
     // Stops the read and the fallback request; answers false.
     bool CancelAsyncRead();
 
-    // Gives the fallback request up after 60 s without an answer or without a
-    // further byte. Runs every second on its own; tests call it after moving
-    // the clock.
+    // The finished body, valid during DownloadComplete (null otherwise).
+    BodyFile *finishedBody() const { return m_finished; }
+    // Why the transfer failed, one line (empty when it did not).
+    QString failureReason() const { return m_failure; }
+    // The failing answer was a web page (its media type said so): a login
+    // page where a file was expected.
+    bool failedWithWebPage() const { return m_failedWithWebPage; }
+    // The target's name is held by this transfer's placeholder.
+    bool holdsPlaceholder() const { return m_reserved; }
+
+    // Gives up 120 s after the last byte once an answer came, and the
+    // fallback request 60 s without an answer. Runs every second on its own;
+    // tests call it after moving the clock.
     void checkTimeouts();
 
     // The Referer line of the fallback request ("Referer:" without a space).
@@ -45,33 +59,32 @@ Q_SIGNALS:
     void DownloadComplete(qint64 MaxBytes, const QString &SaveFile);
 
 private:
-    void onReadCompleted(qint64 total, qint64 received, const QString &bodyPath,
-        const QString &name, const QString &url);
+    void onReadCompleted(const AsyncReadService::Result &result, const QString &name);
     void FetchWithReferer(const QString &url);
     void onFallbackHeaders();
     void onFallbackData(const QByteArray &data);
-    void onFallbackFinished(int curlCode);
-    void startWholeFetch();
-    void fallbackDone(bool ok);
-    bool placeTemp();
-    void dropOwnPlaceholder();
+    void onFallbackFinished(int curlCode, const QString &message);
+    void complete(BodyFile &body, qint64 size);
+    void fail(const QString &reason);
+    void releasePlaceholder();
 
     Clock &m_clock;
     CookieJar *m_jar;
     std::unique_ptr<AsyncReadService> m_reader;
     std::unique_ptr<CurlRequest> m_inet; // the fallback's own component
-    std::unique_ptr<QTemporaryFile> m_temp;
+    std::unique_ptr<BodyFile> m_body;
+    BodyFile *m_finished = nullptr;
     QTimer m_watchdog;
 
-    enum class Fallback { None, Request, WholeFetch };
-    Fallback m_fallback = Fallback::None;
+    enum class Phase { Idle, Reading, Fallback };
+    Phase m_phase = Phase::Idle;
     QString m_url;
     QString m_target;
     QString m_referer;
-    double m_lastActivity = 0; // start, headers or last byte of the fallback
+    double m_lastActivity = 0;
+    bool m_answered = false; // headers of the current request arrived
     qint64 m_announced = 0;
-    qint64 m_written = 0;
-    bool m_writeFailed = false;
-    bool m_excess = false;
-    bool m_placeholder = false; // the two bytes at the target are ours
+    bool m_reserved = false;
+    QString m_failure;
+    bool m_failedWithWebPage = false;
 };

@@ -7,7 +7,9 @@
 #include <QFile>
 
 #include <array>
+#include <cerrno>
 #include <initializer_list>
+#include <unistd.h>
 
 namespace {
 
@@ -128,16 +130,15 @@ bool looksLikeDownloadDescriptor(const QString &text)
 }
 
 // Everything after the signature table; a read failure keeps what was found.
-QString detectType(const QString &path)
+QString detectType(qint64 length, const ReadAt &readAt)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const qint64 length = file.size();
     const qint64 n = qMin(length, kHeadLimit);
-    QByteArray bytes = file.read(n);
-    if (bytes.size() != n)
+    // Positions 0..n in one read: position n is a real byte when the file
+    // goes on. Small files are read whole here and never again.
+    const QByteArray start = readAt(0, qMin(length, n + 1));
+    if (start.size() < n)
         return {};
+    const QByteArray bytes = start.first(n);
     QString type;
     if (detectSignature(Head(bytes, n), &type) == Outcome::OutOfRange)
         return {};
@@ -145,27 +146,22 @@ QString detectType(const QString &path)
         return type;
 
     if (length > 128) {
-        if (!file.seek(length - 128))
+        const QByteArray tail
+            = length <= start.size() ? start.sliced(length - 128) : readAt(length - 128, 128);
+        if (tail.size() != 128)
             return {};
-        const QByteArray tail = file.read(128);
         if (tail.startsWith("TAG"))
             return QStringLiteral("mp3");
     }
     if (length < 200 * 1024) {
-        // Position n: a real byte when the file goes on, else 0.
-        char last = '\0';
-        if (length > n && (!file.seek(n) || !file.getChar(&last)))
-            return {};
-        bytes.append(last);
-        if (looksLikeWebPage(QString::fromLocal8Bit(bytes)))
+        QByteArray text = bytes;
+        text.append(length > n ? start.at(n) : '\0');
+        if (looksLikeWebPage(QString::fromLocal8Bit(text)))
             return QStringLiteral("htm");
     }
-    if (length < 3 * 1024) {
-        if (!file.seek(0))
-            return {};
-        if (looksLikeDownloadDescriptor(QString::fromLocal8Bit(file.readAll())))
-            return QStringLiteral("caa");
-    }
+    // Below 3 KB the first read held the whole file.
+    if (length < 3 * 1024 && looksLikeDownloadDescriptor(QString::fromLocal8Bit(bytes)))
+        return QStringLiteral("caa");
     return {};
 }
 
@@ -175,7 +171,17 @@ QString 打开文件判断文件类型(const QString &path)
 {
     if (!FileExists(path))
         return {};
-    return detectType(path).toLower();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return detectType(file.size(), [&file](qint64 offset, qint64 length) {
+        return file.seek(offset) ? file.read(length) : QByteArray();
+    }).toLower();
+}
+
+QString DetectFileType(qint64 length, const ReadAt &readAt)
+{
+    return detectType(length, readAt).toLower();
 }
 
 bool CorrectFileType(DownloadItem &row)
@@ -187,15 +193,25 @@ bool CorrectFileType(DownloadItem &row)
     const QString newType = 打开文件判断文件类型(current);
     if (newType.isEmpty() || newType.toUpper() == oldType.toUpper())
         return false;
-    const QString target = UniqueFileName(row.Folder + row.Name + QLatin1Char('.') + newType);
-    if (!QFile::rename(current, target) || !FileExists(target))
-        return false;
-    // The base is the target's name without ".type": exact even when the old
-    // name carried spaces at an end, which a trimming split would lose.
-    const QString fileName = target.mid(row.Folder.size());
-    row.Type = newType;
-    row.Name = fileName.left(fileName.size() - newType.size() - 1);
-    return true;
+    // A new name is made with link(), which never replaces what stands there
+    // and never writes through a link; a name taken meanwhile gives the next.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString target = UniqueFileName(row.Folder + row.Name + QLatin1Char('.') + newType);
+        if (::link(QFile::encodeName(current).constData(), QFile::encodeName(target).constData())
+            != 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        ::unlink(QFile::encodeName(current).constData());
+        // The base is the target's name without ".type": exact even when the
+        // old name carried spaces at an end, which a trimming split would lose.
+        const QString fileName = target.mid(row.Folder.size());
+        row.Type = newType;
+        row.Name = fileName.left(fileName.size() - newType.size() - 1);
+        return true;
+    }
+    return false;
 }
 
 void OpenFileAndShowType(UserDialogs &dialogs)

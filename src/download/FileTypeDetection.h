@@ -2,6 +2,7 @@
 
 #include "download/DownloadItem.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -21,6 +22,11 @@ class UserDialogs;
 // type, a 3-byte one is "exe"). The further bytes of the JPEG/Exif and the
 // Office signatures are read only when the leading bytes matched.
 QString 打开文件判断文件类型(const QString &path);
+// Reads `length` bytes at `offset` of a file; fewer when it cannot.
+using ReadAt = std::function<QByteArray(qint64 offset, qint64 length)>;
+// The same for a file of `length` bytes read through `readAt`: one read of
+// its start, and one of its last 128 bytes only when they are needed.
+QString DetectFileType(qint64 length, const ReadAt &readAt);
 
 // Renames the row's file after its detected type when that differs from the
 // row's Type (Paper.pdf that is a web page becomes Paper.htm, or

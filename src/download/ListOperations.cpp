@@ -37,6 +37,7 @@ void RequeueRow(DownloadList &list, int row, bool placeholderType)
     // the row then keeps its key and takes the other changes.
     list.update(row, [&](DownloadItem &item) {
         item.StatusCode = Status::Waiting;
+        item.FailureReason.clear();
         if (placeholderType)
             item.Type = QStringLiteral("xxx");
         item.Size.clear();

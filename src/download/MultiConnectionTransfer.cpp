@@ -4,7 +4,7 @@
 #include "download/DownloadOptions.h"
 #include "download/DownloadWindowState.h"
 #include "download/Downloader.h"
-#include "download/FileTypeDetection.h"
+#include "download/FinishedDownload.h"
 #include "download/ListOperations.h"
 #include "download/NoticeSounds.h"
 #include "platform/Clock.h"
@@ -71,6 +71,7 @@ void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &
     s.downloader = downloader;
     s.row = row;
     s.key = m_list.at(row).Key;
+    s.path = path;
     m_state.TransferBusy = true;
     m_list.update(row, [](DownloadItem &item) { item.startDownloading(); });
     if (m_options.scrollToRow)
@@ -125,38 +126,76 @@ void MultiConnectionTransfer::onProgress(int slot, qint64 current, qint64 max)
 void MultiConnectionTransfer::onError(int slot)
 {
     const int row = rowIndex(slot);
-    if (row >= 0)
-        m_list.update(row, [](DownloadItem &item) { item.StatusCode = Status::Failed; });
+    const Downloader *downloader = m_slots[slot].downloader.data();
+    const QString reason = downloader ? downloader->failureReason() : QString();
+    const bool webPage = downloader && downloader->failedWithWebPage();
     release(slot);
+    if (row >= 0) {
+        m_list.update(row, [&](DownloadItem &item) {
+            item.StatusCode = Status::Failed;
+            item.FailureReason = reason;
+            // The server answered with an error: nothing was kept.
+            if (reason.startsWith(QStringLiteral("HTTP ")))
+                item.Size = StatusText::DownloadFailed;
+        });
+        // A login page sent with an error status still calls for a login.
+        if (webPage) {
+            if (m_options.sound && m_sounds)
+                m_sounds->PlayTransferEndSounds(true, true);
+            runAutoLogin();
+        }
+    }
     Q_EMIT connectionEnded(slot);
+}
+
+void MultiConnectionTransfer::runAutoLogin()
+{
+    // The login may open windows; it runs once the transfer's own callbacks
+    // (possibly inside libcurl) have returned.
+    if (m_options.autoLogin && m_autoLogin)
+        QTimer::singleShot(0, this, [this] {
+            if (m_autoLogin)
+                m_autoLogin();
+        });
 }
 
 void MultiConnectionTransfer::onComplete(int slot, qint64)
 {
     const int row = rowIndex(slot);
-    const Downloader *downloader = m_slots[slot].downloader.data();
-    const bool excess = downloader && downloader->receivedMoreThanAnnounced();
+    Downloader *downloader = m_slots[slot].downloader.data();
+    BodyFile *body = downloader ? downloader->finishedBody() : nullptr;
+    bool placed = false;
+    QString error;
+    if (row >= 0 && body) {
+        // Every check on the body has passed; its type is settled from its
+        // bytes as it gets its name.
+        DownloadItem item = m_list.at(row);
+        placed = PlaceFinishedDownload(*body, item, m_slots[slot].path, m_options.policy, &error);
+        m_list.update(row, [&](DownloadItem &it) {
+            it.Name = item.Name;
+            it.Type = item.Type;
+        });
+    }
     release(slot);
     if (row >= 0) {
-        // A file whose last progress was not 100 %, or that came with more
-        // bytes than announced, is kept but not trusted as whole.
-        m_list.update(row, [excess](DownloadItem &item) {
-            item.StatusCode = item.Percent == QStringLiteral("100%") && !excess ? Status::Completed
-                                                                                : Status::Failed;
+        // A file whose last progress was not 100 % is kept but not trusted as
+        // whole.
+        m_list.update(row, [&](DownloadItem &item) {
+            const bool whole = item.Percent == QStringLiteral("100%");
+            item.StatusCode = placed && whole ? Status::Completed : Status::Failed;
+            if (!placed)
+                item.FailureReason = error.isEmpty() ? QStringLiteral("not saved") : error;
+            else if (!whole)
+                item.FailureReason = QStringLiteral("received ") + item.Received
+                    + QStringLiteral(" of ") + item.Size + QStringLiteral(" bytes");
         });
-        m_list.update(row, [](DownloadItem &item) { CorrectFileType(item); });
         const DownloadItem &item = m_list.at(row);
         Q_EMIT panelText(2, QStringLiteral("完成下载:") + item.Name);
         const bool webPage = isWebPageType(item.Type, false);
         if (m_options.sound && m_sounds)
             m_sounds->PlayTransferEndSounds(webPage, item.StatusCode == Status::Failed);
-        // The login may open windows; it runs once the transfer's own
-        // callbacks (possibly inside libcurl) have returned.
-        if (m_options.autoLogin && webPage && m_autoLogin)
-            QTimer::singleShot(0, this, [this] {
-                if (m_autoLogin)
-                    m_autoLogin();
-            });
+        if (webPage)
+            runAutoLogin();
     }
     m_state.LastTransferEnd = m_clock.nowSeconds();
     Q_EMIT connectionEnded(slot);

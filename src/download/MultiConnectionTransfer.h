@@ -57,12 +57,14 @@ private:
         QPointer<Downloader> downloader;
         int row = -1;
         QString key;
+        QString path; // where the row's file goes
         double started = 0;
     };
 
     void onProgress(int slot, qint64 current, qint64 max);
     void onError(int slot);
     void onComplete(int slot, qint64 max);
+    void runAutoLogin();
     int rowIndex(int slot) const;
     void release(int slot);
 

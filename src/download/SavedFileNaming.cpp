@@ -1,6 +1,7 @@
 #include "download/SavedFileNaming.h"
 
 #include "common/FileNameHelpers.h"
+#include "common/SafeFiles.h"
 #include "common/TextMode.h"
 
 #include <QFileInfo>
@@ -45,7 +46,7 @@ bool 确定是需要下载(DownloadItem &row, const DownloadOptions &options)
 {
     const QString folder = row.Folder.endsWith(u'/') ? row.Folder : row.Folder + QLatin1Char('/');
     const QString path = folder + withExtension(row.Name, row.Type);
-    if (options.policy != DuplicatePolicy::Skip || !FileExists(path))
+    if (options.policy != DuplicatePolicy::Skip || !NameTaken(path))
         return true;
     const QString length = QString::number(QFileInfo(path).size());
     row.StatusCode = Status::Completed;
@@ -62,7 +63,7 @@ QString 重命名保存路径(const QString &folder, const QString &name, const 
     QString candidate = withExtension(name, type);
     if (newName)
         *newName = name;
-    if (options.policy == DuplicatePolicy::Overwrite || !FileExists(f + candidate))
+    if (options.policy == DuplicatePolicy::Overwrite || !NameTaken(f + candidate))
         return f + candidate;
 
     QString base = name;
@@ -72,7 +73,7 @@ QString 重命名保存路径(const QString &folder, const QString &name, const 
     // room for the counter and the extension.
     base = CutToNameLimit(base);
     QString chosen = n != 0 ? counted(base, n) : base;
-    while (FileExists(f + withExtension(chosen, type))) {
+    while (NameTaken(f + withExtension(chosen, type))) {
         ++n;
         chosen = counted(base, n);
     }

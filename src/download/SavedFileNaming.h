@@ -10,7 +10,9 @@
 // "跳过"/"覆盖"/"重命名" buttons takes effect at the next step that asks.
 //
 // With an empty Type a path is Folder + Name with no trailing dot, the same
-// path DownloadItem::savedFilePath() gives.
+// path DownloadItem::savedFilePath() gives. A name counts as taken when
+// anything but a folder stands there, a symbolic link included; a placeholder
+// left by a transfer that no longer runs does not count.
 
 // False when the row is skipped: its file exists and the policy is skip. The
 // row is then completed with "已存在，跳过" and the file's length in Size and

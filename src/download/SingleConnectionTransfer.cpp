@@ -2,12 +2,12 @@
 
 #include "common/FileNameHelpers.h"
 #include "common/MimeTypes.h"
-#include "common/PartFile.h"
+#include "common/SafeFiles.h"
 #include "common/TextMode.h"
 #include "download/DownloadList.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadWindowState.h"
-#include "download/FileTypeDetection.h"
+#include "download/FinishedDownload.h"
 #include "download/ListOperations.h"
 #include "download/NoticeSounds.h"
 #include "download/SavedFileNaming.h"
@@ -16,7 +16,6 @@
 #include "platform/curl/LibcurlSafeDialogs.h"
 
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <cmath>
 #include <limits>
@@ -70,7 +69,8 @@ bool SingleConnectionTransfer::stillExecuting() const
 
 QString SingleConnectionTransfer::refererHeader(const QString &referer, const QString &url)
 {
-    const QString value = referer.isEmpty() ? SiteRootOfUrl(url) : referer;
+    // A user and password in an address go to its own host only.
+    const QString value = WithoutCredentials(referer.isEmpty() ? SiteRootOfUrl(url) : referer);
     return QStringLiteral("Referer: ") + value + QStringLiteral("\r\n");
 }
 
@@ -116,6 +116,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     if (m_inet.stillExecuting() || m_state.TransferBusy || m_phase != Phase::Idle) {
         m_list.update(rowIndex, [](DownloadItem &item) {
             item.StatusCode = Status::Waiting;
+            item.FailureReason.clear();
             item.Size = StatusText::WaitingAgain;
         });
         return;
@@ -129,6 +130,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     m_announced = 0;
     m_written = 0;
     m_targetPath.clear();
+    m_responseType.clear();
 
     const bool useProxy = m_options.proxyEnabled;
     m_inet.setProxy(
@@ -192,7 +194,7 @@ void SingleConnectionTransfer::checkTimeouts()
     case Phase::Receiving:
         if (std::abs(now - m_lastProgress) > kStallSeconds) {
             m_inet.cancel();
-            fail(StatusText::DownloadFailed);
+            fail(StatusText::DownloadFailed, QStringLiteral("no data for 120 s"));
         }
         break;
     }
@@ -202,13 +204,22 @@ void SingleConnectionTransfer::afterHeaderWait()
 {
     const QString headers = m_inet.allHeaders();
     if (headers.isEmpty()) {
+        const QString reason
+            = m_inet.failed() ? m_inet.responseText() : QStringLiteral("no answer in 30 s");
         m_inet.cancel();
-        editRow([](DownloadItem &item) { item.StatusCode = Status::Failed; });
+        editRow([&](DownloadItem &item) {
+            item.StatusCode = Status::Failed;
+            item.FailureReason = RemoveLineBreaks(reason);
+        });
         closingStep(false);
         return;
     }
 
     m_announced = numberOrZero(m_inet.header(QStringLiteral("Content-Length")));
+    // An encoded body arrives decoded; its Content-Length counts other bytes.
+    const QString encoding = TrimSpaces(m_inet.header(QStringLiteral("Content-Encoding")));
+    if (!encoding.isEmpty() && encoding.compare(u"identity", Qt::CaseInsensitive) != 0)
+        m_announced = 0;
     if (m_announced > 0 && aboveSizeLimit(m_announced, m_options.maxFileSizeMB)) {
         m_inet.cancel();
         editRow([](DownloadItem &item) {
@@ -236,6 +247,16 @@ void SingleConnectionTransfer::afterHeaderWait()
     if (extension.isEmpty() && !charset.isEmpty())
         extension = QStringLiteral("htm");
 
+    // An error status fails the row and keeps no body; its media type still
+    // tells whether a page came back (a login page sent with 401 or 403).
+    const QString refusal = m_inet.refusal();
+    if (!refusal.isEmpty()) {
+        m_inet.cancel();
+        m_responseType = extension;
+        fail(StatusText::DownloadFailed, refusal);
+        return;
+    }
+
     const QString statusLine = headers.section(QStringLiteral("\r\n"), 0, 0);
     const bool success = textContains(statusLine, QStringLiteral("200"))
         && textContains(statusLine, QStringLiteral("OK"));
@@ -248,10 +269,11 @@ void SingleConnectionTransfer::afterHeaderWait()
         closingStep(false);
         return;
     }
-    const QString folder = CreateFolderPath(item->Folder, m_safeDialogs);
+    QString folderError;
+    const QString folder = CreateFolderPath(item->Folder, m_safeDialogs, &folderError);
     if (folder.isEmpty()) {
         m_inet.cancel();
-        fail(StatusText::DownloadFailed);
+        fail(StatusText::DownloadFailed, folderError);
         return;
     }
     editRow([&](DownloadItem &it) {
@@ -278,7 +300,7 @@ void SingleConnectionTransfer::afterHeaderWait()
         });
         if (!openTarget()) {
             m_inet.cancel();
-            fail(StatusText::DownloadFailed);
+            fail(StatusText::DownloadFailed, m_body.errorText());
             return;
         }
         m_lastProgress = m_clock.nowSeconds();
@@ -297,13 +319,12 @@ void SingleConnectionTransfer::afterHeaderWait()
 
 bool SingleConnectionTransfer::openTarget()
 {
-    m_temp = createPartFile(m_targetPath);
-    return m_temp != nullptr;
+    return m_body.open(m_targetPath);
 }
 
 void SingleConnectionTransfer::drainBody()
 {
-    if (m_phase != Phase::Receiving || !m_temp)
+    if (m_phase != Phase::Receiving || !m_body.isOpen())
         return;
     const qint64 before = m_written;
     // Everything that has arrived is written in one go. Without an announced
@@ -321,25 +342,25 @@ void SingleConnectionTransfer::drainBody()
         overLimit = true;
     }
     if (!batch.isEmpty()) {
-        if (m_temp->write(batch) != batch.size()) {
+        if (!m_body.write(batch)) {
             m_inet.cancel();
-            fail(StatusText::DownloadFailed);
+            fail(StatusText::DownloadFailed, m_body.errorText());
             return;
         }
         m_written += batch.size();
     }
     if (overLimit) {
-        // Too large and never announced: what arrived so far is kept.
+        // Too large and never announced: what arrived is dropped, and any
+        // earlier file stays as it was.
         m_inet.cancel();
+        discardTemp();
         const qint64 written = m_written;
-        editRow([written](DownloadItem &it) { it.Received = QString::number(written); });
-        if (placeFile()) {
-            editRow([](DownloadItem &it) {
-                it.StatusCode = Status::Completed;
-                it.Percent = StatusText::LargeFileSkipped;
-            });
-            closingStep(true);
-        }
+        editRow([written](DownloadItem &it) {
+            it.Received = QString::number(written);
+            it.StatusCode = Status::Completed;
+            it.Percent = StatusText::LargeFileSkipped;
+        });
+        closingStep(true);
         return;
     }
     if (m_written > before) {
@@ -359,8 +380,13 @@ void SingleConnectionTransfer::drainBody()
     if (m_inet.atEnd()) {
         // The body ended: a transport error or a body shorter than announced
         // is a failed download, not a complete file.
-        if (m_inet.failed() || (m_announced > 0 && m_written < m_announced))
-            fail(StatusText::DownloadFailed);
+        if (m_inet.failed())
+            fail(StatusText::DownloadFailed, m_inet.responseText());
+        else if (m_announced > 0 && m_written < m_announced)
+            fail(StatusText::DownloadFailed,
+                QStringLiteral("received %1 of %2 bytes").arg(m_written).arg(m_announced));
+        else if (m_written == 0)
+            fail(StatusText::DownloadFailed, QStringLiteral("empty body"));
         else
             finishReceiving();
     }
@@ -379,20 +405,32 @@ void SingleConnectionTransfer::finishReceiving()
             it.Percent = QStringLiteral("100%");
         }
     });
-    editRow([](DownloadItem &it) { CorrectFileType(it); });
     closingStep(true);
 }
 
-// Moves the finished temporary file over the target. On failure the row shows
-// "无法替换" with the length of the file that stays, and the closing step runs.
+// Gives the finished body its name, its type settled from its bytes. On
+// failure the row shows "无法替换" with the length of the file that stays, and
+// the closing step runs.
 bool SingleConnectionTransfer::placeFile()
 {
-    if (placePartFile(m_temp, m_targetPath))
-        return true;
+    const DownloadItem *current = row();
+    QString error;
+    if (current) {
+        DownloadItem item = *current;
+        if (PlaceFinishedDownload(m_body, item, m_targetPath, m_options.policy, &error)) {
+            editRow([&](DownloadItem &it) {
+                it.Name = item.Name;
+                it.Type = item.Type;
+            });
+            return true;
+        }
+    }
+    discardTemp();
     const QFileInfo existing(m_targetPath);
     const QString length = existing.exists() ? QString::number(existing.size()) : QString();
     editRow([&](DownloadItem &it) {
         it.StatusCode = Status::Failed;
+        it.FailureReason = error;
         it.Size = length;
         it.Received = length;
         it.Percent = StatusText::CannotReplace;
@@ -412,21 +450,27 @@ void SingleConnectionTransfer::onWholeBody(const QByteArray &body)
         it.Percent = QStringLiteral("100%");
     });
     if (body.isEmpty()) {
-        editRow([](DownloadItem &it) { it.StatusCode = Status::Failed; });
+        const QString reason
+            = m_inet.failed() ? m_inet.responseText() : QStringLiteral("empty body");
+        editRow([&](DownloadItem &it) {
+            it.StatusCode = Status::Failed;
+            it.FailureReason = RemoveLineBreaks(reason);
+        });
         closingStep(false);
         return;
     }
-    if (!openTarget() || m_temp->write(body) != body.size()) {
-        discardTemp();
-        fail(StatusText::DownloadFailed);
+    const QString refusal = m_inet.refusal();
+    if (!refusal.isEmpty()) {
+        fail(StatusText::DownloadFailed, refusal);
+        return;
+    }
+    if (!openTarget() || !m_body.write(body)) {
+        fail(StatusText::DownloadFailed, m_body.errorText());
         return;
     }
     if (!placeFile())
         return;
-    editRow([](DownloadItem &it) {
-        it.StatusCode = Status::Completed;
-        CorrectFileType(it);
-    });
+    editRow([](DownloadItem &it) { it.StatusCode = Status::Completed; });
     closingStep(true);
 }
 
@@ -436,18 +480,22 @@ void SingleConnectionTransfer::stopByUser()
         return;
     m_inet.cancel();
     if (m_phase == Phase::WaitingHeaders) {
-        editRow([](DownloadItem &it) { it.StatusCode = Status::Failed; });
+        editRow([](DownloadItem &it) {
+            it.StatusCode = Status::Failed;
+            it.FailureReason = QStringLiteral("stopped");
+        });
         closingStep(false);
         return;
     }
-    fail(StatusText::DownloadCancelled);
+    fail(StatusText::DownloadCancelled, QStringLiteral("stopped"));
 }
 
-void SingleConnectionTransfer::fail(const QString &sizeText)
+void SingleConnectionTransfer::fail(const QString &sizeText, const QString &reason)
 {
     discardTemp();
     editRow([&](DownloadItem &it) {
         it.StatusCode = Status::Failed;
+        it.FailureReason = RemoveLineBreaks(reason);
         it.Size = sizeText;
     });
     closingStep(false);
@@ -455,11 +503,7 @@ void SingleConnectionTransfer::fail(const QString &sizeText)
 
 void SingleConnectionTransfer::discardTemp()
 {
-    if (m_temp) {
-        m_temp->close();
-        m_temp->remove();
-        m_temp.reset();
-    }
+    m_body.discard();
 }
 
 void SingleConnectionTransfer::closingStep(bool result)
@@ -473,7 +517,9 @@ void SingleConnectionTransfer::closingStep(bool result)
     Q_EMIT panelText(2, QStringLiteral("完成下载:") + name);
     m_state.LastTransferEnd = m_clock.nowSeconds();
 
-    const bool webPage = isWebPageType(type, true);
+    // A failed answer keeps the row's type; its own media type still tells
+    // whether a page came back.
+    const bool webPage = isWebPageType(m_responseType.isEmpty() ? type : m_responseType, true);
     if (m_options.sound && m_sounds)
         m_sounds->PlayTransferEndSounds(webPage, status == Status::Failed);
     // The rest runs once the current callback has returned: the login may

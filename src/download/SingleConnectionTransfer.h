@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/SafeFiles.h"
 #include "platform/curl/LibcurlSafeDialogs.h"
 
 #include <QObject>
@@ -13,7 +14,6 @@ class Clock;
 class CurlInternetTransfer;
 class DownloadList;
 class NoticeSounds;
-class QTemporaryFile;
 class UserDialogs;
 struct DownloadItem;
 struct DownloadOptions;
@@ -81,7 +81,7 @@ private:
     bool openTarget();
     void finishReceiving();
     bool placeFile();
-    void fail(const QString &sizeText);
+    void fail(const QString &sizeText, const QString &reason);
     void closingStep(bool result);
     void discardTemp();
 
@@ -108,5 +108,6 @@ private:
     qint64 m_announced = 0;
     qint64 m_written = 0;
     QString m_targetPath;
-    std::unique_ptr<QTemporaryFile> m_temp;
+    QString m_responseType; // type named by a refused answer's media type
+    BodyFile m_body;
 };

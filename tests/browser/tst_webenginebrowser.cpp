@@ -27,7 +27,7 @@ DocumentPtr snapshot(Browser &browser, const DocumentScope &scope = {})
             called = true;
         },
         scope);
-    if (!QTest::qWaitFor([&] { return called; }, 20000))
+    if (!runUntil([&] { return called; }))
         qWarning("no snapshot arrived");
     return result;
 }
@@ -224,7 +224,7 @@ void tst_WebEngineBrowser::snapshotWaitsForTheNewDocument()
         called = true;
     });
     browser.navigate(m_server.urlText(QStringLiteral("/b")));
-    QVERIFY(QTest::qWaitFor([&] { return called; }, 20000));
+    QVERIFY(runUntil([&] { return called; }));
     QVERIFY(second);
     QCOMPARE(second->url(), m_server.urlText(QStringLiteral("/b")));
 
@@ -346,7 +346,7 @@ void tst_WebEngineBrowser::innerFramesCompleteApartFromThePage()
     const DocumentPtr doc = snapshot(browser);
     QVERIFY(doc);
     browser.runInProgramWorld(QStringLiteral("document.getElementById('f1').src = '/c';"));
-    QVERIFY(QTest::qWaitFor([&] { return !events.isEmpty(); }, 20000));
+    QVERIFY(runUntil([&] { return !events.isEmpty(); }));
     QTest::qWait(100);
     QCOMPARE(events, QStringList { QStringLiteral("frame /c") });
     QVERIFY(!browser.isBusy());

@@ -23,17 +23,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h> // POSIX: the crash handler writes with open() and write()
 #include <mutex>
 #include <random>
 #include <thread>
-
+#include <unistd.h>
 #ifdef Q_OS_LINUX
-#include <fcntl.h>
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -78,12 +77,14 @@ void writeCurrentInputRaw()
     n = ::write(2, "\n", 1);
 }
 
+#ifndef QUILLMOOR_SANITIZE
 void onCrash(int number)
 {
     writeCurrentInputRaw();
     std::signal(number, SIG_DFL);
     std::raise(number);
 }
+#endif
 
 // ---- mutations ----
 const QList<QByteArray> kCommonTokens = { "/", "\\", ".", "..", "../", ":", "*", "?", "\"", "<",
@@ -195,6 +196,18 @@ bool isolateNetwork()
 #else
     return false;
 #endif
+}
+
+// FNV-1a of the name: unlike qHash, the same in every process, so a seed
+// replays the same inputs.
+quint64 stableHash(const QString &name)
+{
+    quint64 hash = 14695981039346656037ULL;
+    for (const char byte : name.toUtf8()) {
+        hash ^= uchar(byte);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
 }
 
 struct Totals
@@ -341,7 +354,7 @@ int main(int argc, char *argv[])
                   .filePath(QStringLiteral("fuzz-%1-crash.bin").arg(target.name))
                   .toLocal8Bit();
         std::strncpy(g_crashPath, crashPath.constData(), sizeof g_crashPath - 1);
-        if (target.name.startsWith(QStringLiteral("HTTP")) && !isolated) {
+        if (target.network && !isolated) {
             std::printf(
                 "%-28s skipped: no network namespace of its own\n", qPrintable(target.name));
             continue;
@@ -363,7 +376,7 @@ int main(int argc, char *argv[])
                 = target.seeds.isEmpty() ? QList<QByteArray> { QByteArray() } : target.seeds;
             for (const QByteArray &s : std::as_const(corpus))
                 runOne(target, s, artifacts, totals);
-            Mutator mutator(seed ^ qHash(target.name), target.tokens);
+            Mutator mutator(seed ^ stableHash(target.name), target.tokens);
             const qint64 count = qMax<qint64>(1, inputs * target.perMille / 1000);
             for (qint64 i = 0; i < count; ++i) {
                 const QByteArray &base = corpus.at(qsizetype(mutator.next(quint64(corpus.size()))));

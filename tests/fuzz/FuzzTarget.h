@@ -50,13 +50,17 @@ struct FuzzTarget
     // Called once before the first input and once after the last.
     std::function<void()> setUp;
     std::function<void()> tearDown;
+    // The target makes connections: it runs only where the runner has a
+    // network namespace of its own, with nothing but loopback.
+    bool network = false;
 };
 
 // Registers a target; call it from a namespace-scope initialiser in a
-// tests/fuzz/fuzz_*.cpp file:
+// tests/fuzz/fuzz_*.cpp file, naming the fields it needs:
 //
-//   const int registered = addFuzzTarget({ u"Name"_s, { "seed" }, [](const FuzzInput &in) {
-//       in.require(property(functionUnderTest(in.text())), u"what went wrong"_s);
-//   } });
+//   const int registered = addFuzzTarget({ .name = u"Name"_s, .seeds = { "seed" },
+//       .run = [](const FuzzInput &in) {
+//           in.require(property(functionUnderTest(in.text())), u"what went wrong"_s);
+//       } });
 int addFuzzTarget(FuzzTarget target);
 QList<FuzzTarget> &fuzzTargets();

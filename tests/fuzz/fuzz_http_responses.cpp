@@ -43,81 +43,88 @@ const QList<QByteArray> kResponses = {
     "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\nshort",
 };
 
-const int httpResponses = addFuzzTarget({ u"HTTP responses"_s, kResponses,
-    [](const FuzzInput &in) {
-        DownloadTestRig &rig = *g_rig;
-        g_response = in.bytes();
-        const int method = in.bytes().isEmpty() ? 1 : 1 + (uchar(in.bytes().back()) & 1);
-        rig.options().method = method;
-        rig.options().connections = 1;
-        rig.list().clear();
-        const int row = rig.addRow(u"/paper.pdf"_s, u"paper"_s, u"pdf"_s);
-        rig.session.state().LastTransferEnd = rig.clock.nowSeconds() - 10;
-        switchOnQuietly(rig.scheduler());
-        rig.scheduler().schedulingPass();
-        const bool ended = rig.waitUntil(
-            [&] {
-                const int status = rig.list().at(row).StatusCode;
-                return (status == Status::Completed || status == Status::Failed)
-                    && !rig.single().isRunning() && rig.multi().instanceCount() == 0;
-            },
-            5000);
-        rig.scheduler().stop();
-        rig.settle(3);
-        in.require(
-            ended, u"method %1: the transfer did not end after the server closed"_s.arg(method));
+const int httpResponses = addFuzzTarget({ .name = u"HTTP responses"_s,
+    .seeds = kResponses,
+    .run =
+        [](const FuzzInput &in) {
+            DownloadTestRig &rig = *g_rig;
+            g_response = in.bytes();
+            const int method = 1 + int(in.bytes().size() % 2);
+            rig.options().method = method;
+            rig.options().connections = 1;
+            rig.list().clear();
+            const int row = rig.addRow(u"/paper.pdf"_s, u"paper"_s, u"pdf"_s);
+            rig.session.state().LastTransferEnd = rig.clock.nowSeconds() - 10;
+            switchOnQuietly(rig.scheduler());
+            rig.scheduler().schedulingPass();
+            const bool ended = rig.waitUntil(
+                [&] {
+                    const int status = rig.list().at(row).StatusCode;
+                    return (status == Status::Completed || status == Status::Failed)
+                        && !rig.single().isRunning() && rig.multi().instanceCount() == 0;
+                },
+                5000);
+            rig.scheduler().stop();
+            rig.settle(3);
+            in.require(ended,
+                u"method %1: the transfer did not end after the server closed"_s.arg(method));
 
-        const DownloadItem item = rig.list().at(row);
-        ++(item.StatusCode == Status::Completed ? g_completed : g_failed)[method];
-        in.require(rig.list().size() == 1, u"rows appeared"_s);
-        const QFileInfoList entries = QDir(rig.folder())
-                                          .entryInfoList(QDir::AllEntries | QDir::Hidden
-                                              | QDir::System | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            in.require(!entry.fileName().startsWith(u".qm-"_s),
-                u"method %1: a part file stayed: "_s.arg(method) + entry.fileName());
-            in.require(entry.isFile() && !entry.isSymLink(),
-                u"method %1: not a plain file in the folder: "_s.arg(method) + entry.fileName());
-        }
-        in.require(item.Folder == rig.folder(), u"the row's folder changed"_s);
-        in.require(!item.Name.contains(u'/') && !item.Type.contains(u'/'),
-            u"the row's name leaves its folder"_s);
-        bool numeric = false;
-        const qint64 received = item.Received.toLongLong(&numeric);
-        if (item.StatusCode == Status::Completed && item.Percent == u"100%"_s && numeric) {
-            const QFileInfo saved(item.savedFilePath());
-            in.require(saved.isFile(), u"method %1: a completed row has no file"_s.arg(method));
-            in.require(saved.size() == received,
-                u"method %1: the file holds %2 bytes, the row says %3"_s.arg(method)
-                    .arg(saved.size())
-                    .arg(received));
-        }
-        for (const QFileInfo &entry : entries)
-            QFile::remove(entry.absoluteFilePath());
-    },
-    { "HTTP/1.1 ", "HTTP/1.0 ", "\r\n", "\r\n\r\n", "Content-Length: ",
+            const DownloadItem item = rig.list().at(row);
+            ++(item.StatusCode == Status::Completed ? g_completed : g_failed)[method];
+            in.require(rig.list().size() == 1, u"rows appeared"_s);
+            const QFileInfoList entries = QDir(rig.folder())
+                                              .entryInfoList(QDir::AllEntries | QDir::Hidden
+                                                  | QDir::System | QDir::NoDotAndDotDot);
+            for (const QFileInfo &entry : entries) {
+                in.require(!entry.fileName().startsWith(u".qm-"_s),
+                    u"method %1: a part file stayed: "_s.arg(method) + entry.fileName());
+                in.require(entry.isFile() && !entry.isSymLink(),
+                    u"method %1: not a plain file in the folder: "_s.arg(method)
+                        + entry.fileName());
+            }
+            in.require(item.Folder == rig.folder(), u"the row's folder changed"_s);
+            in.require(!item.Name.contains(u'/') && !item.Type.contains(u'/'),
+                u"the row's name leaves its folder"_s);
+            bool numeric = false;
+            const qint64 received = item.Received.toLongLong(&numeric);
+            if (item.StatusCode == Status::Completed && item.Percent == u"100%"_s && numeric) {
+                const QFileInfo saved(item.savedFilePath());
+                in.require(saved.isFile(), u"method %1: a completed row has no file"_s.arg(method));
+                in.require(saved.size() == received,
+                    u"method %1: the file holds %2 bytes, the row says %3"_s.arg(method)
+                        .arg(saved.size())
+                        .arg(received));
+            }
+            for (const QFileInfo &entry : entries)
+                QFile::remove(entry.absoluteFilePath());
+        },
+    .tokens = { "HTTP/1.1 ", "HTTP/1.0 ", "\r\n", "\r\n\r\n", "Content-Length: ",
         "Transfer-Encoding: chunked", "Content-Type: text/html", "Content-Type: application/pdf",
         "Content-Disposition: ", "Location: /", "Location: /paper.pdf", "Content-Encoding: gzip",
         "Set-Cookie: a=b", " 200 OK", " 206 Partial", " 301 ", " 401 ", " 503 ", "0\r\n\r\n" },
-    5,
-    [] {
-        g_rig = std::make_unique<DownloadTestRig>();
-        FixtureServer::Response raw;
-        const auto answer = [](const FixtureServer::Request &) {
-            FixtureServer::Response response;
-            // The whole input goes out where the status line would stand.
-            response.statusLine = g_response;
-            response.mode = FixtureServer::BodyMode::None;
-            response.closeAfter = true;
-            response.headers = { { "Connection", "close" } };
-            return response;
-        };
-        g_rig->server.setFallback(answer);
-    },
-    [] {
-        g_rig.reset();
-        std::printf("%-28s method 1: %d completed, %d failed; method 2: %d completed, %d failed\n",
-            "", g_completed[1], g_failed[1], g_completed[2], g_failed[2]);
-    } });
+    .perMille = 5,
+    .setUp =
+        [] {
+            g_rig = std::make_unique<DownloadTestRig>();
+            FixtureServer::Response raw;
+            const auto answer = [](const FixtureServer::Request &) {
+                FixtureServer::Response response;
+                // The whole input goes out where the status line would stand.
+                response.statusLine = g_response;
+                response.mode = FixtureServer::BodyMode::None;
+                response.closeAfter = true;
+                response.headers = { { "Connection", "close" } };
+                return response;
+            };
+            g_rig->server.setFallback(answer);
+        },
+    .tearDown =
+        [] {
+            g_rig.reset();
+            std::printf(
+                "%-28s method 1: %d completed, %d failed; method 2: %d completed, %d failed\n", "",
+                g_completed[1], g_failed[1], g_completed[2], g_failed[2]);
+        },
+    .network = true });
 
 } // namespace

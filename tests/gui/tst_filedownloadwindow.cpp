@@ -122,6 +122,15 @@ void TestFileDownloadWindow::firstOpening()
     QVERIFY(!window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("最新版本") })
                  ->isVisible());
     QVERIFY(!window->panel(1)->isVisible());
+    QVERIFY(!window->windowMenu()->menuAction()->isVisible());
+    window->windowMenu()->addAction(QStringLiteral("资料检索分析窗口"));
+    QVERIFY(window->windowMenu()->menuAction()->isVisible());
+    QAction *locate
+        = window->menuEntry({ QStringLiteral("工具(&T)"), QStringLiteral("自动定位到下载项") });
+    QVERIFY(locate->isCheckable() && !locate->isChecked());
+    locate->trigger();
+    QVERIFY(locate->isChecked());
+    QVERIFY(window->session().options().scrollToRow);
 
     const auto header = window->findChild<QTreeView *>(QStringLiteral("ListView3"))->model();
     QStringList captions;

@@ -3,6 +3,7 @@
 //
 //   quillmoor-screenshots OUTPUT_FOLDER [NAME...]
 
+#include "EventWait.h"
 #include "FakeDialogs.h"
 #include "FakeShell.h"
 #include "FixtureServer.h"
@@ -12,7 +13,10 @@
 #include "app/ui/AppWindows.h"
 #include "common/AppValues.h"
 #include "platform/AppPaths.h"
+#include "platform/BrowserSandbox.h"
 #include "platform/Clock.h"
+#include "platform/gui/QtTranslations.h"
+#include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
 #include <QDir>
@@ -48,9 +52,11 @@ ShotRegistration::ShotRegistration(const char *name, ShotFunction function)
 
 int main(int argc, char *argv[])
 {
+    PrepareBrowserEngine();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    InstallQtTranslations();
     // Settings and data go to throw-away places, never the user's own.
     useTestLocations();
 
@@ -79,6 +85,7 @@ int main(int argc, char *argv[])
     RecordingSoundPlayer player;
     FixedAppPaths paths(work.path() + QStringLiteral("/program"));
     AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell });
+    InstallSearchWindowEntries(windows);
 
     ShotContext context { windows, site, dialogs, shell, work.path() + QLatin1Char('/'), {}, {} };
     int failures = 0;
@@ -95,17 +102,7 @@ int main(int argc, char *argv[])
         std::printf("%s\n", qPrintable(path));
     };
     context.waitUntil = [](const std::function<bool()> &done, int timeoutMs) {
-        QEventLoop loop;
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-        check.start(50);
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        if (!done())
-            loop.exec();
-        return done();
+        return waitForCondition(done, timeoutMs, 50);
     };
 
     for (auto it = registry().cbegin(); it != registry().cend(); ++it) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventWait.h"
 #include "FakeClock.h"
 #include "FakeDialogs.h"
 #include "FixtureServer.h"
@@ -92,18 +93,7 @@ public:
     // Lets events run until the predicate holds (real event loop, no naps).
     template<typename Predicate> bool waitUntil(Predicate done, int timeoutMs = 20000)
     {
-        if (done())
-            return true;
-        QEventLoop loop;
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-        check.start(1);
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
-        return done();
+        return waitForCondition(done, timeoutMs);
     }
 
     // Lets pending events run until none is left to do right now.

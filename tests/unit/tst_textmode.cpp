@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <thread>
+
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(CompareMode)
@@ -20,6 +22,8 @@ private Q_SLOTS:
     void trimSpaces();
     void gbkByteCount_data();
     void gbkByteCount();
+    void gbkCountDoesNotDependOnEarlierTexts_data();
+    void gbkCountDoesNotDependOnEarlierTexts();
 };
 
 void TestTextMode::indexOf_data()
@@ -167,6 +171,40 @@ void TestTextMode::gbkByteCount()
     QFETCH(QString, text);
     QFETCH(int, expected);
     QCOMPARE(GbkByteCount(text), expected);
+}
+
+void TestTextMode::gbkCountDoesNotDependOnEarlierTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("Greek") << u"αβγδ"_s << 8;
+    QTest::newRow("Cyrillic") << u"Привет"_s << 12;
+    QTest::newRow("accented Latin in GBK") << u"éàü"_s << 6;
+    QTest::newRow("Chinese") << u"中文"_s << 4;
+}
+
+// Characters GBK cannot encode (ä, ß, an emoji) once left the shared
+// encoder's error flag set, and every later non-ASCII character counted as
+// 4 bytes for the rest of the thread.
+void TestTextMode::gbkCountDoesNotDependOnEarlierTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    for (const QString &before : { u"Über die Änderung"_s, u"Straße"_s, u"😀"_s, u"☃"_s }) {
+        GbkByteCount(before);
+        QCOMPARE(GbkByteCount(text), expected);
+        for (const QChar c : before)
+            GbkCharByteCount(c.unicode());
+        QCOMPARE(GbkByteCount(text), expected);
+    }
+    int fromOtherThread = -1;
+    std::thread other([&] {
+        GbkByteCount(u"Ärger"_s);
+        fromOtherThread = GbkByteCount(text);
+    });
+    other.join();
+    QCOMPARE(fromOtherThread, expected);
 }
 
 QTEST_GUILESS_MAIN(TestTextMode)

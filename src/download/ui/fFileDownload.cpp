@@ -359,6 +359,7 @@ void fFileDownload::buildMenus()
 
     m_windowMenu = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     m_windowMenu->menuAction()->setVisible(false);
+    m_windowMenu->installEventFilter(this);
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
     add(tools, QStringLiteral("设置"), [this] { m_windows.execOptions(this); });
@@ -533,7 +534,8 @@ void fFileDownload::showRunState()
 {
     const DownloadScheduler &scheduler = m_session->scheduler();
     m_shape1->setVisible(scheduler.isRunning());
-    m_startAction->setEnabled(scheduler.isRunning() ? false : true);
+    // "开始下载" waits while the scheduler runs, unless the list is finished.
+    m_startAction->setEnabled(!scheduler.isRunning() || m_session->list().检测是否下载列表完毕());
 }
 
 void fFileDownload::showRowCount()
@@ -600,6 +602,9 @@ void fFileDownload::openMakerPage(const QString &address)
 
 bool fFileDownload::eventFilter(QObject *watched, QEvent *event)
 {
+    // The window menu appears with its first entry.
+    if (watched == m_windowMenu && event->type() == QEvent::ActionAdded)
+        m_windowMenu->menuAction()->setVisible(true);
     if (event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == m_panels[0]) {

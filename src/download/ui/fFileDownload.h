@@ -42,7 +42,7 @@ public:
     // The program ends: downloads stop as by "停止下载", without questions.
     void endWithProgram();
 
-    // The menu "窗口(&W)"; hidden while it has no entries.
+    // The menu "窗口(&W)"; it shows once an entry is added.
     QMenu *windowMenu() const { return m_windowMenu; }
     // Room for the site-login panel beside the list; hidden until "网页登录".
     QWidget *loginPanelHost() const { return m_loginPanelHost; }

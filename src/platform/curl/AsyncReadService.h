@@ -4,18 +4,38 @@
 #include <QObject>
 #include <QString>
 
+class BodyFile;
 class CookieJar;
 class CurlRequest;
-class QTemporaryFile;
 
 // The asynchronous read service: reads an address into a file in the
 // background, named by a property name (the target path). The body streams
-// into a short-named temporary file beside the target, so memory does not
-// grow with the file; the owner moves it into place on completion.
+// into an unnamed file beside the target, so memory does not grow with the
+// file; the owner gives it its name on completion.
 class AsyncReadService : public QObject
 {
     Q_OBJECT
 public:
+    // How a read ended.
+    struct Result
+    {
+        // The announced size; 0 when none was announced or nothing usable
+        // arrived (the owner's fallback then runs).
+        qint64 total = 0;
+        qint64 received = 0;
+        int httpStatus = 0;
+        QString contentType;
+        // Set when the read failed for good and no fallback can help (an
+        // error status, more bytes than announced, two sizes, a write
+        // error), or, with total 0, what went wrong in transport.
+        QString failure;
+        bool final = false; // failure is final
+        // What arrived; valid during the signal, and only when total >= 1 and
+        // no failure. The owner may place it.
+        BodyFile *body = nullptr;
+        QString url;
+    };
+
     explicit AsyncReadService(CookieJar *jar = nullptr, QObject *parent = nullptr);
     ~AsyncReadService() override;
 
@@ -29,17 +49,13 @@ public:
 Q_SIGNALS:
     // total is the announced size, 0 when none was announced.
     void progress(qint64 bytesRead, qint64 total, const QString &propertyName);
-    // The read ended. total is the announced size (0 when none was announced
-    // or nothing usable arrived); bodyPath names the temporary file holding
-    // what arrived, valid during the signal only (empty when nothing could be
-    // written). received is the number of bytes in it; more than total when
-    // the server sent more than it announced (the excess was dropped).
-    void completed(qint64 total, qint64 received, const QString &bodyPath,
-        const QString &propertyName, const QString &url);
+    // Headers or body bytes arrived: the read is alive.
+    void activity(const QString &propertyName);
+    void completed(const AsyncReadService::Result &result, const QString &propertyName);
 
 private:
     struct Read;
-    void finish(const QString &name, int curlCode);
+    void finish(const QString &name, int curlCode, const QString &message);
 
     CookieJar *m_jar;
     QHash<QString, Read *> m_reads;

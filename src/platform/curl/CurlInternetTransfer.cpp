@@ -153,6 +153,11 @@ QString CurlInternetTransfer::responseText() const
     return headerBytesToText(m_request->reasonPhrase());
 }
 
+QString CurlInternetTransfer::refusal() const
+{
+    return ResponseRefusal(*m_request);
+}
+
 QString CurlInternetTransfer::stateText(int state, int responseCode, const QString &responseText)
 {
     const QString codeAndText = QString::number(responseCode) + QLatin1Char(':') + responseText;

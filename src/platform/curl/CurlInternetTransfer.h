@@ -61,6 +61,9 @@ public:
     // curl error number. Text: the status line's reason, or curl's message.
     int responseCode() const;
     QString responseText() const;
+    // Why the final response cannot be a download ("HTTP 404", two sizes);
+    // empty when nothing speaks against it.
+    QString refusal() const;
 
     // Panel texts of the state numbers 0..12 (any other number gives
     // "code:text").

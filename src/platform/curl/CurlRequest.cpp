@@ -179,6 +179,10 @@ void CurlRequest::startHop()
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_USERAGENT, m_userAgent.constData());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, m_easy->errorBuffer);
+    // Bodies sent with gzip, deflate or br are handed out decoded. Nothing is
+    // asked for (the header line is left out below unless the caller sets
+    // one); this only turns the decoding on.
+    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
 
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CurlRequest::headerCallback);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, m_easy);
@@ -223,6 +227,8 @@ void CurlRequest::startHop()
     // No 100-continue round trip before a body.
     if (!hasHeaderLine(lines, "Expect"))
         lines.append("Expect:");
+    if (!hasHeaderLine(lines, "Accept-Encoding"))
+        lines.append("Accept-Encoding:");
     curl_slist_free_all(m_easy->headers);
     m_easy->headers = nullptr;
     for (const QByteArray &line : std::as_const(lines))
@@ -362,6 +368,11 @@ bool CurlRequest::onHeaderLine(Easy *easy, QByteArray line)
     bool ok = false;
     const qint64 length = header("Content-Length").toLongLong(&ok);
     m_contentLength = ok && length >= 0 ? length : -1;
+    // An encoded body's Content-Length counts the encoded bytes, not those
+    // handed out: no size is announced for what the caller receives.
+    const QByteArray encoding = header("Content-Encoding").trimmed();
+    if (!encoding.isEmpty() && encoding.compare("identity", Qt::CaseInsensitive) != 0)
+        m_contentLength = -1;
     if (!enterStage(easy, Stage::HeadersReceived))
         return false;
     Q_EMIT headersReceived();
@@ -404,6 +415,11 @@ void CurlRequest::transferDone(CURL *, CURLcode result)
             m_hopMethod = "GET";
             m_hopBody.clear();
         }
+        // A user and password go to the host they were given for, never to
+        // another one.
+        if (next.host() != m_hopUrl.host() || next.port() != m_hopUrl.port()
+            || next.scheme() != m_hopUrl.scheme())
+            next.setUserInfo({});
         m_hopUrl = next;
         ++m_redirects;
         startHop();
@@ -462,6 +478,19 @@ QList<QByteArray> CurlRequest::headerValues(const QByteArray &name) const
             values.append(value);
     }
     return values;
+}
+
+QString ResponseRefusal(const CurlRequest &request)
+{
+    const int status = request.responseCode();
+    if (status >= 400)
+        return QStringLiteral("HTTP ") + QString::number(status);
+    const QList<QByteArray> lengths = request.headerValues("Content-Length");
+    for (const QByteArray &length : lengths) {
+        if (length.trimmed() != lengths.first().trimmed())
+            return QStringLiteral("two different Content-Length headers");
+    }
+    return {};
 }
 
 #include "moc_CurlRequest.cpp"

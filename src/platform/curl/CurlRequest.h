@@ -176,3 +176,8 @@ private:
     int m_error = 0;
     QString m_errorString;
 };
+
+// Why a response cannot be a download, before any byte of it is kept: an
+// error status ("HTTP 404"), or two different announced sizes. Empty when
+// nothing speaks against it.
+QString ResponseRefusal(const CurlRequest &request);

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File-system rules every download follows:
+// - nothing is written through a symbolic link at a target path: files are
+//   created with O_EXCL and O_NOFOLLOW and moved into place with link and
+//   rename, which act on the name itself;
+// - a name a running transfer reserved stays taken, for this process and any
+//   other, until that transfer ends; a reservation left by a transfer that no
+//   longer runs is no file at all;
+// - a body grows in an unnamed file beside its target, so a crash or a kill
+//   leaves neither a partial body under the final name nor a temporary file.
+
+// The two bytes of a reserved name's placeholder (the 16-bit integer 1).
+inline constexpr char kPlaceholderBytes[] = { '\x01', '\x00' };
+
+// True when something other than a folder stands at the path: a file, a
+// symbolic link (dangling or not) or any other entry. A placeholder whose
+// transfer no longer runs does not count.
+bool NameTaken(const QString &path);
+
+// True when the path holds a placeholder (the bytes 01 00) that no running
+// transfer, in this process or another, holds.
+bool IsDeadPlaceholder(const QString &path);
+
+// Removes the placeholder of a transfer that no longer runs; true when one
+// was there and is gone.
+bool RemoveDeadPlaceholder(const QString &path);
+
+// Names reserved by this process's running transfers. A reservation is a
+// placeholder at the name, locked for as long as it is held, so every other
+// transfer (here or in another process) sees the name taken; reservations in
+// one folder share one file, so reserving creates no new file.
+namespace NameReservations {
+// Places a placeholder at the path when nothing stands there (a dead
+// placeholder is cleared first). False when the name is taken or the
+// placeholder cannot be made; *error gets the reason then.
+bool reserve(const QString &path, QString *error = nullptr);
+// Removes the placeholder of a reservation of this process that still
+// stands at the path; anything else there is left alone.
+void release(const QString &path);
+// Ends this process's reservation of the path: true when its placeholder
+// still stood there and is now gone, so the name is free for this transfer's
+// own file.
+bool take(const QString &path);
+} // namespace NameReservations
+
+// The body of one download: an unnamed file in the target's folder (or, where
+// the file system has none, a short-named hidden one that is removed unless
+// placed). It gets the permissions of any new file (0666 less the umask).
+class BodyFile
+{
+public:
+    BodyFile();
+    ~BodyFile();
+    BodyFile(const BodyFile &) = delete;
+    BodyFile &operator=(const BodyFile &) = delete;
+
+    // Opens a new body file in the folder of targetPath.
+    bool open(const QString &targetPath);
+    bool isOpen() const { return m_fd >= 0; }
+    bool write(const char *data, qint64 size);
+    bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
+    // Empties the file for a new start.
+    bool truncate();
+    qint64 size() const { return m_size; }
+    // Up to `length` bytes at `offset` (fewer at the end or on failure).
+    QByteArray readAt(qint64 offset, qint64 length) const;
+
+    enum class Mode {
+        NoReplace, // fails with "taken" when anything stands at the path
+        Replace // replaces what stands there (never writing through a link)
+    };
+    enum class Result { Placed, Taken, Failed };
+    // Gives the body the path as its name. After Placed the body file is
+    // closed and no longer owned; after Taken nothing changed.
+    Result place(const QString &path, Mode mode);
+    // The file system's error text of the last failure.
+    QString errorText() const { return m_error; }
+    // Drops the body (nothing of it stays on disk).
+    void discard();
+
+private:
+    bool linkTo(const QString &path, int *err);
+
+    int m_fd = -1;
+    QString m_folder;
+    QString m_tempName; // only when the file system has no unnamed files
+    qint64 m_size = 0;
+    QString m_error;
+};
+
+// The file system's text for an errno value.
+QString FileErrorText(int err);

@@ -1,0 +1,427 @@
+#include "BrowserTestMain.h"
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "FakeShell.h"
+#include "FixtureServer.h"
+#include "LiteratureSite.h"
+#include "RecordingSoundPlayer.h"
+#include "app/ui/AppWindows.h"
+#include "app/ui/OpenWindows.h"
+#include "app/ui/fCover.h"
+#include "common/AppValues.h"
+#include "common/SettingsStore.h"
+#include "common/WindowNames.h"
+#include "download/DownloadList.h"
+#include "download/ui/fFileDownload.h"
+#include "platform/AppPaths.h"
+#include "platform/webengine/WebEngineBrowser.h"
+#include "search/AnalysisList.h"
+#include "search/Harvester.h"
+#include "search/SearchBrowsing.h"
+#include "search/ui/SearchWindowEntries.h"
+#include "search/ui/fWebSearch.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QWebEngineView>
+
+#include <optional>
+
+// The search window on the real browser engine against the fixture site.
+class tst_fWebSearch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void openingSteps();
+    void typedAddressSetsSilentMode_data();
+    void typedAddressSetsSilentMode();
+    void historyTakesEachAddressOnce();
+    void harvestWithPageLimit();
+    void stopDuringTheWait();
+    void innerFramesLeavePageLoading();
+    void analysisHandsRowsToTheDownloadWindow();
+    void entriesOpenTheWindowAndClosingBringsTheCoverBack();
+
+private:
+    fWebSearch *openWindow();
+    bool waitForPage(fWebSearch *window, const QString &path);
+    // Runs until `done`, moving the fake clock so the pauses end.
+    bool runWithClock(const std::function<bool()> &done);
+    QString url(const QString &path) const { return m_server.urlText(path); }
+
+    FixtureServer m_server;
+    FakeClock m_clock;
+    FakeDialogs m_dialogs;
+    FakeShell m_shell;
+    RecordingSoundPlayer m_player;
+    AppValues m_values;
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<FixedAppPaths> m_paths;
+    std::optional<AppWindows> m_windows;
+    QPointer<fWebSearch> m_window;
+};
+
+void tst_fWebSearch::initTestCase()
+{
+    LiteratureSite::install(m_server);
+    QVERIFY(m_server.listen());
+}
+
+void tst_fWebSearch::init()
+{
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
+        QStringLiteral("Quillmoor"))
+        .clear();
+    WriteSetting(
+        SearchBrowsing::HomePage.section, SearchBrowsing::HomePage.key, url(QStringLiteral("/")));
+    // Entries take no folder when extracted; the run asks for it.
+    WriteSetting(Settings::AskSaveFolderOnExtract.section, Settings::AskSaveFolderOnExtract.key,
+        QStringLiteral("0"));
+    m_dialogs = FakeDialogs();
+    m_values = AppValues();
+    m_dir.emplace();
+    m_paths.emplace(m_dir->path());
+    m_windows.emplace(
+        AppServices { m_values, m_clock, *m_paths, m_player, m_dialogs, m_shell, nullptr });
+}
+
+void tst_fWebSearch::cleanup()
+{
+    delete m_window.data();
+    m_windows.reset();
+}
+
+fWebSearch *tst_fWebSearch::openWindow()
+{
+    m_window = new fWebSearch(*m_windows);
+    m_window->harvester().setPollIntervalMs(20);
+    m_window->open();
+    return m_window;
+}
+
+bool tst_fWebSearch::waitForPage(fWebSearch *window, const QString &path)
+{
+    return runUntil(
+        [&] { return !window->browser().isBusy() && window->browser().url() == url(path); });
+}
+
+bool tst_fWebSearch::runWithClock(const std::function<bool()> &done)
+{
+    // Half a second of the program's time per 20 ms: a page that loads
+    // within 2 s of real time beats the 60-second limit.
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [this] { m_clock.advance(0.5); });
+    ticker.start(20);
+    return runUntil(done, 30000);
+}
+
+void tst_fWebSearch::openingSteps()
+{
+    fWebSearch *window = openWindow();
+    QCOMPARE(window->objectName(), QStringLiteral("fWebSearch"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Springer数据检索分析-Quillmoor"));
+    QVERIFY(window->isVisible());
+    QVERIFY(IsWindowOpen(WindowName::WebSearch));
+
+    QStringList menus;
+    for (QAction *action : window->menuBar()->actions()) {
+        if (action->isVisible())
+            menus << action->text();
+    }
+    QCOMPARE(menus,
+        QStringList({ QStringLiteral("浏览(&B)"), QStringLiteral("清除(&C)"),
+            QStringLiteral("工具(&T)"), QStringLiteral("帮助(&H)") }));
+    QStringList addEntries;
+    for (QAction *action : window->addMenu()->actions())
+        addEntries << action->text();
+    QCOMPARE(addEntries,
+        QStringList({ QStringLiteral("分析未分析项"), QStringLiteral("分析失败项"),
+            QStringLiteral("分析选中项"), QStringLiteral("分析全部") }));
+    for (const QString &entry :
+        { QStringLiteral("打开Springer首页"), QStringLiteral("打开指定网址..."),
+            QStringLiteral("后退"), QStringLiteral("前进"), QStringLiteral("关闭本窗口") })
+        QVERIFY2(window->menuEntry({ QStringLiteral("浏览(&B)"), entry }), qPrintable(entry));
+    for (const QString &entry : { QStringLiteral("清除选中项"), QStringLiteral("清除分析成功项"),
+             QStringLiteral("清除标题含指定字符项"), QStringLiteral("清除标题不含指定字符项"),
+             QStringLiteral("清空全部") })
+        QVERIFY2(window->menuEntry({ QStringLiteral("清除(&C)"), entry }), qPrintable(entry));
+    // No maker's site: its entries stay away.
+    QCOMPARE(window->menuEntry({ QStringLiteral("帮助(&H)") })->menu()->actions().size(), 1);
+
+    // Silent, home page shown, one history entry.
+    auto *check2 = window->findChild<QCheckBox *>(QStringLiteral("Check2"));
+    QVERIFY(check2->isChecked());
+    QVERIFY(window->browser().isSilent());
+    QVERIFY(waitForPage(window, QStringLiteral("/")));
+    auto *combo1 = window->findChild<QComboBox *>(QStringLiteral("Combo1"));
+    QVERIFY(runUntil([&] { return combo1->count() == 1; }));
+    QCOMPARE(combo1->itemText(0), url(QStringLiteral("/")));
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("0"));
+    QVERIFY(window->analysisIdle());
+
+    // The list and the browser share the width through a splitter.
+    auto *bar = window->findChild<QSplitter *>(QStringLiteral("PicBar"));
+    QCOMPARE(bar->widget(0)->objectName(), QStringLiteral("PicPanList"));
+    QCOMPARE(bar->widget(1)->objectName(), QStringLiteral("PicPanWeb"));
+    QVERIFY(bar->widget(1)->isAncestorOf(
+        window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1"))));
+}
+
+void tst_fWebSearch::typedAddressSetsSilentMode_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<bool>("navigates");
+    QTest::newRow("https in upper case")
+        << QStringLiteral("  HTTPS://127.0.0.1:1/x ") << false << true;
+    QTest::newRow("http") << QStringLiteral("%1") << true << true;
+    QTest::newRow("empty answer") << QString() << true << false;
+}
+
+void tst_fWebSearch::typedAddressSetsSilentMode()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, silent);
+    QFETCH(bool, navigates);
+    if (answer == QStringLiteral("%1"))
+        answer = url(LiteratureSite::searchPath(QStringLiteral("cells")));
+    fWebSearch *window = openWindow();
+    QVERIFY(waitForPage(window, QStringLiteral("/")));
+    auto *check2 = window->findChild<QCheckBox *>(QStringLiteral("Check2"));
+    check2->setChecked(!silent);
+    m_dialogs.inputs.enqueue(answer);
+    QSignalSpy started(&window->browser(), &Browser::loadStarted);
+    window->menuEntry({ QStringLiteral("浏览(&B)"), QStringLiteral("打开指定网址...") })->trigger();
+    QCOMPARE(check2->isChecked(), silent);
+    QCOMPARE(window->browser().isSilent(), silent);
+    if (navigates) {
+        QVERIFY(started.wait(20000));
+    } else {
+        QTest::qWait(100);
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(window->browser().url(), url(QStringLiteral("/")));
+    }
+}
+
+void tst_fWebSearch::historyTakesEachAddressOnce()
+{
+    m_values.SiteAddress = QStringLiteral("http://localhost:%1/").arg(m_server.port());
+    fWebSearch *window = openWindow();
+    auto *combo1 = window->findChild<QComboBox *>(QStringLiteral("Combo1"));
+    QVERIFY(waitForPage(window, QStringLiteral("/")));
+    QVERIFY(runUntil([&] { return combo1->count() == 1; }));
+    const QString search = LiteratureSite::searchPath(QStringLiteral("cells"));
+    window->browser().navigate(url(search));
+    QVERIFY(waitForPage(window, search));
+    window->browser().navigate(url(QStringLiteral("/")));
+    QVERIFY(waitForPage(window, QStringLiteral("/")));
+    // The maker's pages never enter the history, and hide the status bar.
+    window->browser().navigate(
+        m_values.SiteAddress + QStringLiteral("book/") + LiteratureSite::BookDoi);
+    QVERIFY(
+        runUntil([&] { return !window->statusBar()->isVisible() && !window->browser().isBusy(); }));
+    QTest::qWait(50);
+    QCOMPARE(combo1->count(), 2);
+    QCOMPARE(combo1->itemText(1), url(search));
+    // Back goes one step, to the home page again: nothing new.
+    window->goBack();
+    QVERIFY(waitForPage(window, QStringLiteral("/")));
+    QVERIFY(runUntil([&] { return window->statusBar()->isVisible(); }));
+    QCOMPARE(combo1->count(), 2);
+    // Choosing an entry opens it; "清空" empties the list.
+    combo1->setCurrentIndex(1);
+    Q_EMIT combo1->activated(1);
+    QVERIFY(waitForPage(window, search));
+    window->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QCOMPARE(combo1->count(), 0);
+}
+
+void tst_fWebSearch::harvestWithPageLimit()
+{
+    fWebSearch *window = openWindow();
+    const QString query = QStringLiteral("cells pages-5");
+    window->browser().navigate(url(LiteratureSite::searchPath(query)));
+    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
+
+    auto *command4 = window->findChild<QPushButton *>(QStringLiteral("Command4"));
+    auto *text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    window->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
+    text1->setText(QStringLiteral("3.7"));
+    command4->click();
+    QCOMPARE(command4->text(), QStringLiteral("停止加入全部"));
+    QVERIFY(command4->styleSheet().contains(QStringLiteral("255, 0, 0")));
+    QVERIFY(!text1->isEnabled());
+    QVERIFY(runWithClock([&] { return !window->harvester().isRunning(); }));
+    QCOMPARE(command4->text(), QStringLiteral("加入全部到列表"));
+    QVERIFY(command4->styleSheet().isEmpty());
+    QVERIFY(text1->isEnabled());
+    // Limit 3 from page 1: pages 1 and 2 are taken, page 3 is left shown.
+    QCOMPARE(window->harvester().pagesTaken(), 2);
+    QCOMPARE(window->browser().url(), url(LiteratureSite::searchPath(query, 3)));
+    const int perPage = LiteratureSite::ResultsPerPage - 1; // one preview-only entry
+    QCOMPARE(window->list().size(), 2 * perPage);
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("Label1"))->text(),
+        QString::number(2 * perPage));
+    QCOMPARE(window->list().at(0).Title, LiteratureSite::resultTitle(query, 1, 0));
+    QCOMPARE(window->list().at(perPage).SourcePage, url(LiteratureSite::searchPath(query, 2)));
+
+    // "加入本页到列表" takes the page shown.
+    auto *command9 = window->findChild<QPushButton *>(QStringLiteral("Command9"));
+    command9->click();
+    QVERIFY(runUntil([&] { return command9->isEnabled(); }));
+    QCOMPARE(window->list().size(), 3 * perPage);
+
+    // A limit that is no number.
+    text1->setText(QString());
+    command4->click();
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QCOMPARE(m_dialogs.messages.at(0).text, QStringLiteral("最大页码数必须是数字！"));
+    QVERIFY(!window->harvester().isRunning());
+}
+
+void tst_fWebSearch::stopDuringTheWait()
+{
+    fWebSearch *window = openWindow();
+    const QString query = QStringLiteral("stop pages-6");
+    window->browser().navigate(url(LiteratureSite::searchPath(query)));
+    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
+    auto *command4 = window->findChild<QPushButton *>(QStringLiteral("Command4"));
+    command4->click();
+    // Page 1 taken, page 2 loaded: the run pauses (the clock stands still).
+    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query, 2)));
+    QTest::qWait(100);
+    QVERIFY(window->harvester().isRunning());
+    QCOMPARE(window->harvester().pagesTaken(), 1);
+    command4->click();
+    QVERIFY(runUntil([&] { return !window->harvester().isRunning(); }));
+    QCOMPARE(command4->text(), QStringLiteral("加入全部到列表"));
+    // The page shown at the stop is not taken.
+    QCOMPARE(window->harvester().pagesTaken(), 1);
+    QCOMPARE(window->list().size(), LiteratureSite::ResultsPerPage - 1);
+}
+
+void tst_fWebSearch::innerFramesLeavePageLoading()
+{
+    fWebSearch *window = openWindow();
+    const QString query = QStringLiteral("frames pages-3");
+    window->browser().navigate(url(LiteratureSite::searchPath(query)));
+    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
+    QList<bool> loadingAtFrames;
+    QList<bool> loadingAfterPage;
+    connect(&window->browser(), &Browser::frameDocumentComplete, this,
+        [&] { loadingAtFrames << window->pageLoading(); });
+    connect(
+        &window->browser(), &Browser::documentComplete, this,
+        [&] { loadingAfterPage << window->pageLoading(); }, Qt::QueuedConnection);
+    bool opened = false;
+    bool done = false;
+    window->harvester().下一页([&](bool result) {
+        opened = result;
+        done = true;
+    });
+    QVERIFY(runWithClock([&] { return done; }));
+    QVERIFY(opened);
+    // The result page holds an advertisement frame: it completed while the
+    // flag stayed set; the page itself cleared it.
+    QVERIFY(!loadingAtFrames.isEmpty());
+    QVERIFY(!loadingAtFrames.contains(false));
+    QCOMPARE(loadingAfterPage, QList<bool> { false });
+}
+
+void tst_fWebSearch::analysisHandsRowsToTheDownloadWindow()
+{
+    fWebSearch *window = openWindow();
+    const QString query = QStringLiteral("analyse");
+    window->browser().navigate(url(LiteratureSite::searchPath(query)));
+    QVERIFY(waitForPage(window, LiteratureSite::searchPath(query)));
+    window->findChild<QPushButton *>(QStringLiteral("Command9"))->click();
+    QVERIFY(runUntil([&] { return window->list().size() == LiteratureSite::ResultsPerPage - 1; }));
+
+    // The run asks for the folder in the save-folder dialog; it is answered
+    // from a timer, as the dialog runs its own loop.
+    const QString folder = m_dir->filePath(QStringLiteral("papers"));
+    QString dialogName;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        answer.stop();
+        dialogName = dialog->objectName();
+        dialog->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(folder);
+        dialog->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    });
+    answer.start(10);
+    window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+    QVERIFY(runUntil([&] { return window->analysisIdle(); }));
+    QCOMPARE(dialogName, QStringLiteral("fSeleFileSavePath"));
+    QVERIFY(runUntil([&] {
+        return !window->findChild<QWidget *>(QStringLiteral("PicPanPrograss"))->isVisible();
+    }));
+    fFileDownload *download = m_windows->downloadWindow();
+    QVERIFY(download);
+    QVERIFY(download->isVisible());
+    QCOMPARE(download->list().size(), LiteratureSite::ResultsPerPage - 1);
+    for (int row = 0; row < window->list().size(); ++row)
+        QCOMPARE(window->list().at(row).Status, QStringLiteral("成功"));
+    QCOMPARE(download->list().at(0).Referer, url(LiteratureSite::searchPath(query)));
+    QVERIFY(download->list().at(0).Folder.startsWith(folder));
+    delete download;
+}
+
+void tst_fWebSearch::entriesOpenTheWindowAndClosingBringsTheCoverBack()
+{
+    InstallSearchWindowEntries(*m_windows);
+    fCover *cover = m_windows->cover();
+    cover->show();
+    auto *button = cover->findChild<QPushButton *>(QStringLiteral("Command1"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("资料检索下载"));
+    button->click();
+    QVERIFY(!cover->isVisible());
+    auto *window = qobject_cast<fWebSearch *>(FindOpenWindow(WindowName::WebSearch));
+    QVERIFY(window);
+    m_window = window;
+    QVERIFY(window->isVisible());
+    // The download window offers the way back to an open search window.
+    fFileDownload *download = m_windows->showDownloadWindow();
+    QAction *entry
+        = download->menuEntry({ QStringLiteral("窗口(&W)"), QStringLiteral("资料检索分析窗口") });
+    QVERIFY(entry);
+    entry->trigger();
+    QCOMPARE(FindOpenWindow(WindowName::WebSearch), window);
+
+    // Closing one of the two leaves the cover hidden; closing the last brings it.
+    QVERIFY(window->close());
+    QVERIFY(!cover->isVisible());
+    QVERIFY(!IsWindowOpen(WindowName::WebSearch));
+    entry->trigger();
+    auto *again = qobject_cast<fWebSearch *>(FindOpenWindow(WindowName::WebSearch));
+    QVERIFY(again && again != window);
+    m_window = again;
+    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    QVERIFY(download->close());
+    QVERIFY(!cover->isVisible());
+    QVERIFY(again->close());
+    QVERIFY(cover->isVisible());
+}
+
+QUILLMOOR_BROWSER_TEST_MAIN(tst_fWebSearch)
+#include "tst_fwebsearch.moc"

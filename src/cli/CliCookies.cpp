@@ -5,6 +5,7 @@
 #include "platform/ProfileFolder.h"
 
 #include <QCommandLineParser>
+#include <QVariant>
 
 #include <cstdio>
 
@@ -14,29 +15,40 @@ void CookieOptions::addTo(QCommandLineParser &parser) const
     parser.addOption(none);
 }
 
-QString CookieOptions::load(const QCommandLineParser &parser, CookieJar &jar) const
+CookieJar *CookieOptions::select(
+    const QCommandLineParser &parser, CookieJar &own, QString *error) const
 {
-    if (parser.isSet(file) && parser.isSet(none))
-        return QStringLiteral("--cookies and --no-cookies exclude each other");
-    if (parser.isSet(none))
-        return {};
-
-    CookieFileResult read;
-    if (parser.isSet(file)) {
-        read = ReadNetscapeCookieFile(parser.value(file));
-        if (!read.error.isEmpty())
-            return QStringLiteral("--cookies: %1").arg(read.error);
-    } else {
-        read = ReadBrowserCookieDatabase(
-            ProfileFolder::cookieDatabase(ProfileFolder::defaultDataPath()));
-        if (!read.error.isEmpty()) {
-            std::fprintf(stderr,
-                "quillmoor-cli: the login cookies cannot be read, going on without: %s\n",
-                read.error.toLocal8Bit().constData());
-            return {};
-        }
+    if (parser.isSet(file) && parser.isSet(none)) {
+        *error = QStringLiteral("--cookies and --no-cookies exclude each other");
+        return nullptr;
     }
-    for (const QNetworkCookie &cookie : std::as_const(read.cookies))
-        jar.insertCookie(cookie);
-    return {};
+    if (parser.isSet(none))
+        return &own;
+
+    if (parser.isSet(file)) {
+        const CookieFileResult read = ReadNetscapeCookieFile(parser.value(file));
+        if (!read.error.isEmpty()) {
+            *error = QStringLiteral("--cookies: %1").arg(read.error);
+            return nullptr;
+        }
+        for (const QNetworkCookie &cookie : read.cookies)
+            own.insertCookie(cookie);
+        return &own;
+    }
+
+    CookieJar *shared = CookieJar::shared();
+    // A jar that already follows the profile's browser (harvest) has newer
+    // cookies than the database.
+    if (shared->property(kFollowsProfileProperty).toBool())
+        return shared;
+    const CookieFileResult read = ReadBrowserCookieDatabase(
+        ProfileFolder::cookieDatabase(ProfileFolder::defaultDataPath()));
+    if (!read.error.isEmpty()) {
+        std::fprintf(stderr,
+            "quillmoor-cli: the login cookies cannot be read, going on without them: %s\n",
+            read.error.toLocal8Bit().constData());
+    }
+    for (const QNetworkCookie &cookie : read.cookies)
+        shared->insertCookie(cookie);
+    return shared;
 }

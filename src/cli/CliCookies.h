@@ -15,9 +15,13 @@ struct CookieOptions
     QCommandLineOption none { QStringLiteral("no-cookies") };
 
     void addTo(QCommandLineParser &parser) const;
-    // Fills the jar as the options say. Answers a usage error, or empty. The
-    // profile's database is only read; when it cannot be read (the desktop
-    // program holds it), a warning goes to standard error and the command
-    // goes on without cookies.
-    QString load(const QCommandLineParser &parser, CookieJar &jar) const;
+
+    // The jar the command's transfers use, or null after a usage error (in
+    // *error). By default the process-wide jar with the profile's cookies
+    // added; with either option `own`, filled from the file or left empty,
+    // so that nothing is taken from or removed in the profile. The profile's
+    // database is only read; when it cannot be read (the desktop program
+    // holds it), a warning goes to standard error and the command goes on
+    // without.
+    CookieJar *select(const QCommandLineParser &parser, CookieJar &own, QString *error) const;
 };

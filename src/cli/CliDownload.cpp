@@ -368,9 +368,11 @@ int runDownloadCommand(const QStringList &arguments)
     ConsoleDialogs dialogs;
     SystemAppPaths paths;
     SilentSoundPlayer player;
-    CookieJar *jar = CookieJar::shared();
-    if (const QString problem = cookieOptions.load(parser, *jar); !problem.isEmpty())
-        return usageError(problem);
+    CookieJar ownJar;
+    QString cookieProblem;
+    CookieJar *jar = cookieOptions.select(parser, ownJar, &cookieProblem);
+    if (!jar)
+        return usageError(cookieProblem);
     DownloadSession session(clock, dialogs, paths, player, jar);
     session.options() = options;
     DownloadList &list = session.list();

@@ -5,6 +5,7 @@
 #include "platform/webengine/CookieStoreBridge.h"
 #include "platform/webengine/ProgramProfile.h"
 
+#include <QVariant>
 #include <QWebEngineProfile>
 
 CookieFileResult ShareProfileCookies(CookieJar &jar)
@@ -22,5 +23,6 @@ CookieFileResult ShareProfileCookies(CookieJar &jar)
 
     QWebEngineProfile *profile = ProgramProfile::profile();
     new CookieStoreBridge(profile->cookieStore(), &jar, profile);
+    jar.setProperty(kFollowsProfileProperty, QVariant(true));
     return stored;
 }

@@ -13,6 +13,7 @@
 #include "platform/gui/QtSoundPlayer.h"
 #include "platform/gui/QtTranslations.h"
 #include "platform/gui/QtUserDialogs.h"
+#include "platform/webengine/ProfileCookies.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/ui/SearchWindowEntries.h"
 
@@ -34,7 +35,10 @@ int main(int argc, char *argv[])
     QtSoundPlayer player;
     QtUserDialogs dialogs;
     QtShell shell;
+    // The downloads send what the browsers send: the jar starts with the
+    // profile's stored cookies, before any browser runs, and then follows them.
     CookieJar jar;
+    ShareProfileCookies(jar);
     AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell, &jar });
     InstallSearchWindowEntries(windows);
     SetBrowserEmulation(QStringLiteral("IE10"), true);

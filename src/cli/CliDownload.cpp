@@ -1,5 +1,6 @@
 #include "CliDownload.h"
 
+#include "CliCookies.h"
 #include "ConsoleDialogs.h"
 #include "StandardStreams.h"
 #include "common/FileNameHelpers.h"
@@ -43,7 +44,8 @@ const char *const kDownloadUsage
     = "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
       "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
       "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
-      "                              [--report FILE|-] [--input FILE|-] [URL ...]\n";
+      "                              [--report FILE|-] [--input FILE|-]\n"
+      "                              [--cookies FILE | --no-cookies] [URL ...]\n";
 
 namespace {
 
@@ -64,6 +66,9 @@ const char *const kDownloadHelp
       "  --referer URL         Referer sent with every request\n"
       "  --report FILE|-       where the report goes; - is standard output\n"
       "  --input FILE|-        read addresses from a file or standard input\n"
+      "  --cookies FILE        send the cookies of a Netscape cookie file\n"
+      "  --no-cookies          send no cookies (by default the login cookies of\n"
+      "                        the program's browser are sent)\n"
       "  -h, --help            show this text\n"
       "\n"
       "Exit status: 0 every row completed, 1 a row failed or the report could not\n"
@@ -250,6 +255,8 @@ int runDownloadCommand(const QStringList &arguments)
     const QCommandLineOption helpOpt(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     parser.addOptions({ methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
         toOpt, refererOpt, reportOpt, inputOpt, helpOpt });
+    const CookieOptions cookieOptions;
+    cookieOptions.addTo(parser);
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(helpOpt)) {
@@ -343,7 +350,12 @@ int runDownloadCommand(const QStringList &arguments)
     ConsoleDialogs dialogs;
     SystemAppPaths paths;
     SilentSoundPlayer player;
-    DownloadSession session(clock, dialogs, paths, player, CookieJar::shared());
+    CookieJar ownJar;
+    QString cookieProblem;
+    CookieJar *jar = cookieOptions.select(parser, ownJar, &cookieProblem);
+    if (!jar)
+        return usageError(cookieProblem);
+    DownloadSession session(clock, dialogs, paths, player, jar);
     session.options() = options;
     DownloadList &list = session.list();
 

@@ -2,9 +2,11 @@
 
 #include "CliDownload.h"
 #include "ConsoleDialogs.h"
+#include "HeadlessEngine.h"
 #include "download/DownloadList.h"
-#include "platform/BrowserSandbox.h"
 #include "platform/Clock.h"
+#include "platform/CookieJar.h"
+#include "platform/webengine/ProfileCookies.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
 #include "search/AnalysisRun.h"
@@ -17,7 +19,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -176,13 +177,7 @@ void waitFor(const std::function<void(std::function<void()>)> &start)
 
 int runHarvestCommand(int argc, char *argv[])
 {
-    // Without a display the browser runs offscreen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrepareBrowserEngine();
-    // The engine's start-up report is noise on a command line.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    PrepareHeadlessBrowserEngine();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
@@ -195,6 +190,8 @@ int runHarvestCommand(int argc, char *argv[])
     SaveFolderValues folders; // entries take no folder; the download decides it
     folders.UseOriginalFileName = options.originalNames;
     folders.AskOnExtract = true; // no save-folder dialog at the hand-off
+    // Pages and downloads use the program's login cookies.
+    ShareProfileCookies(*CookieJar::shared());
     WebEngineBrowser browser;
     AnalysisList list;
     Harvester harvester(browser, list, folders, dialogs, SteadyClock::instance());

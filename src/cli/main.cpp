@@ -2,6 +2,7 @@
 #include "StandardStreams.h"
 #ifdef QUILLMOOR_WITH_HARVEST
 #include "CliHarvest.h"
+#include "CliLogin.h"
 #endif
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@ const char *const kUsage
       "commands:\n"
       "  download    download the given addresses into a folder\n"
       "  harvest     take the entries of result pages, optionally download them\n"
+      "  login       log in to the site in the program's browser profile\n"
       "  help        show this text\n"
       "\n";
 
@@ -29,6 +31,8 @@ int main(int argc, char *argv[])
     // The browser engine needs its own application object.
     if (argc > 1 && std::strcmp(argv[1], "harvest") == 0)
         return runHarvestCommand(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "login") == 0)
+        return runLoginCommand(argc, argv);
 #endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
@@ -41,6 +45,7 @@ int main(int argc, char *argv[])
         std::fputs(kDownloadUsage, stdout);
 #ifdef QUILLMOOR_WITH_HARVEST
         std::fputs(kHarvestUsage, stdout);
+        std::fputs(kLoginUsage, stdout);
 #endif
         return 0;
     }

@@ -54,36 +54,43 @@ SiteLogin::SiteLogin(Browser &browser, const Clock &clock, UserDialogs &dialogs,
     });
 }
 
-bool SiteLogin::checkData(bool showMessages)
+QString SiteLogin::missingDataMessage(const SiteLoginOptions &options)
 {
-    const auto refuse = [&](const QString &message) {
-        if (showMessages)
-            m_dialogs.message(message, UserDialogs::Style::Error);
-        if (m_options.autoLogin) {
-            setAutoLogin(false);
-            Q_EMIT autoLoginChanged(false);
-        }
-        return false;
-    };
-    if (TrimSpaces(m_options.address).isEmpty())
-        return refuse(QStringLiteral("必须先设置登录网址！"));
-    if (!m_options.ipLogin
-        && (TrimSpaces(m_options.account).isEmpty() || TrimSpaces(m_options.password).isEmpty()))
-        return refuse(QStringLiteral("帐号登录,必须先设置登录帐号和登录密码！"));
-    return true;
+    if (TrimSpaces(options.address).isEmpty())
+        return QStringLiteral("必须先设置登录网址！");
+    if (!options.ipLogin
+        && (TrimSpaces(options.account).isEmpty() || TrimSpaces(options.password).isEmpty()))
+        return QStringLiteral("帐号登录,必须先设置登录帐号和登录密码！");
+    return {};
 }
 
-void SiteLogin::run(bool showMessages)
+bool SiteLogin::checkData(bool showMessages)
+{
+    const QString missing = missingDataMessage(m_options);
+    if (missing.isEmpty())
+        return true;
+    if (showMessages)
+        m_dialogs.message(missing, UserDialogs::Style::Error);
+    // Also for silent calls: an incomplete setup stops triggering logins.
+    if (m_options.autoLogin) {
+        setAutoLogin(false);
+        Q_EMIT autoLoginChanged(false);
+    }
+    return false;
+}
+
+bool SiteLogin::run(bool showMessages)
 {
     if (m_shutDown || !checkData(showMessages))
-        return;
+        return false;
     if (!m_testLoginEnabled)
-        return; // a login is already running
+        return false; // a login is already running
     setTestLoginEnabled(false);
     ++m_run;
     m_outcome = Outcome();
     m_outcome.started = true;
     openAddress([this] { readPage(); });
+    return true;
 }
 
 void SiteLogin::browse()

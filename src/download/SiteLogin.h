@@ -66,8 +66,11 @@ public:
     // SiteLogin(showMessages): "测试登录" calls it with messages, the
     // transfers without. Missing data shows its message (only with messages)
     // and unchecks "自动登录"; a call while a run is going on returns at once.
-    // finished() follows every call that started a run.
-    void run(bool showMessages);
+    // finished() follows every call that started a run; answers whether it did.
+    bool run(bool showMessages);
+    // The message for login data that is missing ("必须先设置登录网址！", ...),
+    // or empty when a login can run with these values.
+    static QString missingDataMessage(const SiteLoginOptions &options);
     bool isRunning() const { return !m_testLoginEnabled; }
 
     // "浏览": opens the trimmed address and waits for it (10 s at most); an

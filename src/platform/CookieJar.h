@@ -10,6 +10,9 @@
 // with the embedded browser through cookieAdded()/cookieRemoved(). The signals
 // fire only for real changes, so two stores that mirror each other settle
 // instead of echoing a cookie back and forth.
+// Set to true on a jar that is kept in step with the browser profile's store.
+inline constexpr char kFollowsProfileProperty[] = "followsProfile";
+
 class CookieJar : public QNetworkCookieJar
 {
     Q_OBJECT

@@ -40,10 +40,11 @@ inline bool runUntil(const std::function<bool()> &done, int timeoutMs = 20000)
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         PrepareBrowserEngine();                                                                    \
+        /* Outlives the application, which lets go of the profile's lock last. */                  \
+        QTemporaryDir profileDir;                                                                  \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         useTestLocations();                                                                        \
-        QTemporaryDir profileDir;                                                                  \
         ProgramProfile::setStorage(profileDir.filePath(QStringLiteral("data")),                    \
             profileDir.filePath(QStringLiteral("cache")));                                         \
         TestClass test;                                                                            \

@@ -12,11 +12,14 @@
 #include "download/DownloadOptions.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
+#include "download/SiteLogin.h"
+#include "download/ui/LoginPanel.h"
 #include "download/ui/StatusIconProxyModel.h"
 #include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
 #include "platform/webengine/ProgramProfile.h"
+#include "platform/webengine/WebEngineBrowser.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -73,6 +76,8 @@ fFileDownload::fFileDownload(AppWindows &windows, QWidget *parent)
 
 fFileDownload::~fFileDownload()
 {
+    if (m_siteLogin)
+        m_siteLogin->shutDown();
     // Transfers must not outlive the view of their rows.
     m_session->scheduler().Timer1().stop();
     m_session->scheduler().stop();
@@ -135,6 +140,8 @@ void fFileDownload::buildControls()
         QStringLiteral("Check5"));
     m_check6
         = named(new QCheckBox(QStringLiteral("声音提示"), optionsPanel), QStringLiteral("Check6"));
+    m_command1 = named(
+        new QPushButton(QStringLiteral("网页登录"), optionsPanel), QStringLiteral("Command1"));
     m_command4 = named(
         new QPushButton(QStringLiteral("开始下载"), optionsPanel), QStringLiteral("Command4"));
     m_command31 = named(
@@ -177,6 +184,7 @@ void fFileDownload::buildControls()
     row2->addSpacing(16);
     row2->addWidget(m_check6);
     row2->addStretch();
+    row2->addWidget(m_command1);
 
     auto *optionsLayout = new QVBoxLayout(optionsPanel);
     optionsLayout->setContentsMargins(0, 0, 0, 0);
@@ -393,6 +401,7 @@ void fFileDownload::connectControls()
     DownloadOptions &options = m_session->options();
     DownloadScheduler &scheduler = m_session->scheduler();
 
+    connect(m_command1, &QPushButton::clicked, this, &fFileDownload::showLoginPanel);
     connect(m_command26, &QPushButton::clicked, this,
         [this] { m_session->scheduler().switchMethod(); });
     connect(m_combo1, &QComboBox::currentIndexChanged, this,
@@ -650,4 +659,38 @@ void fFileDownload::endWithProgram()
     setAttribute(Qt::WA_DeleteOnClose, true);
     hide();
     deleteLater();
+}
+
+void fFileDownload::showLoginPanel()
+{
+    // The login browser starts with the panel: until then no login data
+    // exists, so nothing else can need it.
+    if (!m_loginPanel)
+        buildLoginPanel();
+    const int row = currentRow();
+    m_loginPanel->showPanel(row >= 0 ? m_session->list().at(row).Key : QString());
+}
+
+void fFileDownload::buildLoginPanel()
+{
+    const AppServices &services = m_windows.services();
+    m_loginBrowser = std::make_unique<WebEngineBrowser>();
+    m_loginBrowser->setSilent(true);
+    m_siteLogin = std::make_unique<SiteLogin>(*m_loginBrowser, services.clock, services.dialogs);
+    m_siteLogin->attach(*m_session);
+
+    m_loginPanel = new LoginPanel(*m_siteLogin, *m_loginBrowser, m_loginPanelHost);
+    auto *hostLayout = new QVBoxLayout(m_loginPanelHost);
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    hostLayout->addWidget(m_loginPanel);
+    m_loginPanelHost->setMinimumWidth(360);
+
+    connect(m_loginPanel, &LoginPanel::showRequested, this, [this] {
+        m_loginPanelHost->show();
+        m_loginPanelHost->raise();
+    });
+    connect(m_loginPanel, &LoginPanel::hideRequested, m_loginPanelHost, &QWidget::hide);
+    connect(m_siteLogin.get(), &SiteLogin::statusTitle, m_panels[2], &QLabel::setText);
+
+    m_loginBrowser->navigate(QStringLiteral("about:blank"));
 }

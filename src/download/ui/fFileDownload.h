@@ -8,6 +8,7 @@ class AppWindows;
 class DownloadList;
 class DownloadListCommands;
 class DownloadSession;
+class LoginPanel;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -16,7 +17,9 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTreeView;
+class SiteLogin;
 class StatusIconProxyModel;
+class WebEngineBrowser;
 
 // The download window: the list of downloads over the download session, the
 // scheduler's controls, the list tools in its menus and pop-up menu, and the
@@ -41,8 +44,13 @@ public:
 
     // The menu "窗口(&W)"; it shows once an entry is added.
     QMenu *windowMenu() const { return m_windowMenu; }
-    // Room for the site-login panel beside the list; hidden while empty.
+    // Room for the site-login panel beside the list; hidden until "网页登录".
     QWidget *loginPanelHost() const { return m_loginPanelHost; }
+    // "网页登录": shows the login panel, made with its browser on first use.
+    void showLoginPanel();
+    // The login and its browser once the panel was shown, else null.
+    SiteLogin *siteLogin() const { return m_siteLogin.get(); }
+    WebEngineBrowser *loginBrowser() const { return m_loginBrowser.get(); }
     // Finds a menu entry by its path of captions, e.g. {"重新下载", "出错项"}.
     QAction *menuEntry(const QStringList &captions) const;
     // The four status-bar panels, 1 to 4.
@@ -56,6 +64,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildLoginPanel();
     void open();
     void connectControls();
     // Method label and connection selector from the session's options.
@@ -93,6 +102,10 @@ private:
     QLabel *m_label1 = nullptr;
     QTreeView *m_listView = nullptr;
     QWidget *m_loginPanelHost = nullptr;
+    QPushButton *m_command1 = nullptr;
+    std::unique_ptr<WebEngineBrowser> m_loginBrowser;
+    std::unique_ptr<SiteLogin> m_siteLogin;
+    LoginPanel *m_loginPanel = nullptr;
     QLabel *m_panels[4] = {};
 
     QMenu *m_listMenu = nullptr;

@@ -1,15 +1,23 @@
 #include "platform/webengine/ProgramProfile.h"
 
+#include "platform/ProfileFolder.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+
+#include <memory>
 
 namespace {
 
 QString g_dataPath;
 QString g_cachePath;
 QWebEngineProfile *g_profile = nullptr;
+QLockFile *g_claim = nullptr;
 
 // Links and forms aimed at another window open in this browser instead: the
 // target is rewritten before the engine acts on the click or the submit.
@@ -74,10 +82,32 @@ QString ProgramProfile::frameCompleteMarker()
     return QStringLiteral("quillmoor:frame-complete");
 }
 
+bool ProgramProfile::claimStorage(int waitMs)
+{
+    if (g_claim)
+        return true;
+    const QString dataPath = plannedDataPath();
+    QDir().mkpath(QFileInfo(dataPath).absolutePath());
+    auto claim = std::make_unique<QLockFile>(dataPath + QStringLiteral(".lock"));
+    // A lock left by a process that died is taken over.
+    claim->setStaleLockTime(0);
+    if (!claim->tryLock(waitMs))
+        return false;
+    g_claim = claim.release();
+    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] {
+        delete g_claim;
+        g_claim = nullptr;
+    });
+    return true;
+}
+
 QWebEngineProfile *ProgramProfile::profile()
 {
     if (g_profile)
         return g_profile;
+    if (!claimStorage(0))
+        qWarning(
+            "the browser profile %s is in use by another process", qPrintable(plannedDataPath()));
     g_profile = new QWebEngineProfile(QString::fromLatin1(Name), QCoreApplication::instance());
     if (!g_dataPath.isEmpty())
         g_profile->setPersistentStoragePath(g_dataPath);
@@ -100,6 +130,15 @@ QWebEngineProfile *ProgramProfile::profile()
 QString ProgramProfile::dataPath()
 {
     return profile()->persistentStoragePath();
+}
+
+QString ProgramProfile::plannedDataPath()
+{
+    if (g_profile)
+        return g_profile->persistentStoragePath();
+    if (!g_dataPath.isEmpty())
+        return g_dataPath;
+    return ProfileFolder::defaultDataPath();
 }
 
 QString ProgramProfile::cachePath()

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <cstring>
@@ -137,6 +138,21 @@ struct Registry
 {
     QHash<QString, Placeholder *> sharedByFolder;
     QHash<QString, Placeholder *> byPath;
+
+    // At exit the reservations still held are let go: their locks end with
+    // their descriptors, so what they leave on disk counts as dead.
+    ~Registry()
+    {
+        QSet<Placeholder *> all;
+        for (Placeholder *p : std::as_const(sharedByFolder))
+            all.insert(p);
+        for (Placeholder *p : std::as_const(byPath))
+            all.insert(p);
+        for (Placeholder *p : std::as_const(all)) {
+            ::close(p->fd);
+            delete p;
+        }
+    }
 };
 
 Registry &registry()

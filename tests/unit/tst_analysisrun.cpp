@@ -171,7 +171,7 @@ void tst_AnalysisRun::stopAfterCurrentRow()
     m_list.setSelectedRows({ 0, 1, 2, 3, 4, 5 });
     AnalysisRun run(m_list, m_folders, m_dialogs, m_target);
     // The stop button pressed while the second row is handed off.
-    connect(&m_target.list, &DownloadList::rowsInserted, this, [&] {
+    connect(&m_target.list, &DownloadList::rowsInserted, &run, [&] {
         if (m_target.list.size() == 2)
             run.requestStop();
     });

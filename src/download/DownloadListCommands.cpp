@@ -118,31 +118,28 @@ void DownloadListCommands::announceRowCount()
     Q_EMIT rowCountTextChanged(rowCountText(m_list.size()));
 }
 
-int DownloadListCommands::clearSelected(const QList<int> &rows)
+int DownloadListCommands::clearRows(const std::function<int()> &remove)
 {
     if (refuseWhile(m_busy.downloadsActive(), StopFirst) || m_list.size() == 0)
         return 0;
-    const int removed = RemoveRowsAt(m_list, rows);
+    const int removed = remove();
     announceRowCount();
     return removed;
+}
+
+int DownloadListCommands::clearSelected(const QList<int> &rows)
+{
+    return clearRows([&] { return RemoveRowsAt(m_list, rows); });
 }
 
 int DownloadListCommands::clearFailed()
 {
-    if (refuseWhile(m_busy.downloadsActive(), StopFirst) || m_list.size() == 0)
-        return 0;
-    const int removed = RemoveRowsWithStatus(m_list, Status::Failed);
-    announceRowCount();
-    return removed;
+    return clearRows([&] { return RemoveRowsWithStatus(m_list, Status::Failed); });
 }
 
 int DownloadListCommands::clearCompleted()
 {
-    if (refuseWhile(m_busy.downloadsActive(), StopFirst) || m_list.size() == 0)
-        return 0;
-    const int removed = RemoveRowsWithStatus(m_list, Status::Completed);
-    announceRowCount();
-    return removed;
+    return clearRows([&] { return RemoveRowsWithStatus(m_list, Status::Completed); });
 }
 
 int DownloadListCommands::clearAll()

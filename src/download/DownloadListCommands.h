@@ -126,6 +126,8 @@ private:
     bool refuseWhile(bool busy, const QString &message, bool error = false);
     bool exportNames(bool unfinishedOnly);
     void announceRowCount();
+    // The busy test, the removal, the new row count: the clear commands' frame.
+    int clearRows(const std::function<int()> &remove);
     // The row's saved-file path when the row exists and its file is there.
     bool rowFile(int row, QString *path) const;
 

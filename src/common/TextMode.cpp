@@ -2,9 +2,12 @@
 
 #include <QStringEncoder>
 
+#include <array>
 #include <atomic>
 
-char16_t textFold(char16_t c)
+namespace {
+
+char16_t foldOne(char16_t c)
 {
     if (c < 0x80)
         return (c >= u'A' && c <= u'Z') ? char16_t(c + 0x20) : c;
@@ -13,6 +16,26 @@ char16_t textFold(char16_t c)
         return (c >= u'A' && c <= u'Z') ? char16_t(c + 0x20) : c;
     }
     return char16_t(QChar::toCaseFolded(char32_t(c)));
+}
+
+// Every code unit's fold, worked out once: searches fold each character they
+// pass, and Qt's case folding is too slow to ask per character.
+const std::array<char16_t, 0x10000> &foldTable()
+{
+    static const auto table = [] {
+        std::array<char16_t, 0x10000> folded {};
+        for (std::size_t c = 0; c < folded.size(); ++c)
+            folded[c] = foldOne(char16_t(c));
+        return folded;
+    }();
+    return table;
+}
+
+} // namespace
+
+char16_t textFold(char16_t c)
+{
+    return foldTable()[c];
 }
 
 namespace {
@@ -114,6 +137,69 @@ QString textReplace(QString text, QStringView before, QStringView after, Compare
     }
     result += QStringView(text).sliced(done);
     return result;
+}
+
+namespace {
+
+bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// The code point of the well-formed 2- or 3-byte sequence at `p` (of `left`
+// bytes), or 0 when there is none. A well-formed sequence reads the same
+// whatever precedes it, so it decodes here as in any UTF-8 decoder; other
+// bytes are never folded to ASCII and only need to stay apart from words.
+char16_t sequenceAt(const unsigned char *p, qsizetype left, int *length)
+{
+    if (p[0] >= 0xC2 && p[0] <= 0xDF && left >= 2 && isContinuation(p[1])) {
+        *length = 2;
+        return char16_t(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+    }
+    if (p[0] >= 0xE0 && p[0] <= 0xEF && left >= 3 && isContinuation(p[1])
+        && isContinuation(p[2])) {
+        const char16_t cp = char16_t(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+        if (cp < 0x800 || QChar::isSurrogate(cp))
+            return 0; // overlong or a surrogate: not well-formed
+        *length = 3;
+        return cp;
+    }
+    return 0;
+}
+
+constexpr char kNoWord = '\0'; // stands for every character no word can hold
+
+} // namespace
+
+Utf8TextSearch::Utf8TextSearch(QByteArrayView utf8)
+{
+    const auto &fold = foldTable();
+    m_folded.resize(utf8.size());
+    char *out = m_folded.data();
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            *out++ = char(fold[*p++]);
+            continue;
+        }
+        int length = 1;
+        const char16_t cp = sequenceAt(p, end - p, &length);
+        const char16_t folded = cp != 0 ? fold[cp] : 0xFFFF;
+        *out++ = folded >= 0x20 && folded < 0x7F ? char(folded) : kNoWord;
+        p += length;
+    }
+    m_folded.truncate(out - m_folded.data());
+}
+
+bool Utf8TextSearch::contains(QLatin1StringView word) const
+{
+    QByteArray folded(word.data(), word.size());
+    for (char &c : folded) {
+        Q_ASSERT(c >= 0x20 && c < 0x7F);
+        c = char(textFold(char16_t(c)));
+    }
+    return m_folded.contains(folded);
 }
 
 namespace {

@@ -32,6 +32,23 @@ bool textEquals(QStringView a, QStringView b, CompareMode mode);
 // replaced by `after`. An empty `before` leaves the text as it is.
 QString textReplace(QString text, QStringView before, QStringView after, CompareMode mode);
 
+// Text-mode searches for ASCII words in UTF-8 bytes, without decoding them
+// into a QString: contains() answers as textContains() would on
+// QString::fromUtf8(bytes). The bytes are folded once, each character that
+// folds to ASCII (a letter of either case, a full-width form, the Kelvin
+// sign...) becoming that ASCII byte and anything else a byte no word holds,
+// so each search is a plain byte search.
+class Utf8TextSearch
+{
+public:
+    explicit Utf8TextSearch(QByteArrayView utf8);
+    // `word` must be printable ASCII (U+0020 to U+007E).
+    bool contains(QLatin1StringView word) const;
+
+private:
+    QByteArray m_folded;
+};
+
 // Bytes the text needs in GBK (code page 936). A character GBK cannot encode
 // (an emoji, a rare symbol) counts as its GB18030 length, 4 bytes.
 int GbkByteCount(QStringView text);

@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+using namespace Qt::Literals::StringLiterals;
+
 #include <array>
 #include <cerrno>
 #include <initializer_list>
@@ -111,22 +113,33 @@ Outcome detectSignature(const Head &head, QString *type)
     return Outcome::Found;
 }
 
-bool looksLikeWebPage(const QString &text)
+bool looksLikeWebPage(const Utf8TextSearch &text)
 {
-    return (textContains(text, u"<html ") || textContains(text, u"html>"))
-        && (textContains(text, u"<title>") || textContains(text, u"<head>")
-            || textContains(text, u"<body>"));
+    return (text.contains("<html "_L1) || text.contains("html>"_L1))
+        && (text.contains("<title>"_L1) || text.contains("<head>"_L1)
+            || text.contains("<body>"_L1));
 }
 
-bool looksLikeDownloadDescriptor(const QString &text)
+bool looksLikeDownloadDescriptor(const Utf8TextSearch &text)
 {
-    static const char16_t *const kMarkers[] = { u"A1=", u"[TARGET]", u"A2=", u"B1=", u"B2=", u"C1=",
-        u"C2=", u"D1=", u"D2=", u"DOCTYPE=" };
-    for (const char16_t *marker : kMarkers) {
-        if (!textContains(text, QStringView(marker)))
+    static constexpr QLatin1StringView kMarkers[] = { "A1="_L1, "[TARGET]"_L1, "A2="_L1, "B1="_L1,
+        "B2="_L1, "C1="_L1, "C2="_L1, "D1="_L1, "D2="_L1, "DOCTYPE="_L1 };
+    for (const QLatin1StringView marker : kMarkers) {
+        if (!text.contains(marker))
             return false;
     }
     return true;
+}
+
+// The file's text as the system's 8-bit code page reads it, ready for
+// text-mode searches. That code page is UTF-8 everywhere but on Windows.
+Utf8TextSearch localText(const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    return Utf8TextSearch(QString::fromLocal8Bit(bytes).toUtf8());
+#else
+    return Utf8TextSearch(bytes);
+#endif
 }
 
 // Everything after the signature table; a read failure keeps what was found.
@@ -153,14 +166,17 @@ QString detectType(qint64 length, const ReadAt &readAt)
         if (tail.startsWith("TAG"))
             return QStringLiteral("mp3");
     }
-    if (length < 200 * 1024) {
-        QByteArray text = bytes;
-        text.append(length > n ? start.at(n) : '\0');
-        if (looksLikeWebPage(QString::fromLocal8Bit(text)))
-            return QStringLiteral("htm");
-    }
+    if (length >= 200 * 1024)
+        return {};
+    // Up to 10240 bytes the byte after them reads as 0, which neither ends a
+    // character nor starts a word: one folding serves both searches.
+    QByteArray withNext = bytes;
+    withNext.append(length > n ? start.at(n) : '\0');
+    const Utf8TextSearch text = localText(withNext);
+    if (looksLikeWebPage(text))
+        return QStringLiteral("htm");
     // Below 3 KB the first read held the whole file.
-    if (length < 3 * 1024 && looksLikeDownloadDescriptor(QString::fromLocal8Bit(bytes)))
+    if (length < 3 * 1024 && looksLikeDownloadDescriptor(text))
         return QStringLiteral("caa");
     return {};
 }

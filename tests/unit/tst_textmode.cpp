@@ -1,5 +1,6 @@
 #include "common/TextMode.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <thread>
@@ -24,6 +25,9 @@ private Q_SLOTS:
     void gbkByteCount();
     void gbkCountDoesNotDependOnEarlierTexts_data();
     void gbkCountDoesNotDependOnEarlierTexts();
+    void utf8Search_data();
+    void utf8Search();
+    void utf8SearchAgreesWithDecodedText();
 };
 
 void TestTextMode::indexOf_data()
@@ -205,6 +209,60 @@ void TestTextMode::gbkCountDoesNotDependOnEarlierTexts()
     });
     other.join();
     QCOMPARE(fromOtherThread, expected);
+}
+
+void TestTextMode::utf8Search_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("ASCII, other case") << "<HTML><Title>"_ba << u"<title>"_s << true;
+    QTest::newRow("full-width forms") << u"＜ｈｔｍｌ＞"_s.toUtf8() << u"html>"_s << true;
+    QTest::newRow("full-width, mixed with ASCII") << u"ＤＯＣtype＝"_s.toUtf8() << u"DOCTYPE="_s << true;
+    QTest::newRow("Kelvin sign folds to k") << u"ma\u212Ae"_s.toUtf8() << u"make"_s << true;
+    QTest::newRow("invalid byte splits a word") << "ht\xFFml>"_ba << u"html>"_s << false;
+    QTest::newRow("lone continuation byte") << "A1\x80="_ba << u"A1="_s << false;
+    QTest::newRow("overlong '<' is no '<'") << "\xC0\xBChtml "_ba << u"<html "_s << false;
+    QTest::newRow("cut-off sequence before a word") << "\xEF\xBChtml>"_ba << u"html>"_s << true;
+    QTest::newRow("cut-off full-width form at the end") << "html\xEF\xBC"_ba << u"html>"_s << false;
+    QTest::newRow("NUL inside a word") << QByteArray("A1\0=", 4) << u"A1="_s << false;
+    QTest::newRow("empty text") << QByteArray() << u"A1="_s << false;
+}
+
+void TestTextMode::utf8Search()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, word);
+    QFETCH(bool, found);
+    QCOMPARE(Utf8TextSearch(bytes).contains(QLatin1StringView(word.toLatin1())), found);
+    QCOMPARE(textContains(QString::fromUtf8(bytes), word), found);
+}
+
+// The byte search must answer as decoding and searching the text would, for
+// any bytes: random mixes of word pieces in every form, sequences cut off or
+// broken, and stray bytes.
+void TestTextMode::utf8SearchAgreesWithDecodedText()
+{
+    const QList<QByteArray> pieces = { "<"_ba, ">"_ba, "="_ba, " "_ba, "h"_ba, "T"_ba, "m"_ba,
+        "L"_ba, "k"_ba, "s"_ba, "A1"_ba, "[TARGET]"_ba, u"＜"_s.toUtf8(), u"ｈ"_s.toUtf8(),
+        u"Ｔ"_s.toUtf8(), u"＝"_s.toUtf8(), u"\u212A"_s.toUtf8(), u"\u017F"_s.toUtf8(),
+        u"中"_s.toUtf8(), u"😀"_s.toUtf8(), "\xEF"_ba, "\xBC"_ba, "\xEF\xBC"_ba, "\xC0"_ba,
+        "\xED\xA0\x80"_ba, "\xF0\x9F"_ba, "\xFF"_ba, QByteArray(1, '\0') };
+    const QList<QLatin1StringView> words
+        = { "<html "_L1, "html>"_L1, "<title>"_L1, "A1="_L1, "[TARGET]"_L1, "ks"_L1, "h"_L1 };
+    QRandomGenerator random(20261210);
+    for (int round = 0; round < 4000; ++round) {
+        QByteArray bytes;
+        const int count = random.bounded(1, 12);
+        for (int i = 0; i < count; ++i)
+            bytes += pieces.at(random.bounded(pieces.size()));
+        const Utf8TextSearch search(bytes);
+        const QString decoded = QString::fromUtf8(bytes);
+        for (const QLatin1StringView word : words) {
+            if (search.contains(word) != textContains(decoded, QString(word)))
+                QFAIL(qPrintable(u"disagree on %1 for %2"_s.arg(QString(word), QString::fromLatin1(bytes.toHex(' ')))));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTextMode)

@@ -34,6 +34,11 @@ int main(int argc, char *argv[])
     if (argc > 1 && std::strcmp(argv[1], "login") == 0)
         return runLoginCommand(argc, argv);
 #endif
+    // Downloading needs no GLib main loop. Qt's own event loop wakes itself
+    // once for a burst of posted events where GLib's writes its wake-up file
+    // for every one, several times per downloaded file.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));

@@ -18,24 +18,35 @@ char16_t foldOne(char16_t c)
     return char16_t(QChar::toCaseFolded(char32_t(c)));
 }
 
-// Every code unit's fold, worked out once: searches fold each character they
-// pass, and Qt's case folding is too slow to ask per character.
-const std::array<char16_t, 0x10000> &foldTable()
+struct FoldTables
 {
-    static const auto table = [] {
-        std::array<char16_t, 0x10000> folded {};
-        for (std::size_t c = 0; c < folded.size(); ++c)
-            folded[c] = foldOne(char16_t(c));
-        return folded;
+    // Every code unit's fold, worked out once: searches fold each character
+    // they pass, and Qt's case folding is too slow to ask per character.
+    std::array<char16_t, 0x10000> unit {};
+    // The UTF-8 lead bytes of the characters that fold to printable ASCII
+    // other than ASCII itself (full-width forms, the Kelvin sign, the long s).
+    std::array<bool, 0x100> leadFoldsToAscii {};
+};
+
+const FoldTables &foldTables()
+{
+    static const FoldTables tables = [] {
+        FoldTables t;
+        for (std::size_t c = 0; c < t.unit.size(); ++c) {
+            t.unit[c] = foldOne(char16_t(c));
+            if (c >= 0x80 && t.unit[c] >= 0x20 && t.unit[c] < 0x7F && !QChar::isSurrogate(char32_t(c)))
+                t.leadFoldsToAscii[c < 0x800 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12)] = true;
+        }
+        return t;
     }();
-    return table;
+    return tables;
 }
 
 } // namespace
 
 char16_t textFold(char16_t c)
 {
-    return foldTable()[c];
+    return foldTables().unit[c];
 }
 
 namespace {
@@ -173,19 +184,26 @@ constexpr char kNoWord = '\0'; // stands for every character no word can hold
 
 Utf8TextSearch::Utf8TextSearch(QByteArrayView utf8)
 {
-    const auto &fold = foldTable();
+    const FoldTables &tables = foldTables();
     m_folded.resize(utf8.size());
     char *out = m_folded.data();
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();
     while (p < end) {
         if (*p < 0x80) {
-            *out++ = char(fold[*p++]);
+            *out++ = char(tables.unit[*p++]);
+            continue;
+        }
+        // Most characters can never fold to ASCII: one byte in, one out,
+        // and their continuation bytes follow the same way.
+        if (!tables.leadFoldsToAscii[*p]) {
+            *out++ = kNoWord;
+            ++p;
             continue;
         }
         int length = 1;
         const char16_t cp = sequenceAt(p, end - p, &length);
-        const char16_t folded = cp != 0 ? fold[cp] : 0xFFFF;
+        const char16_t folded = cp != 0 ? tables.unit[cp] : 0xFFFF;
         *out++ = folded >= 0x20 && folded < 0x7F ? char(folded) : kNoWord;
         p += length;
     }

@@ -152,13 +152,15 @@ void CurlRequest::resetHop()
 void CurlRequest::startHop()
 {
     resetHop();
-    if (!m_easy) {
-        m_easy = new Easy;
-        m_easy->handle = curl_easy_init();
-        m_easy->owner = this;
-    }
+    // Every hop gets a handle of its own. libcurl 7.88 can free a header it
+    // still points at when a reset handle goes on after a hostile response
+    // (a folded first header line); a new handle carries nothing over, and
+    // connections are still reused through the shared multi handle.
+    releaseEasy();
+    m_easy = new Easy;
+    m_easy->handle = curl_easy_init();
+    m_easy->owner = this;
     CURL *h = m_easy->handle;
-    curl_easy_reset(h);
     m_easy->errorBuffer[0] = '\0';
 
     const QByteArray url = m_hopUrl.toEncoded();

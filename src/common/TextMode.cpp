@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <string_view>
 
 namespace {
 
@@ -217,7 +218,12 @@ bool Utf8TextSearch::contains(QLatin1StringView word) const
         Q_ASSERT(c >= 0x20 && c < 0x7F);
         c = char(textFold(char16_t(c)));
     }
-    return m_folded.contains(folded);
+    // The standard search looks for the first byte with memchr, which a
+    // folded head of random bytes rarely holds; Qt's rolling hash would visit
+    // every position.
+    return std::string_view(m_folded.constData(), std::size_t(m_folded.size()))
+               .find(std::string_view(folded.constData(), std::size_t(folded.size())))
+        != std::string_view::npos;
 }
 
 namespace {

@@ -53,7 +53,7 @@ const Signature kOle { { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 }, "" };
 class Head
 {
 public:
-    Head(const QByteArray &bytes, qint64 n) : m_bytes(bytes), m_n(n) { }
+    Head(QByteArrayView bytes, qint64 n) : m_bytes(bytes), m_n(n) { }
     qint64 n() const { return m_n; }
     unsigned char at(qint64 pos) const
     {
@@ -69,7 +69,7 @@ public:
     }
 
 private:
-    const QByteArray &m_bytes;
+    QByteArrayView m_bytes;
     qint64 m_n;
 };
 
@@ -151,9 +151,8 @@ QString detectType(qint64 length, const ReadAt &readAt)
     const QByteArray start = readAt(0, qMin(length, n + 1));
     if (start.size() < n)
         return {};
-    const QByteArray bytes = start.first(n);
     QString type;
-    if (detectSignature(Head(bytes, n), &type) == Outcome::OutOfRange)
+    if (detectSignature(Head(QByteArrayView(start).first(n), n), &type) == Outcome::OutOfRange)
         return {};
     if (!type.isEmpty())
         return type;
@@ -168,11 +167,10 @@ QString detectType(qint64 length, const ReadAt &readAt)
     }
     if (length >= 200 * 1024)
         return {};
-    // Up to 10240 bytes the byte after them reads as 0, which neither ends a
-    // character nor starts a word: one folding serves both searches.
-    QByteArray withNext = bytes;
-    withNext.append(length > n ? start.at(n) : '\0');
-    const Utf8TextSearch text = localText(withNext);
+    // The text is the n bytes and the one after them, which reads as 0 when
+    // the file ends there; a 0 neither ends a character nor starts a word, so
+    // it need not be added. One folding serves both searches.
+    const Utf8TextSearch text = localText(start);
     if (looksLikeWebPage(text))
         return QStringLiteral("htm");
     // Below 3 KB the first read held the whole file.

@@ -1,6 +1,7 @@
 #include "CliHarvest.h"
 
 #include "CliDownload.h"
+#include "CommandUsage.h"
 #include "ConsoleDialogs.h"
 #include "HeadlessEngine.h"
 #include "download/DownloadList.h"
@@ -24,10 +25,6 @@
 
 #include <cstdio>
 #include <unistd.h>
-
-const char *const kHarvestUsage
-    = "usage: quillmoor-cli harvest [--all] [--max-page N] [--pause S] [--report FILE|-]\n"
-      "                             [--download [--original-names] [download options]] URL\n";
 
 namespace {
 

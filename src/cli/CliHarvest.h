@@ -8,5 +8,3 @@
 // --download, every row completed); 1 the first page could not be loaded or
 // a download failed; 2 bad usage.
 int runHarvestCommand(int argc, char *argv[]);
-
-extern const char *const kHarvestUsage;

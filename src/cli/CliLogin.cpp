@@ -1,5 +1,6 @@
 #include "CliLogin.h"
 
+#include "CommandUsage.h"
 #include "ConsoleDialogs.h"
 #include "HeadlessEngine.h"
 #include "download/SiteLogin.h"
@@ -17,8 +18,6 @@
 #include <cstdio>
 #include <termios.h>
 #include <unistd.h>
-
-const char *const kLoginUsage = "usage: quillmoor-cli login [--ip] [--user NAME] URL\n";
 
 namespace {
 

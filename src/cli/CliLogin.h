@@ -7,5 +7,3 @@
 // the exit status: 0 a form was submitted or the IP button clicked, 1 not,
 // 2 bad usage or missing login data.
 int runLoginCommand(int argc, char *argv[]);
-
-extern const char *const kLoginUsage;

@@ -1,8 +1,8 @@
 #include "CliDownload.h"
 #include "StandardStreams.h"
 #ifdef QUILLMOOR_WITH_HARVEST
-#include "CliHarvest.h"
-#include "CliLogin.h"
+#include "BrowserProgram.h"
+#include "CommandUsage.h"
 #endif
 
 #include <QCoreApplication>
@@ -28,11 +28,8 @@ int main(int argc, char *argv[])
 {
     guardStandardStreams();
 #ifdef QUILLMOOR_WITH_HARVEST
-    // The browser engine needs its own application object.
-    if (argc > 1 && std::strcmp(argv[1], "harvest") == 0)
-        return runHarvestCommand(argc, argv);
-    if (argc > 1 && std::strcmp(argv[1], "login") == 0)
-        return runLoginCommand(argc, argv);
+    if (argc > 1 && (std::strcmp(argv[1], "harvest") == 0 || std::strcmp(argv[1], "login") == 0))
+        return runBrowserProgram(argc, argv);
 #endif
     // Downloading needs no GLib main loop. Qt's own event loop wakes itself
     // once for a burst of posted events where GLib's writes its wake-up file

@@ -34,9 +34,11 @@ private Q_SLOTS:
     void badUsageAndUnloadablePages_data();
     void badUsageAndUnloadablePages();
     void rootTurnsTheSandboxOff();
+    void withoutTheBrowserProgram();
 
 private:
-    Run run(const QStringList &arguments, bool keepSandboxSetting = true);
+    Run run(const QStringList &arguments, bool keepSandboxSetting = true,
+        const QString &program = QStringLiteral(QUILLMOOR_CLI_PATH));
     QString url(const QString &path) const { return m_server.urlText(path); }
 
     FixtureServer m_server;
@@ -58,7 +60,8 @@ void tst_CliHarvest::initTestCase()
     QVERIFY(m_dir.isValid());
 }
 
-Run tst_CliHarvest::run(const QStringList &arguments, bool keepSandboxSetting)
+Run tst_CliHarvest::run(
+    const QStringList &arguments, bool keepSandboxSetting, const QString &program)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -72,8 +75,7 @@ Run tst_CliHarvest::run(const QStringList &arguments, bool keepSandboxSetting)
     if (!keepSandboxSetting)
         env.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
     process.setProcessEnvironment(env);
-    process.start(
-        QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("harvest") } + arguments);
+    process.start(program, QStringList { QStringLiteral("harvest") } + arguments);
     Run result;
     if (!process.waitForStarted())
         return result;
@@ -208,6 +210,22 @@ void tst_CliHarvest::rootTurnsTheSandboxOff()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.err.count("the browser sandbox is turned off"), 1);
     QCOMPARE(r.out.count('\n'), LiteratureSite::ResultsPerPage - 1);
+}
+
+// quillmoor-cli hands harvest to the browser program beside it; a copy
+// standing alone says what is missing instead of failing silently.
+void tst_CliHarvest::withoutTheBrowserProgram()
+{
+    QTemporaryDir alone;
+    QVERIFY(alone.isValid());
+    const QString copy = alone.filePath(QStringLiteral("quillmoor-cli"));
+    QVERIFY(QFile::copy(QStringLiteral(QUILLMOOR_CLI_PATH), copy));
+    const Run r = run({ url(LiteratureSite::searchPath(QStringLiteral("alone"))) }, true, copy);
+    QCOMPARE(r.exitCode, 1);
+    const QByteArray missing
+        = QFile::encodeName(alone.filePath(QStringLiteral("quillmoor-cli-browser")));
+    QVERIFY2(r.err.contains(QByteArray("cannot start " + missing)), r.err.constData());
+    QVERIFY(r.out.isEmpty());
 }
 
 QUILLMOOR_BROWSER_TEST_MAIN(tst_CliHarvest)

@@ -376,6 +376,7 @@ void BodyFile::discard()
         ::unlink(encoded(m_tempName).constData());
     m_tempName.clear();
     m_size = 0;
+    m_head.clear();
 }
 
 bool BodyFile::open(const QString &targetPath)
@@ -411,6 +412,8 @@ bool BodyFile::write(const char *data, qint64 size)
         m_error = FileErrorText(errno);
         return false;
     }
+    if (m_head.size() == m_size && m_size < kKeptHead)
+        m_head.append(data, qMin(size, kKeptHead - m_size));
     m_size += size;
     return true;
 }
@@ -422,13 +425,17 @@ bool BodyFile::truncate()
         return false;
     }
     m_size = 0;
+    m_head.clear();
     return true;
 }
 
 QByteArray BodyFile::readAt(qint64 offset, qint64 length) const
 {
-    if (m_fd < 0 || length <= 0)
+    if (m_fd < 0 || length <= 0 || offset < 0)
         return {};
+    // The first bytes were kept as they were written.
+    if (offset + length <= m_head.size() || m_head.size() == m_size)
+        return m_head.mid(offset, length);
     QByteArray bytes(length, Qt::Uninitialized);
     qint64 done = 0;
     while (done < length) {
@@ -505,5 +512,6 @@ BodyFile::Result BodyFile::place(const QString &path, Mode mode)
     ::close(m_fd);
     m_fd = -1;
     m_size = 0;
+    m_head.clear();
     return Result::Placed;
 }

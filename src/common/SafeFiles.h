@@ -89,6 +89,10 @@ private:
     QString m_folder;
     QString m_tempName; // only when the file system has no unnamed files
     qint64 m_size = 0;
+    // The first bytes of the body, kept as they are written: the type check
+    // reads them, and small bodies are read whole, without asking the disk.
+    static constexpr qint64 kKeptHead = 16 * 1024;
+    QByteArray m_head;
     QString m_error;
 };
 

@@ -55,8 +55,9 @@ namespace {
 // Folds both sides as it goes: no copy of the needle, no allocation.
 bool matchesAt(QStringView hay, qsizetype pos, QStringView needle)
 {
+    const auto &fold = foldTables().unit;
     for (qsizetype j = 0; j < needle.size(); ++j) {
-        if (textFold(hay[pos + j].unicode()) != textFold(needle[j].unicode()))
+        if (fold[hay[pos + j].unicode()] != fold[needle[j].unicode()])
             return false;
     }
     return true;
@@ -74,10 +75,11 @@ qsizetype textIndexOf(QStringView hay, QStringView needle, qsizetype from, Compa
         return hay.indexOf(needle, from, Qt::CaseSensitive);
     if (needle.isEmpty())
         return from;
-    const char16_t first = textFold(needle[0].unicode());
+    const auto &fold = foldTables().unit;
+    const char16_t first = fold[needle[0].unicode()];
     const qsizetype last = hay.size() - needle.size();
     for (qsizetype i = from; i <= last; ++i) {
-        if (textFold(hay[i].unicode()) == first && matchesAt(hay, i + 1, needle.sliced(1)))
+        if (fold[hay[i].unicode()] == first && matchesAt(hay, i + 1, needle.sliced(1)))
             return i;
     }
     return -1;

@@ -28,6 +28,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <cstring>
 
 #ifdef Q_OS_WIN
@@ -413,8 +414,13 @@ int runDownloadCommand(const QStringList &arguments)
         &scheduler, &DownloadScheduler::listFinished, &session, [] { QCoreApplication::exit(0); });
     // The watch pass notices the end within a second; a run that is done
     // need not wait for it.
-    const auto quitWhenDone = [&session, &list] {
-        QTimer::singleShot(0, &session, [&session, &list] {
+    // One look queued at a time, however many transfers end meanwhile.
+    bool endCheckQueued = false;
+    const auto quitWhenDone = [&session, &list, &endCheckQueued] {
+        if (std::exchange(endCheckQueued, true))
+            return;
+        QTimer::singleShot(0, &session, [&session, &list, &endCheckQueued] {
+            endCheckQueued = false;
             if (list.检测是否下载列表完毕() && !session.single().isRunning()
                 && session.multi().instanceCount() == 0)
                 QCoreApplication::exit(0);

@@ -653,7 +653,8 @@ void fFileDownload::buildLoginPanel()
     auto *hostLayout = new QVBoxLayout(m_loginPanelHost);
     hostLayout->setContentsMargins(0, 0, 0, 0);
     hostLayout->addWidget(m_loginPanel);
-    m_loginPanelHost->setMinimumWidth(360);
+    // At least 360 pixels, and never so narrow that a caption is cut.
+    m_loginPanelHost->setMinimumWidth(qMax(360, m_loginPanel->minimumSizeHint().width()));
 
     connect(m_loginPanel, &LoginPanel::showRequested, this, [this] {
         m_loginPanelHost->show();

@@ -3,6 +3,9 @@
 #include "common/SettingsStore.h"
 #include "common/TrimSpaces.h"
 
+#include <cmath>
+#include <limits>
+
 QString AppValues::versionFileUrl() const
 {
     return SiteAddress.isEmpty() ? QString() : SiteAddress + QStringLiteral("quillmoor/newver.txt");
@@ -17,7 +20,18 @@ double readMaxFileSizeMB()
 {
     bool ok = false;
     const double value = TrimSpaces(ReadSetting(Settings::MaxFileSizeMB)).toDouble(&ok);
-    return ok && value >= 0 ? value : 10.0;
+    return ok && value >= 0 ? value : kDefaultMaxFileSizeMB;
+}
+
+qint64 maxFileSizeBytes(double megabytes)
+{
+    if (!(megabytes >= 0))
+        megabytes = kDefaultMaxFileSizeMB;
+    const double bytes = std::floor(megabytes * 1048576.0);
+    // 2^63, the first double above every qint64: converting it or anything
+    // larger would be undefined.
+    constexpr double kBeyondQint64 = 9223372036854775808.0;
+    return bytes < kBeyondQint64 ? qint64(bytes) : std::numeric_limits<qint64>::max();
 }
 
 QString readSiteAddress()

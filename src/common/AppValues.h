@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+
+// The size limit used when none is stored or the stored one is unusable.
+inline constexpr double kDefaultMaxFileSizeMB = 10.0;
 
 // The values every window of the desktop program shares while it runs. The
 // program creates one and hands it to each window; a window reads what it
@@ -11,7 +15,7 @@ struct AppValues
     bool ProxyEnabled = false;
     QString ProxyAddress;
     QString ProxyPort;
-    double MaxFileSizeMB = 10.0;
+    double MaxFileSizeMB = kDefaultMaxFileSizeMB;
     // True: the save-folder dialog is shown when result entries are taken
     // from a page; false: when an analysis run starts.
     bool AskSaveFolderOnExtract = true;
@@ -32,7 +36,12 @@ struct AppValues
     QString programPageUrl() const;
 };
 
-// The stored size limit in megabytes; a missing or unreadable value gives 10.
+// The stored size limit in megabytes; a missing, unreadable, negative or NaN
+// value gives the default.
 double readMaxFileSizeMB();
+// A size limit in megabytes as whole bytes, floor(megabytes × 1048576). A
+// limit beyond the largest qint64 (infinity too) gives that largest value, so
+// it never cuts a file; NaN or a negative limit gives the default's bytes.
+qint64 maxFileSizeBytes(double megabytes);
 // The maker's site as stored, trimmed, with a final "/" added when missing.
 QString readSiteAddress();

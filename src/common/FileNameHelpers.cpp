@@ -9,12 +9,19 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
 
 const QString kSlash = QStringLiteral("/");
 const QString kBadFolderName = QStringLiteral("文件夹名称有误！不能创建文件夹！");
+
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
 
 // Code units of the code point starting at i: 2 for a whole surrogate pair.
 qsizetype codePointLength(const QString &text, qsizetype i, char32_t *codePoint)
@@ -371,6 +378,19 @@ bool FileExists(const QString &path)
 bool FolderExists(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool SameFolder(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    std::error_code error;
+    if (std::filesystem::equivalent(
+            QFile::encodeName(a).toStdString(), QFile::encodeName(b).toStdString(), error))
+        return true;
+    const QString first = QDir::cleanPath(QFileInfo(a).absoluteFilePath());
+    const QString second = QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    return first.compare(second, kFileNameCase) == 0;
 }
 
 QString RemoveLineBreaks(const QString &text)

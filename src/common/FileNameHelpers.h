@@ -72,6 +72,12 @@ bool ReadsAsNumber(QStringView text);
 bool FileExists(const QString &path);
 bool FolderExists(const QString &path);
 
+// Whether two paths name the same folder. Two names of one existing folder
+// (a link, "..", another case on a file system that ignores case) are the
+// same; otherwise the cleaned absolute paths are compared, so a final "/" or
+// a "." makes no difference, and case counts except on Windows and macOS.
+bool SameFolder(const QString &a, const QString &b);
+
 // The text without CR, LF and NUL characters.
 QString RemoveLineBreaks(const QString &text);
 

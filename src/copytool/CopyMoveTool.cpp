@@ -76,7 +76,7 @@ PlaceOutcome PlaceFile(const QString &source, const QString &destination, int op
     QString extension;
     QString base;
     const QString folder = SplitPath(source, &extension, &base);
-    if (folder.toLower() == destination.toLower())
+    if (SameFolder(folder, destination))
         return PlaceOutcome::AlreadyThere;
     const QString target = destination + nameWithExtension(base, extension);
 
@@ -227,7 +227,7 @@ void CopyMoveTool::nextFile()
     QString extension;
     QString base;
     const QString folder = SplitPath(source, &extension, &base);
-    if (folder.toLower() == m_destination.toLower()) {
+    if (SameFolder(folder, m_destination)) {
         fileDone();
         return;
     }

@@ -41,7 +41,5 @@ void loadStoredDownloadOptions(DownloadOptions &options)
     options.proxyAddress = TrimSpaces(ReadSetting(Settings::ProxyAddress));
     options.proxyPort = TrimSpaces(ReadSetting(Settings::ProxyPort));
     options.proxyEnabled = ReadSetting(Settings::ProxyEnabled) == QStringLiteral("1");
-    bool ok = false;
-    const double maxMB = ReadSetting(Settings::MaxFileSizeMB).toDouble(&ok);
-    options.maxFileSizeMB = ok && maxMB >= 0 ? maxMB : 10.0;
+    options.maxFileSizeMB = readMaxFileSizeMB();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/AppValues.h"
+
 #include <QString>
 
 // The same-name policy: which of the three "同名文件：" options is on.
@@ -33,7 +35,7 @@ struct DownloadOptions
     bool proxyEnabled = false;
     QString proxyAddress;
     QString proxyPort;
-    double maxFileSizeMB = 10.0;
+    double maxFileSizeMB = kDefaultMaxFileSizeMB;
 };
 
 // Fills the options the download window reads from the settings store when

@@ -1,5 +1,6 @@
 #include "download/SingleConnectionTransfer.h"
 
+#include "common/AppValues.h"
 #include "common/FileNameHelpers.h"
 #include "common/MimeTypes.h"
 #include "common/SafeFiles.h"
@@ -78,8 +79,7 @@ bool SingleConnectionTransfer::aboveSizeLimit(qint64 bytes, double maxFileSizeMB
 {
     // Compared in whole bytes: exactly the limit passes, one byte more does
     // not, whatever the size of the limit.
-    const double limit = std::floor(maxFileSizeMB * 1048576.0);
-    return double(bytes) > limit;
+    return bytes > maxFileSizeBytes(maxFileSizeMB);
 }
 
 QString SingleConnectionTransfer::percentText(qint64 received, qint64 size)
@@ -334,7 +334,7 @@ void SingleConnectionTransfer::drainBody()
     bool overLimit = false;
     if (m_announced <= 0 && !batch.isEmpty()
         && aboveSizeLimit(m_written + batch.size(), m_options.maxFileSizeMB)) {
-        const qint64 limit = qint64(std::floor(m_options.maxFileSizeMB * 1048576.0));
+        const qint64 limit = maxFileSizeBytes(m_options.maxFileSizeMB);
         const qint64 needed = qMax<qint64>(1, limit + 1 - m_written);
         const qint64 keep = (needed + kChunkBytes - 1) / kChunkBytes * kChunkBytes;
         if (keep < batch.size())

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
@@ -149,10 +150,14 @@ void tst_LoginPanel::panelControls()
         { "Command1", QStringLiteral("网页登录") },
         { "Label11", QStringLiteral("自动登录条件：") },
     };
+    // Squeezed to its narrowest beside the list, the panel cuts no caption.
+    auto *splitter = child<QSplitter>("MainSplitter");
+    splitter->setSizes({ splitter->width(), 0 });
     for (const auto &[name, caption] : captions) {
         auto *widget = child<QWidget>(name);
         QCOMPARE(widget->property("text").toString(), caption);
         QVERIFY2(widget->isVisible(), name);
+        QTRY_VERIFY2(widget->width() >= widget->sizeHint().width(), name);
     }
     QVERIFY(child<QRadioButton>("Option4")->isChecked());
     QCOMPARE(child<QLineEdit>("Text3")->echoMode(), QLineEdit::Password);

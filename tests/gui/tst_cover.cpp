@@ -1,25 +1,16 @@
-#include "FakeClock.h"
-#include "FakeDialogs.h"
-#include "FakeShell.h"
-#include "FixtureServer.h"
-#include "RecordingSoundPlayer.h"
 #include "TestEnvironment.h"
-#include "app/ui/AppWindows.h"
+#include "WindowTestRig.h"
 #include "app/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
-#include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "download/DownloadList.h"
 #include "download/ui/fFileDownload.h"
 #include "net/VersionCheck.h"
-#include "platform/AppPaths.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 // The start-up window: its opening steps and the version notice, against a
@@ -44,41 +35,24 @@ private Q_SLOTS:
 private:
     fCover *openCover();
 
-    FakeClock m_clock;
-    FakeDialogs m_dialogs;
-    FakeShell m_shell;
-    RecordingSoundPlayer m_player;
-    AppValues m_values;
-    std::optional<QTemporaryDir> m_dir;
-    std::optional<FixedAppPaths> m_paths;
-    std::optional<FixtureServer> m_server;
-    std::optional<AppWindows> m_windows;
+    std::optional<WindowTestRig> m_rig;
 };
 
 void TestCover::init()
 {
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
-        QStringLiteral("Quillmoor"))
-        .clear();
-    m_dialogs = FakeDialogs();
-    m_shell = FakeShell();
-    m_values = AppValues();
-    m_dir.emplace();
-    m_paths.emplace(m_dir->path());
-    m_server.emplace();
-    QVERIFY(m_server->listen());
-    m_windows.emplace(AppServices { m_values, m_clock, *m_paths, m_player, m_dialogs, m_shell });
+    m_rig.emplace();
+    QVERIFY(m_rig->server.listen());
+    m_rig->openWindows();
 }
 
 void TestCover::cleanup()
 {
-    m_windows.reset();
-    m_server.reset();
+    m_rig.reset();
 }
 
 fCover *TestCover::openCover()
 {
-    fCover *cover = m_windows->cover();
+    fCover *cover = m_rig->windows->cover();
     cover->setRunningVersion({ 2, 0, 1224 });
     cover->open();
     return cover;
@@ -124,7 +98,7 @@ void TestCover::openingSteps()
     QVERIFY(!cover->findChild<QLabel *>(QStringLiteral("Label1"))->text().isEmpty());
     QCOMPARE(cover->findChild<QLabel *>(QStringLiteral("Label4"))->text(),
         QStringLiteral("(该软件仅用于科研人员辅助少量下载；请不要恶意下载和大量下载！)"));
-    QCOMPARE(m_values.MaxFileSizeMB, 3.5);
+    QCOMPARE(m_rig->values.MaxFileSizeMB, 3.5);
     QVERIFY(cover->Timer1().isActive());
     QCOMPARE(cover->Timer1().interval(), 100);
     QVERIFY(cover->Timer1().isSingleShot());
@@ -152,45 +126,45 @@ void TestCover::versionNotice()
 {
     QFETCH(QByteArray, body);
     QFETCH(QString, notice);
-    m_server->route("/quillmoor/newver.txt", FixtureServer::Response::ok(body, "text/plain"));
-    WriteSetting(Settings::SiteAddress, m_server->urlText(QStringLiteral("/")));
+    m_rig->server.route("/quillmoor/newver.txt", FixtureServer::Response::ok(body, "text/plain"));
+    WriteSetting(Settings::SiteAddress, m_rig->server.urlText(QStringLiteral("/")));
 
     fCover *cover = openCover();
     QSignalSpy ended(cover, &fCover::versionCheckEnded);
     QVERIFY(ended.wait(10000));
 
-    QCOMPARE(m_server->requestCount("/quillmoor/newver.txt"), 1);
-    QCOMPARE(m_server->lastRequest().method, QByteArray("GET"));
-    QVERIFY(m_dialogs.messages.isEmpty());
+    QCOMPARE(m_rig->server.requestCount("/quillmoor/newver.txt"), 1);
+    QCOMPARE(m_rig->server.lastRequest().method, QByteArray("GET"));
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
     auto *label3 = cover->findChild<QLabel *>(QStringLiteral("Label3"));
-    const QString page = m_server->urlText(QStringLiteral("/quillmoor/"));
+    const QString page = m_rig->server.urlText(QStringLiteral("/quillmoor/"));
     if (notice.isEmpty()) {
         QVERIFY(label3->isHidden());
-        QVERIFY(m_shell.requests.isEmpty());
+        QVERIFY(m_rig->shell.requests.isEmpty());
         return;
     }
     QVERIFY(label3->isVisible());
     QCOMPARE(label3->text(), notice);
     const QList<FakeShell::Request> opened { { FakeShell::Kind::OpenUrl, page } };
-    QCOMPARE(m_shell.requests, opened);
+    QCOMPARE(m_rig->shell.requests, opened);
     // A click on the notice opens the page again.
     QTest::mouseClick(label3, Qt::LeftButton);
-    QCOMPARE(m_shell.requests.size(), 2);
-    QCOMPARE(m_shell.requests.last().target, page);
+    QCOMPARE(m_rig->shell.requests.size(), 2);
+    QCOMPARE(m_rig->shell.requests.last().target, page);
 }
 
 void TestCover::failedRequestAsksForTheNetwork()
 {
-    m_server->route("/quillmoor/newver.txt", FixtureServer::Response::status(404, "Not Found"));
-    WriteSetting(Settings::SiteAddress, m_server->urlText(QStringLiteral("/")));
+    m_rig->server.route("/quillmoor/newver.txt", FixtureServer::Response::status(404, "Not Found"));
+    WriteSetting(Settings::SiteAddress, m_rig->server.urlText(QStringLiteral("/")));
     fCover *cover = openCover();
     QSignalSpy ended(cover, &fCover::versionCheckEnded);
     QVERIFY(ended.wait(10000));
-    QCOMPARE(m_dialogs.messages.size(), 1);
-    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("请保持网络畅通！"));
-    QCOMPARE(m_dialogs.messages.first().style, UserDialogs::Style::Error);
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+    QCOMPARE(m_rig->dialogs.messages.first().text, QStringLiteral("请保持网络畅通！"));
+    QCOMPARE(m_rig->dialogs.messages.first().style, UserDialogs::Style::Error);
     QVERIFY(cover->findChild<QLabel *>(QStringLiteral("Label3"))->isHidden());
-    QVERIFY(m_shell.requests.isEmpty());
+    QVERIFY(m_rig->shell.requests.isEmpty());
 }
 
 void TestCover::noSiteSendsNothing()
@@ -198,25 +172,25 @@ void TestCover::noSiteSendsNothing()
     fCover *cover = openCover();
     QSignalSpy ended(cover, &fCover::versionCheckEnded);
     QVERIFY(ended.wait(5000));
-    QCOMPARE(m_server->requests().size(), 0);
-    QVERIFY(m_dialogs.messages.isEmpty());
-    QVERIFY(m_shell.requests.isEmpty());
-    QVERIFY(m_values.versionFileUrl().isEmpty());
+    QCOMPARE(m_rig->server.requests().size(), 0);
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
+    QVERIFY(m_rig->shell.requests.isEmpty());
+    QVERIFY(m_rig->values.versionFileUrl().isEmpty());
 }
 
 void TestCover::closingEndsTheProgram()
 {
     fCover *cover = openCover();
-    fFileDownload *download = m_windows->showDownloadWindow();
+    fFileDownload *download = m_rig->windows->showDownloadWindow();
     QPointer<fFileDownload> watch(download);
     download->list().addItem(QStringLiteral("http://127.0.0.1:9/a.pdf"), QStringLiteral("a"),
-        QStringLiteral("pdf"), m_dir->path() + QLatin1Char('/'), {});
-    QSignalSpy ending(&*m_windows, &AppWindows::programEnding);
+        QStringLiteral("pdf"), m_rig->dir.path() + QLatin1Char('/'), {});
+    QSignalSpy ending(&*m_rig->windows, &AppWindows::programEnding);
     cover->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
     QVERIFY(!cover->isVisible());
     QCOMPARE(ending.size(), 1);
     // The download window closes without its question.
-    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
     QVERIFY(!IsWindowOpen(QStringLiteral("fFileDownload")));
     QTRY_VERIFY(watch.isNull());
 }

@@ -1,5 +1,5 @@
 #include "DownloadTestRig.h"
-#include "FakeShell.h"
+#include "WindowTestRig.h"
 #include "app/ui/AppWindows.h"
 #include "app/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
@@ -24,7 +24,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTest>
 #include <QTreeView>
 
@@ -58,48 +57,26 @@ private:
             qFatal("no child %s", name);
         return found;
     }
-    AppServices services(Clock &clock)
-    {
-        return { m_values, clock, *m_paths, m_player, m_dialogs, m_shell };
-    }
-    QString folder() const { return m_dir->path() + QStringLiteral("/dl/"); }
+    QString folder() const { return m_rig->dir.path() + QStringLiteral("/dl/"); }
 
-    FakeClock m_clock;
-    FakeDialogs m_dialogs;
-    FakeShell m_shell;
-    RecordingSoundPlayer m_player;
-    AppValues m_values;
-    std::optional<QTemporaryDir> m_dir;
-    std::optional<FixedAppPaths> m_paths;
-    std::optional<FixtureServer> m_server;
-    std::optional<AppWindows> m_windows;
+    std::optional<WindowTestRig> m_rig;
 };
 
 void TestFileDownloadWindow::init()
 {
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
-        QStringLiteral("Quillmoor"))
-        .clear();
-    m_dialogs = FakeDialogs();
-    m_shell = FakeShell();
-    m_values = AppValues();
-    m_dir.emplace();
-    QDir(m_dir->path()).mkpath(QStringLiteral("program"));
-    m_paths.emplace(m_dir->path() + QStringLiteral("/program"));
-    m_server.emplace();
-    QVERIFY(m_server->listen());
-    m_windows.emplace(services(m_clock));
+    m_rig.emplace(QStringLiteral("program"));
+    QVERIFY(m_rig->server.listen());
+    m_rig->openWindows();
 }
 
 void TestFileDownloadWindow::cleanup()
 {
-    m_windows.reset();
-    m_server.reset();
+    m_rig.reset();
 }
 
 void TestFileDownloadWindow::firstOpening()
 {
-    fFileDownload *window = m_windows->showDownloadWindow();
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
     QVERIFY(window->isMaximized());
     QCOMPARE(window->windowTitle(), QStringLiteral("文件下载-Quillmoor"));
     QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：2"));
@@ -116,7 +93,7 @@ void TestFileDownloadWindow::firstOpening()
     QVERIFY(window->session().scheduler().Timer1().isActive());
     QVERIFY(!window->session().scheduler().isRunning());
     QVERIFY(IsWindowOpen(QStringLiteral("FFileDownload")));
-    QCOMPARE(m_windows->openDownloadWindow(), window);
+    QCOMPARE(m_rig->windows->openDownloadWindow(), window);
     // The site's entries are hidden while no maker's site is set.
     QVERIFY(window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("关于") }));
     QVERIFY(!window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("最新版本") })
@@ -144,9 +121,9 @@ void TestFileDownloadWindow::firstOpening()
 
 void TestFileDownloadWindow::methodOneFromTheOptions()
 {
-    fFileDownload *window = m_windows->showDownloadWindow();
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
     {
-        fOption options(*m_windows, window);
+        fOption options(*m_rig->windows, window);
         QVERIFY(child<QRadioButton>(&options, "Option2")->isChecked());
         child<QRadioButton>(&options, "Option1")->setChecked(true);
         child<QPushButton>(&options, "Command1")->click();
@@ -155,13 +132,13 @@ void TestFileDownloadWindow::methodOneFromTheOptions()
     QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：1"));
     QVERIFY(!child<QComboBox>(window, "Combo1")->isEnabled());
     QCOMPARE(window->session().options().method, 1);
-    QCOMPARE(m_values.DownloadMethod, 1);
+    QCOMPARE(m_rig->values.DownloadMethod, 1);
     QVERIFY(window->close());
     QCOMPARE(ReadSetting(Settings::DownloadMethod), QStringLiteral("1"));
 
     // Reopened with method 1: the selector shows "1", disabled, and closing
     // stores its position 0.
-    window = m_windows->showDownloadWindow();
+    window = m_rig->windows->showDownloadWindow();
     QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：1"));
     QCOMPARE(child<QComboBox>(window, "Combo1")->currentText(), QStringLiteral("1"));
     QVERIFY(!child<QComboBox>(window, "Combo1")->isEnabled());
@@ -171,24 +148,24 @@ void TestFileDownloadWindow::methodOneFromTheOptions()
     QCOMPARE(child<QComboBox>(window, "Combo1")->currentText(), QStringLiteral("1"));
     QVERIFY(window->close());
     QCOMPARE(ReadSetting(Settings::ConnectionCountIndex), QStringLiteral("0"));
-    window = m_windows->showDownloadWindow();
+    window = m_rig->windows->showDownloadWindow();
     QCOMPARE(child<QComboBox>(window, "Combo1")->currentText(), QStringLiteral("1"));
     QVERIFY(child<QComboBox>(window, "Combo1")->isEnabled());
 }
 
 void TestFileDownloadWindow::closeQuestionAnsweredNo()
 {
-    fFileDownload *window = m_windows->showDownloadWindow();
-    window->list().addItem(m_server->urlText(QStringLiteral("/a.pdf")), QStringLiteral("a"),
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    window->list().addItem(m_rig->server.urlText(QStringLiteral("/a.pdf")), QStringLiteral("a"),
         QStringLiteral("pdf"), folder(), {});
     child<QRadioButton>(window, "Option1")->setChecked(true);
-    m_dialogs.answers.enqueue(UserDialogs::Answer::No);
+    m_rig->dialogs.answers.enqueue(UserDialogs::Answer::No);
 
     QVERIFY(!window->close());
-    QCOMPARE(m_dialogs.messages.size(), 1);
-    QCOMPARE(m_dialogs.messages.first().text,
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+    QCOMPARE(m_rig->dialogs.messages.first().text,
         QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？"));
-    QCOMPARE(m_dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
+    QCOMPARE(m_rig->dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
     QVERIFY(window->isVisible());
     QVERIFY(IsWindowOpen(WindowName::FileDownload));
     QCOMPARE(window->list().size(), 1);
@@ -202,7 +179,7 @@ void TestFileDownloadWindow::closeQuestionAnsweredNo()
                  Settings::Placement::Resolution, QStringLiteral("unset")),
         QStringLiteral("unset"));
 
-    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    m_rig->dialogs.answers.enqueue(UserDialogs::Answer::Yes);
     QVERIFY(window->close());
     QVERIFY(!IsWindowOpen(WindowName::FileDownload));
     QCOMPARE(ReadSetting(Settings::Placement::DownloadWindowSection,
@@ -212,26 +189,27 @@ void TestFileDownloadWindow::closeQuestionAnsweredNo()
 
 void TestFileDownloadWindow::closingBringsTheStartUpWindowBack()
 {
-    fCover *cover = m_windows->cover();
+    fCover *cover = m_rig->windows->cover();
     cover->open();
     cover->hide();
-    fFileDownload *window = m_windows->showDownloadWindow();
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
     QVERIFY(window->close());
     QVERIFY(cover->isVisible());
 }
 
 void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
 {
-    fFileDownload *window = m_windows->showDownloadWindow();
-    fOption options(*m_windows, window);
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    fOption options(*m_rig->windows, window);
     child<QCheckBox>(&options, "Check1")->setChecked(true);
     child<QLineEdit>(&options, "Text6")->setText(QStringLiteral("proxy.example.org"));
     child<QLineEdit>(&options, "Text8")->setText(QStringLiteral("80a"));
     child<QLineEdit>(&options, "Text1")->setText(QStringLiteral("4"));
     child<QPushButton>(&options, "Command1")->click();
 
-    QCOMPARE(m_dialogs.messages.size(), 1);
-    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("代理服务器网址或者端口格式不对！"));
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+    QCOMPARE(
+        m_rig->dialogs.messages.first().text, QStringLiteral("代理服务器网址或者端口格式不对！"));
     QCOMPARE(options.result(), int(QDialog::Accepted));
     QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("80a"));
     QCOMPARE(ReadSetting(Settings::ProxyEnabled), QStringLiteral("1"));
@@ -241,7 +219,7 @@ void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
     QCOMPARE(window->session().options().maxFileSizeMB, 4.0);
 
     // "关闭" stores nothing.
-    fOption again(*m_windows, window);
+    fOption again(*m_rig->windows, window);
     QCOMPARE(child<QLineEdit>(&again, "Text8")->text(), QStringLiteral("80a"));
     child<QLineEdit>(&again, "Text8")->setText(QStringLiteral("3128"));
     child<QPushButton>(&again, "Command2")->click();
@@ -250,9 +228,9 @@ void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
 
 void TestFileDownloadWindow::saveFolderDialog()
 {
-    const QString typed = m_dir->path() + QStringLiteral("/论文");
+    const QString typed = m_rig->dir.path() + QStringLiteral("/论文");
     {
-        fSeleFileSavePath dialog(*m_windows);
+        fSeleFileSavePath dialog(*m_rig->windows);
         auto *combo1 = child<QComboBox>(&dialog, "Combo1");
         QCOMPARE(combo1->currentText(), QDir::homePath() + QStringLiteral("/12345"));
         QVERIFY(child<QRadioButton>(&dialog, "Option2")->isChecked());
@@ -261,7 +239,8 @@ void TestFileDownloadWindow::saveFolderDialog()
         // A cancelled picker leaves the text as it was, with its separator.
         combo1->setEditText(typed);
         child<QPushButton>(&dialog, "Command3")->click();
-        QCOMPARE(m_dialogs.folderPickerStarts, QStringList { m_dir->path() + QLatin1Char('/') });
+        QCOMPARE(m_rig->dialogs.folderPickerStarts,
+            QStringList { m_rig->dir.path() + QLatin1Char('/') });
         QCOMPARE(combo1->currentText(), typed + QLatin1Char('/'));
 
         combo1->setEditText(typed);
@@ -269,14 +248,14 @@ void TestFileDownloadWindow::saveFolderDialog()
         child<QPushButton>(&dialog, "Command1")->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
-    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
     QVERIFY(QFileInfo(typed).isDir());
-    QCOMPARE(m_values.SaveFolder, typed + QLatin1Char('/'));
-    QVERIFY(m_values.UseOriginalFileName);
-    QVERIFY(!m_values.SaveFolderDialogCancelled);
-    QCOMPARE(readFile(m_paths->saveListPath()), (typed + QStringLiteral("\r\n")).toLocal8Bit());
+    QCOMPARE(m_rig->values.SaveFolder, typed + QLatin1Char('/'));
+    QVERIFY(m_rig->values.UseOriginalFileName);
+    QVERIFY(!m_rig->values.SaveFolderDialogCancelled);
+    QCOMPARE(readFile(m_rig->paths.saveListPath()), (typed + QStringLiteral("\r\n")).toLocal8Bit());
 
-    fSeleFileSavePath reopened(*m_windows);
+    fSeleFileSavePath reopened(*m_rig->windows);
     auto *combo1 = child<QComboBox>(&reopened, "Combo1");
     QCOMPARE(combo1->count(), 1);
     QCOMPARE(combo1->itemText(0), typed);
@@ -285,22 +264,22 @@ void TestFileDownloadWindow::saveFolderDialog()
     // A folder that cannot be made keeps the dialog open with an empty box.
     combo1->setEditText(QStringLiteral("relative/folder"));
     child<QPushButton>(&reopened, "Command1")->click();
-    QCOMPARE(m_dialogs.messages.constLast().text, QStringLiteral("文件夹设置错误！"));
+    QCOMPARE(m_rig->dialogs.messages.constLast().text, QStringLiteral("文件夹设置错误！"));
     QCOMPARE(reopened.result(), int(QDialog::Rejected));
     QVERIFY(combo1->currentText().isEmpty());
     child<QPushButton>(&reopened, "Command2")->click();
-    QVERIFY(m_values.SaveFolderDialogCancelled);
+    QVERIFY(m_rig->values.SaveFolderDialogCancelled);
 }
 
 void TestFileDownloadWindow::busyMessagesWhileDownloading()
 {
     Response stall = Response::pattern(1 << 20, "application/pdf");
     stall.stallAfterBytes = 4096;
-    m_server->route("/stall.pdf", stall);
-    fFileDownload *window = m_windows->showDownloadWindow();
-    window->list().addItem(m_server->urlText(QStringLiteral("/stall.pdf")), QStringLiteral("stall"),
-        QStringLiteral("pdf"), folder(), {});
-    m_clock.advance(5);
+    m_rig->server.route("/stall.pdf", stall);
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    window->list().addItem(m_rig->server.urlText(QStringLiteral("/stall.pdf")),
+        QStringLiteral("stall"), QStringLiteral("pdf"), folder(), {});
+    m_rig->clock.advance(5);
     child<QPushButton>(window, "Command4")->click();
     QTRY_COMPARE_WITH_TIMEOUT(window->list().at(0).StatusCode, Status::Downloading, 10000);
     QVERIFY(
@@ -319,17 +298,17 @@ void TestFileDownloadWindow::busyMessagesWhileDownloading()
         { { QStringLiteral("工具(&T)"), QStringLiteral("检查并纠正磁盘文件类型") }, stopFirst },
     };
     for (const auto &[entry, message] : refused) {
-        m_dialogs.messages.clear();
+        m_rig->dialogs.messages.clear();
         QAction *action = window->menuEntry(entry);
         QVERIFY2(action, qPrintable(entry.join(QLatin1Char('/'))));
         action->trigger();
-        QCOMPARE(m_dialogs.messages.size(), 1);
-        QCOMPARE(m_dialogs.messages.first().text, message);
+        QCOMPARE(m_rig->dialogs.messages.size(), 1);
+        QCOMPARE(m_rig->dialogs.messages.first().text, message);
     }
-    m_dialogs.messages.clear();
+    m_rig->dialogs.messages.clear();
     window->findChild<QTreeView *>(QStringLiteral("ListView3"))->header()->sectionClicked(0);
-    QCOMPARE(m_dialogs.messages.size(), 1);
-    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("停止下载后方可排序！"));
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+    QCOMPARE(m_rig->dialogs.messages.first().text, QStringLiteral("停止下载后方可排序！"));
     QCOMPARE(window->list().size(), 1);
 
     // The pop-up menu disables the clearing entries while downloading; the
@@ -355,19 +334,20 @@ void TestFileDownloadWindow::busyMessagesWhileDownloading()
 void TestFileDownloadWindow::endToEnd()
 {
     // A real clock: the scheduler's own timers drive this run.
-    m_windows.emplace(services(SteadyClock::instance()));
-    m_server->route("/one.pdf", Response::pattern(30000, "application/pdf"));
-    m_server->route("/two.pdf", Response::pattern(70000, "application/pdf"));
-    m_server->route("/page.pdf",
+    m_rig->openWindows(SteadyClock::instance());
+    m_rig->server.route("/one.pdf", Response::pattern(30000, "application/pdf"));
+    m_rig->server.route("/two.pdf", Response::pattern(70000, "application/pdf"));
+    m_rig->server.route("/page.pdf",
         Response::ok("<html><head><title>login</title></head><body>x</body></html>", "text/html"));
-    m_server->route("/gone.pdf", Response::status(404, "Not Found"));
+    m_rig->server.route("/gone.pdf", Response::status(404, "Not Found"));
 
-    fFileDownload *window = m_windows->showDownloadWindow();
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
     DownloadList &rows = window->list();
     for (const char *name : { "one", "two", "page", "gone" }) {
         const QString file = QString::fromLatin1(name);
-        QVERIFY(rows.addItem(m_server->urlText(QLatin1Char('/') + file + QStringLiteral(".pdf")),
-            file, QStringLiteral("pdf"), folder(), {}));
+        QVERIFY(
+            rows.addItem(m_rig->server.urlText(QLatin1Char('/') + file + QStringLiteral(".pdf")),
+                file, QStringLiteral("pdf"), folder(), {}));
     }
     QCOMPARE(child<QLabel>(window, "Label1")->text(), QStringLiteral("4条"));
     window->menuEntry({ QStringLiteral("列表操作(&D)"), QStringLiteral("开始下载") })->trigger();
@@ -411,21 +391,21 @@ void TestFileDownloadWindow::endingTheProgramStopsTheTransfer()
 {
     Response stall = Response::pattern(1 << 20, "application/pdf");
     stall.stallAfterBytes = 8192;
-    m_server->route("/paper.pdf", stall);
+    m_rig->server.route("/paper.pdf", stall);
     QVERIFY(writeFile(folder() + QStringLiteral("paper.pdf"), "%PDF-1.4 the earlier file"));
-    fCover *cover = m_windows->cover();
+    fCover *cover = m_rig->windows->cover();
     cover->open();
     cover->hide();
-    QPointer<fFileDownload> window = m_windows->showDownloadWindow();
+    QPointer<fFileDownload> window = m_rig->windows->showDownloadWindow();
     child<QRadioButton>(window, "Option2")->setChecked(true); // "覆盖"
-    window->list().addItem(m_server->urlText(QStringLiteral("/paper.pdf")), QStringLiteral("paper"),
-        QStringLiteral("pdf"), folder(), {});
-    m_clock.advance(5);
+    window->list().addItem(m_rig->server.urlText(QStringLiteral("/paper.pdf")),
+        QStringLiteral("paper"), QStringLiteral("pdf"), folder(), {});
+    m_rig->clock.advance(5);
     window->menuEntry({ QStringLiteral("列表操作(&D)"), QStringLiteral("开始下载") })->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!window->list().at(0).Received.isEmpty(), 10000);
 
     cover->close();
-    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
     QTRY_VERIFY(window.isNull());
     QTRY_VERIFY(partFiles(folder()).isEmpty());
     QCOMPARE(

@@ -47,7 +47,8 @@ private Q_SLOTS:
     void collisionRules();
     void moveDeletesOnlyPlacedSources_data();
     void moveDeletesOnlyPlacedSources();
-    void sourceInsideDestinationIsLeftAlone();
+    void sourceAlreadyInDestination_data();
+    void sourceAlreadyInDestination();
     void renameCounter_data();
     void renameCounter();
     void renameKeepsLongBaseWhole();
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void runRefusesFolderThatCannotBeMade();
     void runDropsMissingSourcesAndCopiesTwiceNamedFile();
     void runWithNothingLeftDoesNothing();
+    void runLeavesFilesAlreadyInDestination();
     void stopClickEndsRunAfterCurrentFile();
 
 private:
@@ -164,17 +166,52 @@ void TestCopyMoveTool::moveDeletesOnlyPlacedSources()
         QCOMPARE(readFile(dst(QStringLiteral("a.txt"))), QByteArray("theirs"));
 }
 
-void TestCopyMoveTool::sourceInsideDestinationIsLeftAlone()
+void TestCopyMoveTool::sourceAlreadyInDestination_data()
 {
-    QVERIFY(writeFile(dst(QStringLiteral("a.txt")), "here"));
-    QString upper = dstFolder();
-    upper.replace(QStringLiteral("/dst/"), QStringLiteral("/DST/"));
-    for (const QString &destination : { dstFolder(), upper }) {
-        QCOMPARE(PlaceFile(dst(QStringLiteral("a.txt")), destination, 3, true),
-            PlaceOutcome::AlreadyThere);
-        QCOMPARE(readFile(dst(QStringLiteral("a.txt"))), QByteArray("here"));
-        QVERIFY(!FileExists(dst(QStringLiteral("a[001].txt"))));
+    using namespace Qt::StringLiterals;
+    // Folders below the temporary folder: out, Out, out/sub, and link -> out.
+    QTest::addColumn<QString>("sourceFolder");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<bool>("alreadyThere");
+
+    QTest::newRow("the same folder") << u"out/"_s << u"out/"_s << true;
+    QTest::newRow("through ..") << u"out/"_s << u"Out/../out/"_s << true;
+    QTest::newRow("with . and a doubled slash") << u"out/"_s << u"./out//"_s << true;
+    QTest::newRow("through a link") << u"link/"_s << u"out/"_s << true;
+    QTest::newRow("in a subfolder") << u"out/sub/"_s << u"out/"_s << false;
+#if !defined(Q_OS_WIN) && !defined(Q_OS_DARWIN)
+    // File names here tell case apart: Out and out are two folders.
+    QTest::newRow("other case, other folder") << u"Out/"_s << u"out/"_s << false;
+    QTest::newRow("other case, other folder, reversed") << u"out/"_s << u"Out/"_s << false;
+#endif
+}
+
+// Moved by rule 3 (rename): a file already in the destination would otherwise
+// be copied onto itself as a[001].txt and its source deleted.
+void TestCopyMoveTool::sourceAlreadyInDestination()
+{
+    using namespace Qt::StringLiterals;
+    QFETCH(QString, sourceFolder);
+    QFETCH(QString, destination);
+    QFETCH(bool, alreadyThere);
+    const QString root = m_dir.path() + u'/';
+    QVERIFY(QDir().mkpath(root + u"out/sub"_s));
+    QVERIFY(QDir().mkpath(root + u"Out"_s));
+    QVERIFY(QFile::link(root + u"out"_s, root + u"link"_s));
+    const QString source = root + sourceFolder + u"a.txt"_s;
+    QVERIFY(writeFile(source, "here"));
+
+    const PlaceOutcome outcome = PlaceFile(source, root + destination, 3, true);
+    if (alreadyThere) {
+        QCOMPARE(outcome, PlaceOutcome::AlreadyThere);
+        QCOMPARE(readFile(source), QByteArray("here"));
+    } else {
+        QCOMPARE(outcome, PlaceOutcome::Copied);
+        QVERIFY(!FileExists(source));
+        QCOMPARE(readFile(root + destination + u"a.txt"_s), QByteArray("here"));
     }
+    QVERIFY(!FileExists(root + u"out/a[001].txt"_s));
+    QVERIFY(!FileExists(root + u"Out/a[001].txt"_s));
 }
 
 void TestCopyMoveTool::renameCounter_data()
@@ -333,6 +370,28 @@ void TestCopyMoveTool::runWithNothingLeftDoesNothing()
     QVERIFY(dialogs.messages.isEmpty());
     // The settings are written all the same, before any file is looked at.
     QCOMPARE(ReadSetting(Settings::CopyMoveDestination, paths), dstFolder());
+}
+
+// The destination typed as another path to the source's own folder, without
+// the final "/": its file stays as it is, the other file is copied.
+void TestCopyMoveTool::runLeavesFilesAlreadyInDestination()
+{
+    QVERIFY(writeFile(dst(QStringLiteral("a.pdf")), "a"));
+    QVERIFY(writeFile(src(QStringLiteral("b.pdf")), "b"));
+    OpenedTool opened(m_dir.path());
+    auto &[dialogs, paths, tool] = opened;
+    tool.setBoxText(m_dir.path() + QStringLiteral("/src/../dst"));
+    tool.setOpIndex(3);
+    tool.SourceFiles << dst(QStringLiteral("a.pdf")) << src(QStringLiteral("b.pdf"));
+    QSignalSpy current(&tool, &CopyMoveTool::currentFileChanged);
+    tool.执行(true);
+    QVERIFY(runToEnd(tool));
+    QCOMPARE(QDir(dstFolder()).entryList(QDir::Files),
+        QStringList({ QStringLiteral("a.pdf"), QStringLiteral("b.pdf") }));
+    QCOMPARE(readFile(dst(QStringLiteral("b.pdf"))), QByteArray("b"));
+    // Only the copied file is shown as the current file.
+    QVERIFY(current.contains(QVariantList { QStringLiteral("b.pdf") }));
+    QVERIFY(!current.contains(QVariantList { QStringLiteral("a.pdf") }));
 }
 
 void TestCopyMoveTool::stopClickEndsRunAfterCurrentFile()

@@ -1,9 +1,12 @@
 #include "TestEnvironment.h"
+#include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "download/DownloadOptions.h"
 
 #include <QSettings>
 #include <QTest>
+
+#include <limits>
 
 // The options the download window takes from the settings store when it opens.
 class TestDownloadOptions : public QObject
@@ -23,6 +26,8 @@ private Q_SLOTS:
     void storedValues();
     void policyCaptions_data();
     void policyCaptions();
+    void sizeLimitInBytes_data();
+    void sizeLimitInBytes();
 };
 
 void TestDownloadOptions::firstRunDefaults()
@@ -54,6 +59,10 @@ void TestDownloadOptions::storedValues_data()
         << QStringLiteral("2") << QStringLiteral("9") << QStringLiteral("10") << 2 << 3 << 10.0;
     QTest::newRow("not numbers") << QStringLiteral("x") << QStringLiteral("y")
                                  << QStringLiteral("z") << 2 << 3 << 10.0;
+    QTest::newRow("size nan") << QStringLiteral("2") << QStringLiteral("2") << QStringLiteral("nan")
+                              << 2 << 3 << 10.0;
+    QTest::newRow("size negative")
+        << QStringLiteral("2") << QStringLiteral("2") << QStringLiteral("-1") << 2 << 3 << 10.0;
 }
 
 void TestDownloadOptions::storedValues()
@@ -97,6 +106,33 @@ void TestDownloadOptions::policyCaptions()
     QCOMPARE(int(options.policy), policy);
     if (caption != QStringLiteral("keep"))
         QCOMPARE(duplicatePolicyCaption(options.policy), caption);
+}
+
+void TestDownloadOptions::sizeLimitInBytes_data()
+{
+    QTest::addColumn<double>("megabytes");
+    QTest::addColumn<qint64>("bytes");
+
+    const qint64 largest = std::numeric_limits<qint64>::max();
+    const qint64 fallback = 10 * 1048576;
+    QTest::newRow("10 MB") << 10.0 << fallback;
+    QTest::newRow("fraction is floored") << 0.0000015 << qint64(1);
+    QTest::newRow("zero") << 0.0 << qint64(0);
+    // 2^43 - 1 MB is the largest whole-MB limit whose bytes fit a qint64.
+    QTest::newRow("largest that fits") << 8796093022207.0 << largest - 1048575;
+    QTest::newRow("2^63 bytes") << 8796093022208.0 << largest;
+    QTest::newRow("1e300") << 1e300 << largest;
+    QTest::newRow("inf") << std::numeric_limits<double>::infinity() << largest;
+    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << fallback;
+    QTest::newRow("negative") << -1.0 << fallback;
+    QTest::newRow("-inf") << -std::numeric_limits<double>::infinity() << fallback;
+}
+
+// The limit in whole bytes saturates instead of overflowing.
+void TestDownloadOptions::sizeLimitInBytes()
+{
+    QFETCH(double, megabytes);
+    QTEST(maxFileSizeBytes(megabytes), "bytes");
 }
 
 QTEST_GUILESS_MAIN(TestDownloadOptions)

@@ -80,13 +80,16 @@ LoginPanel::LoginPanel(SiteLogin &login, WebEngineBrowser &browser, QWidget *par
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
+    // Two rows, so that the panel stays narrow beside the list.
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_command2);
     buttons->addWidget(m_command5);
-    buttons->addWidget(m_check2);
-    buttons->addWidget(m_check1);
     buttons->addStretch();
     buttons->addWidget(m_command3);
+    auto *options = new QHBoxLayout;
+    options->addWidget(m_check2);
+    options->addWidget(m_check1);
+    options->addStretch();
 
     auto *condition = new QHBoxLayout;
     condition->addWidget(label11);
@@ -96,6 +99,7 @@ LoginPanel::LoginPanel(SiteLogin &login, WebEngineBrowser &browser, QWidget *par
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(grid);
     layout->addLayout(buttons);
+    layout->addLayout(options);
     layout->addLayout(condition);
     layout->addWidget(picWebBK, 1);
 

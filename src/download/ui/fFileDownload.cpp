@@ -7,6 +7,7 @@
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
+#include "common/ui/WindowChrome.h"
 #include "common/ui/WindowPlacement.h"
 #include "download/DownloadListCommands.h"
 #include "download/DownloadOptions.h"
@@ -34,10 +35,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,12 +48,6 @@ QLabel *namedLabel(const QString &name, const QString &text, QWidget *parent)
     auto *label = new QLabel(text, parent);
     label->setObjectName(name);
     return label;
-}
-
-template<typename Widget> Widget *named(Widget *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
 }
 
 } // namespace
@@ -106,19 +102,19 @@ void fFileDownload::buildControls()
 
     m_label7 = namedLabel(QStringLiteral("Label7"), QStringLiteral("下载方式："), optionsPanel);
     m_command26
-        = named(new QPushButton(QStringLiteral("切换"), optionsPanel), QStringLiteral("Command26"));
+        = Named(new QPushButton(QStringLiteral("切换"), optionsPanel), QStringLiteral("Command26"));
     m_command26->setToolTip(QStringLiteral("更改下载方式"));
-    m_combo1 = named(new QComboBox(optionsPanel), QStringLiteral("Combo1"));
+    m_combo1 = Named(new QComboBox(optionsPanel), QStringLiteral("Combo1"));
     for (int n = 1; n <= 6; ++n)
         m_combo1->addItem(QString::number(n));
-    m_combo2 = named(new QComboBox(optionsPanel), QStringLiteral("Combo2"));
+    m_combo2 = Named(new QComboBox(optionsPanel), QStringLiteral("Combo2"));
     m_combo2->setMaxVisibleItems(20);
 
     m_option1
-        = named(new QRadioButton(QStringLiteral("跳过"), optionsPanel), QStringLiteral("Option1"));
+        = Named(new QRadioButton(QStringLiteral("跳过"), optionsPanel), QStringLiteral("Option1"));
     m_option2
-        = named(new QRadioButton(QStringLiteral("覆盖"), optionsPanel), QStringLiteral("Option2"));
-    m_option3 = named(
+        = Named(new QRadioButton(QStringLiteral("覆盖"), optionsPanel), QStringLiteral("Option2"));
+    m_option3 = Named(
         new QRadioButton(QStringLiteral("重命名"), optionsPanel), QStringLiteral("Option3"));
     auto *policyGroup = new QButtonGroup(this);
     policyGroup->addButton(m_option1);
@@ -126,25 +122,25 @@ void fFileDownload::buildControls()
     policyGroup->addButton(m_option3);
     m_option3->setChecked(true);
 
-    m_check3 = named(
+    m_check3 = Named(
         new QCheckBox(QStringLiteral("自动重新下载："), optionsPanel), QStringLiteral("Check3"));
-    m_combo4 = named(new QComboBox(optionsPanel), QStringLiteral("Combo4"));
+    m_combo4 = Named(new QComboBox(optionsPanel), QStringLiteral("Combo4"));
     m_combo4->addItems({ QStringLiteral("出错项"), QStringLiteral("文件类型为HTM和HTML项"),
         QStringLiteral("出错项和文件类型为HTM和HTML项") });
     m_combo4->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_combo4->setMinimumContentsLength(8);
-    m_check4 = named(new QCheckBox(QStringLiteral("当有待下载项时，自动启动下载"), optionsPanel),
+    m_check4 = Named(new QCheckBox(QStringLiteral("当有待下载项时，自动启动下载"), optionsPanel),
         QStringLiteral("Check4"));
-    m_check5 = named(
+    m_check5 = Named(
         new QCheckBox(QStringLiteral("有5个以上下载出错或者网页文件，就停止下载"), optionsPanel),
         QStringLiteral("Check5"));
     m_check6
-        = named(new QCheckBox(QStringLiteral("声音提示"), optionsPanel), QStringLiteral("Check6"));
-    m_command1 = named(
+        = Named(new QCheckBox(QStringLiteral("声音提示"), optionsPanel), QStringLiteral("Check6"));
+    m_command1 = Named(
         new QPushButton(QStringLiteral("网页登录"), optionsPanel), QStringLiteral("Command1"));
-    m_command4 = named(
+    m_command4 = Named(
         new QPushButton(QStringLiteral("开始下载"), optionsPanel), QStringLiteral("Command4"));
-    m_command31 = named(
+    m_command31 = Named(
         new QPushButton(QStringLiteral("停止下载"), optionsPanel), QStringLiteral("Command31"));
     m_shape1 = namedLabel(QStringLiteral("Shape1"), QString(), optionsPanel);
     m_shape1->setFixedSize(14, 14);
@@ -198,7 +194,7 @@ void fFileDownload::buildControls()
     listHeading->addWidget(m_label1);
     listHeading->addStretch();
 
-    m_listView = named(new QTreeView(central), QStringLiteral("ListView3"));
+    m_listView = Named(new QTreeView(central), QStringLiteral("ListView3"));
     m_listView->setRootIsDecorated(false);
     m_listView->setUniformRowHeights(true);
     m_listView->setItemsExpandable(false);
@@ -241,38 +237,17 @@ void fFileDownload::buildControls()
     centralLayout->addWidget(splitter);
     setCentralWidget(central);
 
-    auto *bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    bar->setSizeGripEnabled(true);
-    const int stretch[] = { 0, 3, 1, 0 };
-    for (int i = 0; i < 4; ++i) {
-        m_panels[i] = namedLabel(QStringLiteral("Panel%1").arg(i + 1), QString(), bar);
-        m_panels[i]->setFrameShape(QFrame::StyledPanel);
-        m_panels[i]->installEventFilter(this);
-        bar->addWidget(m_panels[i], stretch[i]);
-    }
+    const QList<QLabel *> panels = AddStatusPanels(this, { 0, 3, 1, 0 });
+    std::copy(panels.cbegin(), panels.cend(), m_panels);
+    for (QLabel *panel : panels)
+        panel->installEventFilter(this);
     m_panels[1]->setMinimumWidth(200);
     m_panels[3]->setMinimumWidth(320);
-    setStatusBar(bar);
 }
 
 QAction *fFileDownload::menuEntry(const QStringList &captions) const
 {
-    QList<QAction *> level = menuBar()->actions();
-    QAction *found = nullptr;
-    for (const QString &caption : captions) {
-        found = nullptr;
-        for (QAction *action : std::as_const(level)) {
-            if (action->text() == caption) {
-                found = action;
-                break;
-            }
-        }
-        if (!found)
-            return nullptr;
-        level = found->menu() ? found->menu()->actions() : QList<QAction *>();
-    }
-    return found;
+    return FindMenuEntry(menuBar(), captions);
 }
 
 QLabel *fFileDownload::panel(int number) const
@@ -283,12 +258,7 @@ QLabel *fFileDownload::panel(int number) const
 void fFileDownload::buildMenus()
 {
     DownloadListCommands *commands = m_commands.get();
-    auto add = [this](QMenu *menu, const QString &caption, auto slot) {
-        QAction *action = menu->addAction(caption);
-        action->setObjectName(caption);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
-    };
+    const MenuEntries add(this);
 
     m_listMenu = menuBar()->addMenu(QStringLiteral("列表操作(&D)"));
     m_selectAllAction
@@ -683,7 +653,8 @@ void fFileDownload::buildLoginPanel()
     auto *hostLayout = new QVBoxLayout(m_loginPanelHost);
     hostLayout->setContentsMargins(0, 0, 0, 0);
     hostLayout->addWidget(m_loginPanel);
-    m_loginPanelHost->setMinimumWidth(360);
+    // At least 360 pixels, and never so narrow that a caption is cut.
+    m_loginPanelHost->setMinimumWidth(qMax(360, m_loginPanel->minimumSizeHint().width()));
 
     connect(m_loginPanel, &LoginPanel::showRequested, this, [this] {
         m_loginPanelHost->show();

@@ -8,6 +8,7 @@
 #include "common/TrimSpaces.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
+#include "common/ui/WindowChrome.h"
 #include "download/DownloadList.h"
 #include "download/ui/fFileDownload.h"
 #include "platform/Shell.h"
@@ -42,13 +43,9 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-namespace {
+#include <algorithm>
 
-template<typename Widget> Widget *named(Widget *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
+namespace {
 
 // The shared save-folder values of the program and its save-folder dialog.
 class WindowSaveFolders final : public SaveFolderSource
@@ -145,15 +142,15 @@ void fWebSearch::buildControls()
     auto *central = new QWidget(this);
 
     // The list panel: heading with the counter, the list, the commands.
-    m_picPanList = named(new QWidget(central), QStringLiteral("PicPanList"));
+    m_picPanList = Named(new QWidget(central), QStringLiteral("PicPanList"));
     auto *heading = new QHBoxLayout;
     heading->addWidget(
-        named(new QLabel(QStringLiteral("待分析列表："), m_picPanList), QStringLiteral("Label2")));
-    m_label1 = named(new QLabel(m_list->counterText(), m_picPanList), QStringLiteral("Label1"));
+        Named(new QLabel(QStringLiteral("待分析列表："), m_picPanList), QStringLiteral("Label2")));
+    m_label1 = Named(new QLabel(m_list->counterText(), m_picPanList), QStringLiteral("Label1"));
     heading->addWidget(m_label1);
     heading->addStretch(1);
 
-    m_listView1 = named(new QTreeView(m_picPanList), QStringLiteral("ListView1"));
+    m_listView1 = Named(new QTreeView(m_picPanList), QStringLiteral("ListView1"));
     m_listView1->setRootIsDecorated(false);
     m_listView1->setUniformRowHeights(true);
     m_listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -168,18 +165,18 @@ void fWebSearch::buildControls()
     for (int column = 0; column < int(std::size(widths)); ++column)
         m_listView1->setColumnWidth(column, widths[column]);
 
-    m_command9 = named(new QPushButton(QStringLiteral("加入本页到列表"), m_picPanList),
+    m_command9 = Named(new QPushButton(QStringLiteral("加入本页到列表"), m_picPanList),
         QStringLiteral("Command9"));
-    m_command4 = named(new QPushButton(kAddAllCaption, m_picPanList), QStringLiteral("Command4"));
-    m_check1 = named(new QCheckBox(QStringLiteral("加入到最大页码数："), m_picPanList),
+    m_command4 = Named(new QPushButton(kAddAllCaption, m_picPanList), QStringLiteral("Command4"));
+    m_check1 = Named(new QCheckBox(QStringLiteral("加入到最大页码数："), m_picPanList),
         QStringLiteral("Check1"));
-    m_text1 = named(new QLineEdit(QStringLiteral("10"), m_picPanList), QStringLiteral("Text1"));
+    m_text1 = Named(new QLineEdit(QStringLiteral("10"), m_picPanList), QStringLiteral("Text1"));
     m_text1->setMaximumWidth(60);
-    m_command2 = named(
+    m_command2 = Named(
         new QPushButton(QStringLiteral("开始分析"), m_picPanList), QStringLiteral("Command2"));
-    m_command3 = named(
+    m_command3 = Named(
         new QPushButton(QStringLiteral("停止分析"), m_picPanList), QStringLiteral("Command3"));
-    m_command7 = named(
+    m_command7 = Named(
         new QPushButton(QStringLiteral("导出数据..."), m_picPanList), QStringLiteral("Command7"));
 
     auto *harvestRow = new QHBoxLayout;
@@ -204,26 +201,26 @@ void fWebSearch::buildControls()
 
     // The browser panel: the history, its clear button, the silent switch and
     // the browser.
-    m_picPanWeb = named(new QWidget(central), QStringLiteral("PicPanWeb"));
-    m_combo1 = named(new QComboBox(m_picPanWeb), QStringLiteral("Combo1"));
+    m_picPanWeb = Named(new QWidget(central), QStringLiteral("PicPanWeb"));
+    m_combo1 = Named(new QComboBox(m_picPanWeb), QStringLiteral("Combo1"));
     m_combo1->setToolTip(QStringLiteral("点击网址，打开历史网页"));
     m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_combo1->setMinimumContentsLength(20);
     m_command1
-        = named(new QPushButton(QStringLiteral("清空"), m_picPanWeb), QStringLiteral("Command1"));
-    m_check2 = named(new QCheckBox(QStringLiteral("禁止浏览器弹出脚本提示"), m_picPanWeb),
+        = Named(new QPushButton(QStringLiteral("清空"), m_picPanWeb), QStringLiteral("Command1"));
+    m_check2 = Named(new QCheckBox(QStringLiteral("禁止浏览器弹出脚本提示"), m_picPanWeb),
         QStringLiteral("Check2"));
     auto *addressRow = new QHBoxLayout;
     addressRow->addWidget(m_combo1, 1);
     addressRow->addWidget(m_command1);
     addressRow->addWidget(m_check2);
-    m_webBrowser1 = named(m_browser->view(m_picPanWeb), QStringLiteral("WebBrowser1"));
+    m_webBrowser1 = Named(m_browser->view(m_picPanWeb), QStringLiteral("WebBrowser1"));
     auto *webLayout = new QVBoxLayout(m_picPanWeb);
     webLayout->setContentsMargins(0, 0, 1, 1);
     webLayout->addLayout(addressRow);
     webLayout->addWidget(m_webBrowser1, 1);
 
-    m_picBar = named(new QSplitter(Qt::Horizontal, central), QStringLiteral("PicBar"));
+    m_picBar = Named(new QSplitter(Qt::Horizontal, central), QStringLiteral("PicBar"));
     m_picBar->addWidget(m_picPanList);
     m_picBar->addWidget(m_picPanWeb);
     m_picBar->setStretchFactor(0, 0);
@@ -237,14 +234,14 @@ void fWebSearch::buildControls()
     setCentralWidget(central);
 
     // The progress panel of an analysis run, dragged with the left button.
-    m_picPanPrograss = named(new QFrame(central), QStringLiteral("PicPanPrograss"));
+    m_picPanPrograss = Named(new QFrame(central), QStringLiteral("PicPanPrograss"));
     m_picPanPrograss->setFrameShape(QFrame::Panel);
     m_picPanPrograss->setFrameShadow(QFrame::Raised);
     m_picPanPrograss->setAutoFillBackground(true);
     m_picPanPrograss->setCursor(Qt::SizeAllCursor);
-    m_label11 = named(new QLabel(QStringLiteral("正在分析，请稍候..."), m_picPanPrograss),
+    m_label11 = Named(new QLabel(QStringLiteral("正在分析，请稍候..."), m_picPanPrograss),
         QStringLiteral("Label11"));
-    m_command5 = named(
+    m_command5 = Named(
         new QPushButton(QStringLiteral("停止"), m_picPanPrograss), QStringLiteral("Command5"));
     auto *progressLayout = new QHBoxLayout(m_picPanPrograss);
     progressLayout->setContentsMargins(16, 12, 16, 12);
@@ -256,31 +253,20 @@ void fWebSearch::buildControls()
     m_label11->installEventFilter(this);
     m_picPanPrograss->hide();
 
-    auto *bar = named(new QStatusBar(this), QStringLiteral("StatusBar1"));
-    const int stretch[] = { 1, 4, 0 };
-    for (int i = 0; i < 3; ++i) {
-        m_panels[i] = named(new QLabel(bar), QStringLiteral("Panel%1").arg(i + 1));
-        m_panels[i]->setFrameShape(QFrame::StyledPanel);
-        bar->addWidget(m_panels[i], stretch[i]);
-    }
+    const QList<QLabel *> panels = AddStatusPanels(this, { 1, 4, 0 });
+    std::copy(panels.cbegin(), panels.cend(), m_panels);
     // The maker's site, when there is one.
     const QString site = m_windows.services().values.SiteAddress;
     m_panels[2]->setText(site);
     m_panels[2]->setVisible(!site.isEmpty());
     m_panels[2]->setCursor(Qt::PointingHandCursor);
     m_panels[2]->installEventFilter(this);
-    setStatusBar(bar);
     resize(1200, 800);
 }
 
 void fWebSearch::buildMenus()
 {
-    auto add = [this](QMenu *menu, const QString &caption, auto slot) {
-        QAction *action = menu->addAction(caption);
-        action->setObjectName(caption);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
-    };
+    const MenuEntries add(this);
 
     // Shown only as the pop-up menu of "开始分析".
     m_addMenu = menuBar()->addMenu(QStringLiteral("加入"));
@@ -354,22 +340,7 @@ void fWebSearch::buildMenus()
 
 QAction *fWebSearch::menuEntry(const QStringList &captions) const
 {
-    QList<QAction *> level = menuBar()->actions();
-    QAction *found = nullptr;
-    for (const QString &caption : captions) {
-        found = nullptr;
-        for (QAction *action : std::as_const(level)) {
-            const QString text = action->menu() ? action->menu()->title() : action->text();
-            if (text == caption) {
-                found = action;
-                break;
-            }
-        }
-        if (!found)
-            return nullptr;
-        level = found->menu() ? found->menu()->actions() : QList<QAction *>();
-    }
-    return found;
+    return FindMenuEntry(menuBar(), captions);
 }
 
 void fWebSearch::connectBrowser()

@@ -24,10 +24,14 @@ struct FoldTables
     // Every code unit's fold, worked out once: searches fold each character
     // they pass, and Qt's case folding is too slow to ask per character.
     std::array<char16_t, 0x10000> unit {};
-    // The UTF-8 lead bytes of the characters that fold to printable ASCII
-    // other than ASCII itself (full-width forms, the Kelvin sign, the long s).
-    std::array<bool, 0x100> leadFoldsToAscii {};
+    // Each byte of UTF-8 text as the byte search sees it: an ASCII byte
+    // folded, kDecode for the lead bytes of the characters beyond ASCII that
+    // fold to printable ASCII (full-width forms, the Kelvin sign, the long
+    // s), 0 for every other byte, which no word holds.
+    std::array<unsigned char, 0x100> utf8Byte {};
 };
+
+constexpr unsigned char kDecode = 0xFF;
 
 const FoldTables &foldTables()
 {
@@ -35,8 +39,10 @@ const FoldTables &foldTables()
         FoldTables t;
         for (std::size_t c = 0; c < t.unit.size(); ++c) {
             t.unit[c] = foldOne(char16_t(c));
-            if (c >= 0x80 && t.unit[c] >= 0x20 && t.unit[c] < 0x7F && !QChar::isSurrogate(char32_t(c)))
-                t.leadFoldsToAscii[c < 0x800 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12)] = true;
+            if (c < 0x80)
+                t.utf8Byte[c] = static_cast<unsigned char>(t.unit[c]);
+            else if (t.unit[c] >= 0x20 && t.unit[c] < 0x7F && !QChar::isSurrogate(char32_t(c)))
+                t.utf8Byte[c < 0x800 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12)] = kDecode;
         }
         return t;
     }();
@@ -193,14 +199,11 @@ Utf8TextSearch::Utf8TextSearch(QByteArrayView utf8)
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();
     while (p < end) {
-        if (*p < 0x80) {
-            *out++ = char(tables.unit[*p++]);
-            continue;
-        }
-        // Most characters can never fold to ASCII: one byte in, one out,
-        // and their continuation bytes follow the same way.
-        if (!tables.leadFoldsToAscii[*p]) {
-            *out++ = kNoWord;
+        // ASCII, and the many characters that can never fold to ASCII: one
+        // byte in, one out, their continuation bytes too.
+        const unsigned char seen = tables.utf8Byte[*p];
+        if (seen != kDecode) {
+            *out++ = char(seen);
             ++p;
             continue;
         }

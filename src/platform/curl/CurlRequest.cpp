@@ -34,10 +34,16 @@ bool hasHeaderLine(const QList<QByteArray> &lines, const QByteArray &name)
         [&prefix](const QByteArray &l) { return startsWithCaseless(l, prefix); });
 }
 
+// The number after the first space of "HTTP/1.1 200 OK", 0 when there is none.
 int statusCodeOf(const QByteArray &statusLine)
 {
-    const QList<QByteArray> parts = statusLine.split(' ');
-    return parts.size() >= 2 ? parts.at(1).toInt() : 0;
+    const qsizetype first = statusLine.indexOf(' ');
+    if (first < 0)
+        return 0;
+    const qsizetype second = statusLine.indexOf(' ', first + 1);
+    return QByteArrayView(statusLine)
+        .sliced(first + 1, (second < 0 ? statusLine.size() : second) - first - 1)
+        .toInt();
 }
 
 QByteArray urlBytes(const QString &text)
@@ -313,6 +319,9 @@ bool CurlRequest::onHeaderLine(Easy *easy, QByteArray line)
         resetHop();
         m_hopStarted = true;
         m_hopCode = statusCodeOf(line);
+        // Room for a usual response's header lines at once.
+        m_hopLines.reserve(16);
+        m_hopHeaders.reserve(16);
         m_hopLines.append(line);
         if (first && (!enterStage(easy, Stage::Sent) || !enterStage(easy, Stage::Receiving)))
             return false;

@@ -58,6 +58,7 @@ private Q_SLOTS:
     void snapshotReadsTheDocument();
     void snapshotLimitedToScope();
     void snapshotWaitsForTheNewDocument();
+    void aNavigationOverALoadingPageEnds();
     void actionsReachTheLivePageOnly();
     void failedAndBlankPagesGiveNoDocument();
     void newWindowsStayInTheBrowser_data();
@@ -278,6 +279,25 @@ void tst_WebEngineBrowser::snapshotWaitsForTheNewDocument()
     delete gone;
     QVERIFY(snapshot(browser));
     QVERIFY(!droppedCalled);
+}
+
+// A navigation given while the page is still loading gets no start of its
+// own from the engine, and the load it replaced no end; the browser must
+// still come to rest on the new page.
+void tst_WebEngineBrowser::aNavigationOverALoadingPageEnds()
+{
+    for (const QString &first : { QStringLiteral("about:blank"), m_server.urlText(QStringLiteral("/slow")) }) {
+        WebEngineBrowser browser;
+        QSignalSpy started(&browser, &Browser::loadStarted);
+        browser.navigate(first);
+        QVERIFY(started.wait(20000));
+        browser.navigate(m_server.urlText(QStringLiteral("/a")));
+        QVERIFY2(runUntil([&] { return !browser.isBusy(); }, 20000), qPrintable(first));
+        QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/a")));
+        const DocumentPtr doc = snapshot(browser);
+        QVERIFY(doc);
+        QCOMPARE(doc->url(), m_server.urlText(QStringLiteral("/a")));
+    }
 }
 
 void tst_WebEngineBrowser::actionsReachTheLivePageOnly()

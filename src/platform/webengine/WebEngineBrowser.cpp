@@ -14,6 +14,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
+#include <utility>
+
 namespace {
 
 int g_emulationValue = 0;
@@ -136,13 +138,15 @@ QWebEngineView *WebEngineBrowser::view(QWidget *parent)
 void WebEngineBrowser::navigate(const QString &url)
 {
     m_navigatePending = true;
+    m_navigateTarget = QUrl::fromUserInput(url);
+    m_navigateRepeated = false;
     ++m_loadSequence;
-    m_page->load(QUrl::fromUserInput(url));
+    m_page->load(m_navigateTarget);
 }
 
 bool WebEngineBrowser::isBusy() const
 {
-    return m_navigatePending || m_activeLoads > 0;
+    return m_navigatePending || m_loading;
 }
 
 QString WebEngineBrowser::url() const
@@ -196,19 +200,43 @@ void WebEngineBrowser::onFrameComplete(const QString &url)
     Q_EMIT frameDocumentComplete(url);
 }
 
+namespace {
+
+// One address as the engine may write it back: "http://host" comes back as
+// "http://host/", and the fragment is no part of the load.
+bool sameAddress(const QUrl &a, const QUrl &b)
+{
+    const auto form = QUrl::StripTrailingSlash | QUrl::RemoveFragment;
+    return a.adjusted(form) == b.adjusted(form);
+}
+
+} // namespace
+
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
+    // The engine reports one start and one end for a stretch of loading, not
+    // for each navigation: a navigation begun while another page still loads
+    // gets no start of its own, and the load it replaced no end.
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         if (!m_navigatePending)
             ++m_loadSequence; // begun by the page itself: a click, a script
         m_navigatePending = false;
-        ++m_activeLoads;
+        m_loading = true;
         Q_EMIT loadStarted();
         return;
     }
-    m_activeLoads = std::max(0, m_activeLoads - 1);
-    if (m_activeLoads > 0 || m_navigatePending)
-        return; // a newer load is on its way
+    m_loading = false;
+    // The end of the page that was loading before the address asked for.
+    // The engine may have dropped that navigation (a new page whose first
+    // load was still going on does): it is asked for once more, which
+    // otherwise only starts it over.
+    if (m_navigatePending && !sameAddress(info.url(), m_navigateTarget)
+        && !sameAddress(m_page->requestedUrl(), m_navigateTarget)) {
+        if (!std::exchange(m_navigateRepeated, true))
+            m_page->load(m_navigateTarget);
+        return;
+    }
+    m_navigatePending = false;
     // A load replaced by another or stopped completes nothing.
     if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus) {
         servePending();

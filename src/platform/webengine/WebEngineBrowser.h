@@ -96,7 +96,9 @@ private:
     UserDialogs *m_dialogs = nullptr;
     bool m_silent = true;
     bool m_navigatePending = false;
-    int m_activeLoads = 0;
+    QUrl m_navigateTarget; // the address of the last navigate()
+    bool m_navigateRepeated = false; // asked for again after an older page ended
+    bool m_loading = false; // between the engine's start and end of loading
     bool m_lastLoadOk = false;
     quint64 m_loadSequence = 0;
     std::vector<PendingRequest> m_pending;

@@ -53,7 +53,8 @@ int runBrowserProgram(int argc, char *argv[])
         ::execvp(path.c_str(), args.data());
     else
         ::execv(path.c_str(), args.data());
-    std::fprintf(stderr, "quillmoor-cli: cannot start %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(
+        stderr, "quillmoor-cli: cannot start %s: %s\n", path.c_str(), std::strerror(errno));
     return 1;
 }
 

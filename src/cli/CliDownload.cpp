@@ -28,8 +28,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <io.h>

@@ -1,6 +1,7 @@
 #include "common/TextMode.h"
 
 #include <QStringEncoder>
+#include <QVarLengthArray>
 
 #include <array>
 #include <atomic>
@@ -176,8 +177,7 @@ char16_t sequenceAt(const unsigned char *p, qsizetype left, int *length)
         *length = 2;
         return char16_t(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
     }
-    if (p[0] >= 0xE0 && p[0] <= 0xEF && left >= 3 && isContinuation(p[1])
-        && isContinuation(p[2])) {
+    if (p[0] >= 0xE0 && p[0] <= 0xEF && left >= 3 && isContinuation(p[1]) && isContinuation(p[2])) {
         const char16_t cp = char16_t(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
         if (cp < 0x800 || QChar::isSurrogate(cp))
             return 0; // overlong or a surrogate: not well-formed
@@ -218,10 +218,13 @@ Utf8TextSearch::Utf8TextSearch(QByteArrayView utf8)
 
 bool Utf8TextSearch::contains(QLatin1StringView word) const
 {
-    QByteArray folded(word.data(), word.size());
-    for (char &c : folded) {
+    // Words are short: folded on the stack, as this runs several times for
+    // every downloaded file.
+    QVarLengthArray<char, 32> folded(word.size());
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char c = word[i].toLatin1();
         Q_ASSERT(c >= 0x20 && c < 0x7F);
-        c = char(textFold(char16_t(c)));
+        folded[i] = char(textFold(char16_t(c)));
     }
     // The standard search looks for the first byte with memchr, which a
     // folded head of random bytes rarely holds; Qt's rolling hash would visit

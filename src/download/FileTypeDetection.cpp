@@ -6,12 +6,12 @@
 
 #include <QFile>
 
-using namespace Qt::Literals::StringLiterals;
-
 #include <array>
 #include <cerrno>
 #include <initializer_list>
 #include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 

@@ -286,7 +286,8 @@ void tst_WebEngineBrowser::snapshotWaitsForTheNewDocument()
 // still come to rest on the new page.
 void tst_WebEngineBrowser::aNavigationOverALoadingPageEnds()
 {
-    for (const QString &first : { QStringLiteral("about:blank"), m_server.urlText(QStringLiteral("/slow")) }) {
+    for (const QString &first :
+        { QStringLiteral("about:blank"), m_server.urlText(QStringLiteral("/slow")) }) {
         WebEngineBrowser browser;
         QSignalSpy started(&browser, &Browser::loadStarted);
         browser.navigate(first);

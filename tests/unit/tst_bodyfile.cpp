@@ -52,9 +52,9 @@ void tst_BodyFile::readsBackWhatWasWritten()
         QVERIFY(body.write(data.constData() + at, qMin(chunk, size - at)));
     QCOMPARE(body.size(), size);
 
-    const QList<std::pair<qint64, qint64>> reads = { { 0, size + 1 }, { 0, 10241 },
-        { size - 128, 128 }, { size / 2, 5000 }, { 16 * 1024 - 1, 2 }, { size, 10 },
-        { size + 5, 10 } };
+    const QList<std::pair<qint64, qint64>> reads
+        = { { 0, size + 1 }, { 0, 10241 }, { size - 128, 128 }, { size / 2, 5000 },
+              { 16 * 1024 - 1, 2 }, { size, 10 }, { size + 5, 10 } };
     for (const auto &[offset, length] : reads) {
         if (offset < 0)
             continue;

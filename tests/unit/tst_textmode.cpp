@@ -218,7 +218,8 @@ void TestTextMode::utf8Search_data()
     QTest::addColumn<bool>("found");
     QTest::newRow("ASCII, other case") << "<HTML><Title>"_ba << u"<title>"_s << true;
     QTest::newRow("full-width forms") << u"＜ｈｔｍｌ＞"_s.toUtf8() << u"html>"_s << true;
-    QTest::newRow("full-width, mixed with ASCII") << u"ＤＯＣtype＝"_s.toUtf8() << u"DOCTYPE="_s << true;
+    QTest::newRow("full-width, mixed with ASCII")
+        << u"ＤＯＣtype＝"_s.toUtf8() << u"DOCTYPE="_s << true;
     QTest::newRow("Kelvin sign folds to k") << u"ma\u212Ae"_s.toUtf8() << u"make"_s << true;
     QTest::newRow("invalid byte splits a word") << "ht\xFFml>"_ba << u"html>"_s << false;
     QTest::newRow("lone continuation byte") << "A1\x80="_ba << u"A1="_s << false;
@@ -260,7 +261,8 @@ void TestTextMode::utf8SearchAgreesWithDecodedText()
         const QString decoded = QString::fromUtf8(bytes);
         for (const QLatin1StringView word : words) {
             if (search.contains(word) != textContains(decoded, QString(word)))
-                QFAIL(qPrintable(u"disagree on %1 for %2"_s.arg(QString(word), QString::fromLatin1(bytes.toHex(' ')))));
+                QFAIL(qPrintable(u"disagree on %1 for %2"_s.arg(
+                    QString(word), QString::fromLatin1(bytes.toHex(' ')))));
         }
     }
 }

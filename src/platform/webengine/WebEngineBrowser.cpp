@@ -19,6 +19,15 @@
 namespace {
 
 int g_emulationValue = 0;
+
+// One address as the engine may write it back: "http://host" comes back as
+// "http://host/", and the fragment is no part of the load.
+bool sameAddress(const QUrl &a, const QUrl &b)
+{
+    const auto form = QUrl::StripTrailingSlash | QUrl::RemoveFragment;
+    return a.adjusted(form) == b.adjusted(form);
+}
+
 int g_snapshotGeneration = 0;
 
 bool isBlank(const QUrl &url)
@@ -199,18 +208,6 @@ void WebEngineBrowser::onFrameComplete(const QString &url)
 {
     Q_EMIT frameDocumentComplete(url);
 }
-
-namespace {
-
-// One address as the engine may write it back: "http://host" comes back as
-// "http://host/", and the fragment is no part of the load.
-bool sameAddress(const QUrl &a, const QUrl &b)
-{
-    const auto form = QUrl::StripTrailingSlash | QUrl::RemoveFragment;
-    return a.adjusted(form) == b.adjusted(form);
-}
-
-} // namespace
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 
 // Monotonic time in seconds. Every timeout of the program reads one of these,
@@ -9,6 +10,9 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual double nowSeconds() const = 0;
+    // The wall-clock time, in UTC: only for comparing with dates a server
+    // sends (Retry-After); waits are measured with nowSeconds().
+    virtual QDateTime wallClockUtc() const = 0;
 };
 
 // The real clock: steady, no jump at midnight or when the wall clock is set.
@@ -17,6 +21,7 @@ class SteadyClock final : public Clock
 public:
     SteadyClock() { m_timer.start(); }
     double nowSeconds() const override { return double(m_timer.nsecsElapsed()) / 1e9; }
+    QDateTime wallClockUtc() const override { return QDateTime::currentDateTimeUtc(); }
 
     // One shared instance for code that is not handed a clock explicitly.
     static SteadyClock &instance()

@@ -22,6 +22,8 @@ struct DownloadItem
     QString Folder; // save folder
     QString Referer; // page the link was found on; may be empty
     int StatusCode = 1;
+    QString Doi; // the paper's DOI when known, else empty
+    QString Kind; // content kind ("article", "chapter", ...; ContentKindName), or empty
     // Why the row failed, in one line (libcurl's error text, "HTTP 404", the
     // file system's error); empty when it did not fail. Never holds a
     // password: addresses appear without user and password.

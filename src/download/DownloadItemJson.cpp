@@ -8,6 +8,8 @@ const QString kSize = QStringLiteral("size");
 const QString kReceived = QStringLiteral("received");
 const QString kPercent = QStringLiteral("percent");
 const QString kFolder = QStringLiteral("folder");
+const QString kDoi = QStringLiteral("doi");
+const QString kKind = QStringLiteral("kind");
 const QString kReferer = QStringLiteral("referer");
 const QString kStatusCode = QStringLiteral("statusCode");
 const QString kFailureReason = QStringLiteral("failureReason");
@@ -24,6 +26,8 @@ QJsonObject DownloadItemToJson(const DownloadItem &item)
         { kPercent, item.Percent },
         { kFolder, item.Folder },
         { kReferer, item.Referer },
+        { kDoi, item.Doi },
+        { kKind, item.Kind },
         { kStatusCode, item.StatusCode },
         { kFailureReason, item.FailureReason },
     };
@@ -40,6 +44,8 @@ DownloadItem DownloadItemFromJson(const QJsonObject &json)
     item.Percent = json.value(kPercent).toString();
     item.Folder = json.value(kFolder).toString();
     item.Referer = json.value(kReferer).toString();
+    item.Doi = json.value(kDoi).toString();
+    item.Kind = json.value(kKind).toString();
     item.StatusCode = json.value(kStatusCode).toInt(Status::Waiting);
     item.FailureReason = json.value(kFailureReason).toString();
     RestoreSavedRowState(item);

@@ -12,6 +12,8 @@ struct AnalysisItem
     QString TypeColumn; // the "TYPE" column, always empty
     QString Link; // PDF or book download address; the row's key
     QString SourcePage; // address of the result page the entry came from
+    QString Doi; // the entry's DOI when its links tell it, else empty
+    QString Kind; // content kind ("article", "chapter", ...; ContentKindName), or empty
     bool Selected = false; // the list view's selection mark
 };
 

@@ -7,6 +7,8 @@ const QString kStatus = QStringLiteral("status");
 const QString kFolder = QStringLiteral("folder");
 const QString kTypeColumn = QStringLiteral("typeColumn");
 const QString kLink = QStringLiteral("link");
+const QString kDoi = QStringLiteral("doi");
+const QString kKind = QStringLiteral("kind");
 const QString kSourcePage = QStringLiteral("sourcePage");
 const QString kSelected = QStringLiteral("selected");
 } // namespace
@@ -21,6 +23,8 @@ QJsonObject AnalysisItemToJson(const AnalysisItem &item)
         { kTypeColumn, item.TypeColumn },
         { kLink, item.Link },
         { kSourcePage, item.SourcePage },
+        { kDoi, item.Doi },
+        { kKind, item.Kind },
         { kSelected, item.Selected },
     };
 }
@@ -37,6 +41,8 @@ AnalysisItem AnalysisItemFromJson(const QJsonObject &json)
     item.TypeColumn = json.value(kTypeColumn).toString();
     item.Link = json.value(kLink).toString();
     item.SourcePage = json.value(kSourcePage).toString();
+    item.Doi = json.value(kDoi).toString();
+    item.Kind = json.value(kKind).toString();
     item.Selected = json.value(kSelected).toBool();
     return item;
 }

@@ -29,6 +29,8 @@ AnalysisItem analysisRow(int n)
     item.TypeColumn = u"col"_s;
     item.Link = u"https://link.springer.com/content/pdf/10.1007%2Fs%1.pdf"_s.arg(n);
     item.SourcePage = u"https://link.springer.com/search?query=a&page=%1"_s.arg(n);
+    item.Doi = u"10.1007/s%1-(x);y"_s.arg(n);
+    item.Kind = u"chapter"_s;
     item.Selected = n % 2 == 0;
     return item;
 }
@@ -45,6 +47,8 @@ DownloadItem downloadRow(int n, int status)
     item.Folder = u"/tmp/下载/"_s;
     item.Referer = u"http://a.test/page?q=%1"_s.arg(n);
     item.StatusCode = status;
+    item.Doi = u"10.1007/978-3-%1"_s.arg(n);
+    item.Kind = u"book"_s;
     item.FailureReason = status == Status::Failed ? u"HTTP 404"_s : QString();
     return item;
 }
@@ -58,6 +62,8 @@ void compareAnalysis(const AnalysisItem &a, const AnalysisItem &b)
     QCOMPARE(a.TypeColumn, b.TypeColumn);
     QCOMPARE(a.Link, b.Link);
     QCOMPARE(a.SourcePage, b.SourcePage);
+    QCOMPARE(a.Doi, b.Doi);
+    QCOMPARE(a.Kind, b.Kind);
     QCOMPARE(a.Selected, b.Selected);
 }
 
@@ -72,6 +78,8 @@ void compareDownload(const DownloadItem &a, const DownloadItem &b)
     QCOMPARE(a.Folder, b.Folder);
     QCOMPARE(a.Referer, b.Referer);
     QCOMPARE(a.StatusCode, b.StatusCode);
+    QCOMPARE(a.Doi, b.Doi);
+    QCOMPARE(a.Kind, b.Kind);
     QCOMPARE(a.FailureReason, b.FailureReason);
 }
 

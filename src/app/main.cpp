@@ -18,6 +18,21 @@
 #include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
+#include <QIcon>
+
+namespace {
+
+// The icon every window shows: the pictures the desktop's icon theme has.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 64, 128, 256 })
+        icon.addFile(
+            QStringLiteral(":/quillmoor/app/quillmoor-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -27,6 +42,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    // The desktop entry's name, so that the desktop finds the program's icon
+    // and name for its windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillmoor"));
+    QApplication::setWindowIcon(programIcon());
     InstallQtTranslations();
 
     AppValues values;

@@ -10,13 +10,23 @@ QString AppPaths::saveListPath() const
     return programFolder() + QStringLiteral("/SaveList.dat");
 }
 
+QString SystemAppPaths::chooseProgramFolder(
+    const QString &executableFolder, const QString &dataFolder)
+{
+    if (!executableFolder.isEmpty()) {
+        const QFileInfo info(QDir::cleanPath(executableFolder));
+        if (info.isDir() && info.isWritable() && info.fileName() != QStringLiteral("bin"))
+            return QDir::cleanPath(executableFolder);
+    }
+    return QDir::cleanPath(dataFolder);
+}
+
 QString SystemAppPaths::programFolder() const
 {
     const QString exeFolder = QCoreApplication::applicationDirPath();
-    const QFileInfo info(exeFolder);
-    if (!exeFolder.isEmpty() && info.isDir() && info.isWritable())
-        return QDir::cleanPath(exeFolder);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return QDir::cleanPath(data);
+    const QString folder = chooseProgramFolder(exeFolder, data);
+    if (folder == QDir::cleanPath(data))
+        QDir().mkpath(data);
+    return folder;
 }

@@ -377,10 +377,17 @@ void TestDownloadSafety::aPlaceholderHeldByAnotherProcessReservesItsName()
     // Another process runs a transfer into p.pdf: it holds the placeholder.
     QProcess other;
     // The shell locks the file and becomes the sleeper, which keeps the lock.
-    other.start(
-        u"sh"_s, { u"-c"_s, u"exec 9<\"$0\"; flock --exclusive 9 && exec sleep 60"_s, path });
+    // It says so only once flock(1) has exited: until then flock also holds
+    // the lock, and would keep it for a moment after the shell is killed.
+    other.start(u"sh"_s,
+        { u"-c"_s, u"exec 9<\"$0\"; flock --exclusive 9 && echo locked && exec sleep 60"_s, path });
     QVERIFY(other.waitForStarted());
-    QVERIFY(rig.waitUntil([&] { return NameTaken(path); }));
+    QByteArray said;
+    QVERIFY(rig.waitUntil([&] {
+        said += other.readAllStandardOutput();
+        return said.contains("locked");
+    }));
+    QVERIFY(NameTaken(path));
     DownloadOptions options;
     options.policy = DuplicatePolicy::Rename;
     QString name;

@@ -3,10 +3,12 @@
 #include "CliCookies.h"
 #include "ConsoleDialogs.h"
 #include "StandardStreams.h"
+#include "common/ControlCharacters.h"
 #include "common/FileNameHelpers.h"
 #include "common/TextMode.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
+#include "download/InputLines.h"
 #include "download/MultiConnectionTransfer.h"
 #include "download/SingleConnectionTransfer.h"
 #include "platform/AppPaths.h"
@@ -104,12 +106,6 @@ bool readLines(const QString &source, QStringList *lines, QString *error)
         text.remove(0, 1);
     lines->append(text.split(QLatin1Char('\n')));
     return true;
-}
-
-bool hasControlCharacter(const QString &text)
-{
-    return std::any_of(
-        text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 // HOST:PORT with a host free of white space and control characters and a
@@ -322,7 +318,7 @@ int runDownloadCommand(const QStringList &arguments)
         options.proxyPort = port;
     }
     const QString referer = parser.value(refererOpt);
-    if (hasControlCharacter(referer))
+    if (HasControlCharacter(referer))
         return usageError(QStringLiteral("--referer must not hold control characters"));
 
     QString folder = parser.isSet(toOpt) ? parser.value(toOpt) : QDir::currentPath();
@@ -361,36 +357,11 @@ int runDownloadCommand(const QStringList &arguments)
     DownloadList &list = session.list();
 
     for (const QString &raw : std::as_const(lines)) {
-        // Any Unicode white space around a line, an address or a title goes
-        // (CR, tab, NBSP, U+3000, ...); lines left empty are no rows.
-        const QString line = raw.trimmed();
-        if (line.isEmpty())
+        const std::optional<InputLine> line = ParseInputLine(raw);
+        if (!line)
             continue;
-        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        const QString key = (tab < 0 ? line : line.left(tab)).trimmed();
-        QString title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
-        if (key.isEmpty())
-            continue;
-        // A last field that is a web address is the row's own referring page;
-        // any other tab belongs to the title.
-        QString rowReferer = referer;
-        if (const qsizetype last = title.lastIndexOf(QLatin1Char('\t')); last >= 0) {
-            const QString page = title.mid(last + 1).trimmed();
-            const QUrl pageUrl(page, QUrl::StrictMode);
-            if (pageUrl.isValid() && !pageUrl.host().isEmpty()
-                && (pageUrl.scheme() == QStringLiteral("http")
-                    || pageUrl.scheme() == QStringLiteral("https"))
-                && !hasControlCharacter(page) && !page.contains(QLatin1Char(' '))) {
-                rowReferer = page;
-                title = title.left(last).trimmed();
-            }
-        }
-        const QString url = DownloadList::选择url(key);
-        const QString type = UrlFileNameAndExtension(url);
-        QString name = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : title);
-        if (name.isEmpty())
-            name = QStringLiteral("download");
-        list.addItem(key, name, type, folder, rowReferer);
+        const DownloadItem row = DownloadItemForInputLine(*line, folder, referer);
+        list.addItem(row.Key, row.Name, row.Type, row.Folder, row.Referer);
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));

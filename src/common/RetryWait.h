@@ -62,7 +62,7 @@ QString httpStatus(int httpStatus);
 QString retrying(int httpStatus, double delaySeconds);
 // "服务器繁忙，已试 3 次（HTTP 503）"
 QString gaveUp(int httpStatus, int tries);
-// "服务器要求 600 秒后再试（HTTP 429）", with ", 即 <local time> 之后" when
+// "服务器要求 600 秒后再试（HTTP 429）", with "，即 <local time> 之后" when
 // comeBackUtc is valid.
 QString waitTooLong(int httpStatus, double delaySeconds, const QDateTime &comeBackUtc = {});
 } // namespace RetryText

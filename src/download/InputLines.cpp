@@ -1,0 +1,71 @@
+#include "InputLines.h"
+
+#include "DownloadList.h"
+#include "common/ControlCharacters.h"
+#include "common/Doi.h"
+#include "common/FileNameHelpers.h"
+
+#include <QUrl>
+
+namespace {
+
+bool isReferringPage(const QString &page)
+{
+    const QUrl url(page, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty()
+        && (url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https"))
+        && !HasControlCharacter(page) && !page.contains(QLatin1Char(' '));
+}
+
+} // namespace
+
+std::optional<InputLine> ParseInputLine(const QString &raw)
+{
+    const QString line = raw.trimmed();
+    if (line.isEmpty())
+        return std::nullopt;
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+    InputLine result;
+    result.Key = (tab < 0 ? line : line.left(tab)).trimmed();
+    if (result.Key.isEmpty())
+        return std::nullopt;
+    result.Title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
+    if (const qsizetype last = result.Title.lastIndexOf(QLatin1Char('\t')); last >= 0) {
+        const QString page = result.Title.mid(last + 1).trimmed();
+        if (isReferringPage(page)) {
+            result.Referer = page;
+            result.Title = result.Title.left(last).trimmed();
+        }
+    }
+    result.Doi = DoiFromInputText(result.Key);
+    return result;
+}
+
+QList<InputLine> ParseInputLines(const QString &text)
+{
+    QStringView rest(text);
+    if (rest.startsWith(QChar(0xFEFF)))
+        rest = rest.mid(1);
+    QList<InputLine> lines;
+    for (const QStringView raw : rest.split(QLatin1Char('\n'))) {
+        if (std::optional<InputLine> line = ParseInputLine(raw.toString()))
+            lines.append(std::move(*line));
+    }
+    return lines;
+}
+
+DownloadItem DownloadItemForInputLine(
+    const InputLine &line, const QString &folder, const QString &defaultReferer)
+{
+    const QString url = DownloadList::选择url(line.Key);
+    DownloadItem item;
+    item.Key = line.Key;
+    item.Type = UrlFileNameAndExtension(url);
+    item.Name = CleanFileName(line.Title.isEmpty() ? FileNameFromPath(url, true) : line.Title);
+    if (item.Name.isEmpty())
+        item.Name = QStringLiteral("download");
+    item.Folder = folder;
+    item.Referer = line.Referer.isEmpty() ? defaultReferer : line.Referer;
+    item.StatusCode = Status::Waiting;
+    return item;
+}

@@ -8,6 +8,7 @@
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/MultiConnectionTransfer.h"
+#include "download/SavedFileNaming.h"
 #include "download/SingleConnectionTransfer.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
@@ -387,7 +388,8 @@ int runDownloadCommand(const QStringList &arguments)
         }
         const QString url = DownloadList::选择url(key);
         const QString type = UrlFileNameAndExtension(url);
-        QString name = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : title);
+        QString name
+            = CleanFileName(title.isEmpty() ? FileNameFromPath(url, true) : TitleOnOneLine(title));
         if (name.isEmpty())
             name = QStringLiteral("download");
         list.addItem(key, name, type, folder, rowReferer);

@@ -371,8 +371,9 @@ void TestDownloadSafety::aPlaceholderHeldByAnotherProcessReservesItsName()
     QVERIFY(!NameReservations::reserve(path));
     other.kill();
     other.waitForFinished();
-    // It died: its placeholder is no file any more.
-    QVERIFY(!NameTaken(path));
+    // It died: its placeholder is no file any more (once the flock child,
+    // which shares the locked descriptor, has exited as well).
+    QVERIFY(rig.waitUntil([&] { return !NameTaken(path); }));
     QVERIFY(NameReservations::reserve(path));
     QVERIFY(NameTaken(path));
     QCOMPARE(readFile(path), QByteArray(kPlaceholderBytes, 2));

@@ -91,8 +91,9 @@ public:
     }
 
     // Runs the waiting rows with the given method (three connections for
-    // method 2), a pass whenever no transfer runs, until the list is finished
-    // and every transfer has ended; the scheduler is off afterwards.
+    // method 2), a pass a second later whenever no transfer runs, until the
+    // list is finished and every transfer has ended; the scheduler is off
+    // afterwards.
     bool runWaitingRows(int method)
     {
         options().method = method;
@@ -100,8 +101,10 @@ public:
         scheduler().state().LastTransferEnd = clock.nowSeconds() - 10;
         switchOnQuietly(scheduler());
         const bool done = waitUntil([&] {
-            if (!single().isRunning() && multi().instanceCount() == 0)
+            if (!single().isRunning() && multi().instanceCount() == 0) {
+                clock.advance(1);
                 scheduler().schedulingPass();
+            }
             return list().检测是否下载列表完毕() && !single().isRunning()
                 && multi().instanceCount() == 0;
         });

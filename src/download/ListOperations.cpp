@@ -4,7 +4,6 @@
 #include "common/SafeFiles.h"
 #include "common/TextMode.h"
 #include "download/DownloadList.h"
-#include "download/SavedFileNaming.h"
 
 #include <QFile>
 #include <QHash>
@@ -119,14 +118,12 @@ int clearProgressAndDeleteWhere(
     for (int row = 0; row < list.size(); ++row) {
         if (!pick(list.at(row)))
             continue;
-        DeleteSavedFile(list.at(row));
         list.update(row, [](DownloadItem &item) {
             item.Size.clear();
             item.Received.clear();
             item.Percent.clear();
-            if (SameFilePath(item.ReplaceableFile, item.savedFilePath()))
-                item.ReplaceableFile.clear();
         });
+        DeleteSavedFile(list.at(row));
         ++count;
     }
     return count;

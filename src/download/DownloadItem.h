@@ -13,6 +13,12 @@ inline constexpr int Failed = 4;
 // same columns also carry status texts.
 struct DownloadItem
 {
+    // The row's identity in its list: given when the row is added, never
+    // reused by that list, and kept through sorts, shuffles and changes of
+    // the key. Whatever finds its row again after waiting (a transfer, a
+    // timed retry) looks it up with DownloadList::rowOfId, never by key or
+    // position. 0 for an item in no list.
+    quint64 Id = 0;
     QString Key; // one address, or alternatives joined by "|"
     QString Name; // file name without extension
     QString Type; // extension without dot; may be empty
@@ -28,6 +34,12 @@ struct DownloadItem
     // file system's error); empty when it did not fail. Never holds a
     // password: addresses appear without user and password.
     QString FailureReason;
+    // The row's own earlier file, which its next download may replace once.
+    // Queueing a row again keeps its file instead of deleting it and notes
+    // the path here; the skip test and the rename counter do not count this
+    // path as taken, and a new body of its type is placed over it. Cleared
+    // when a new body has been placed; a failed retry leaves file and note.
+    QString ReplaceableFile;
 
     // A transfer takes the row: it is being downloaded and shows no progress
     // yet.

@@ -11,7 +11,7 @@ bool sameContent(const DownloadItem &a, const DownloadItem &b)
     return a.Key == b.Key && a.Name == b.Name && a.Type == b.Type && a.Size == b.Size
         && a.Received == b.Received && a.Percent == b.Percent && a.Folder == b.Folder
         && a.Referer == b.Referer && a.StatusCode == b.StatusCode
-        && a.FailureReason == b.FailureReason;
+        && a.FailureReason == b.FailureReason && a.ReplaceableFile == b.ReplaceableFile;
 }
 
 bool isUntouched(const DownloadItem &item)
@@ -239,14 +239,18 @@ int DownloadList::removeIf(const std::function<bool(const DownloadItem &)> &pick
     return picked;
 }
 
-void DownloadList::indexKeys() const
+void DownloadList::indexRows() const
 {
     if (!m_indexStale)
         return;
     m_rowOfKey.clear();
     m_rowOfKey.reserve(m_items.size());
-    for (int row = 0; row < size(); ++row)
+    m_rowOfId.clear();
+    m_rowOfId.reserve(m_items.size());
+    for (int row = 0; row < size(); ++row) {
         m_rowOfKey.insert(m_items.at(row).Key, row);
+        m_rowOfId.insert(m_items.at(row).Id, row);
+    }
     m_indexStale = false;
 }
 
@@ -256,6 +260,7 @@ bool DownloadList::addItem(const QString &key, const QString &name, const QStrin
     if (rowOfKey(key) >= 0)
         return false;
     DownloadItem item;
+    item.Id = ++m_lastId;
     item.Key = key;
     item.Name = name;
     item.Type = type;
@@ -266,8 +271,9 @@ bool DownloadList::addItem(const QString &key, const QString &name, const QStrin
     const int row = size();
     beginInsertRows({}, row, row);
     tally(item, 1);
-    m_items.append(std::move(item));
     m_rowOfKey.insert(key, row);
+    m_rowOfId.insert(item.Id, row);
+    m_items.append(std::move(item));
     if (!m_waitingStale)
         m_waiting.set(row, true);
     endInsertRows();
@@ -276,8 +282,14 @@ bool DownloadList::addItem(const QString &key, const QString &name, const QStrin
 
 int DownloadList::rowOfKey(const QString &key) const
 {
-    indexKeys();
+    indexRows();
     return m_rowOfKey.value(key, -1);
+}
+
+int DownloadList::rowOfId(quint64 id) const
+{
+    indexRows();
+    return m_rowOfId.value(id, -1);
 }
 
 bool DownloadList::update(int row, const std::function<void(DownloadItem &)> &change)
@@ -286,6 +298,7 @@ bool DownloadList::update(int row, const std::function<void(DownloadItem &)> &ch
         return false;
     DownloadItem changed = m_items.at(row);
     change(changed);
+    changed.Id = m_items.at(row).Id;
 
     bool accepted = true;
     const QString &oldKey = m_items.at(row).Key;
@@ -315,6 +328,7 @@ void DownloadList::clear()
     beginResetModel();
     m_items.clear();
     m_rowOfKey.clear();
+    m_rowOfId.clear();
     m_indexStale = false;
     m_waiting.clear();
     m_waitingStale = false;

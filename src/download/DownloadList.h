@@ -48,27 +48,32 @@ public:
     // Removes every row the predicate picks in one pass; the number removed.
     int removeIf(const std::function<bool(const DownloadItem &)> &pick);
 
-    // Appends a waiting row; false (list unchanged) when the key is present.
-    // Keys are compared exactly: two addresses that differ only in the case of
-    // letters are different rows, since paths and queries of URLs are
-    // case-sensitive.
+    // Appends a waiting row with a new Id; false (list unchanged) when the
+    // key is present. Keys are compared exactly: two addresses that differ
+    // only in the case of letters are different rows, since paths and queries
+    // of URLs are case-sensitive.
     bool addItem(const QString &key, const QString &name, const QString &type,
         const QString &folder, const QString &referer);
     int size() const { return int(m_items.size()); }
     const DownloadItem &at(int row) const { return m_items.at(row); }
     // Row of the given key, or -1.
     int rowOfKey(const QString &key) const;
+    // Row of the row with this Id (DownloadItem::Id), wherever sorts,
+    // shuffles and removals have moved it and whatever its key is now; -1
+    // once the row has left the list.
+    int rowOfId(quint64 id) const;
     // Changes one row; the views hear of it with the next batch, and not at
-    // all when nothing changed. A changed key is re-indexed; a key that would
-    // collide with another row's is refused: the row keeps its key, the other
-    // changes stay, and the answer is false. False also for a row out of
-    // range.
+    // all when nothing changed. The Id cannot be changed. A changed key is
+    // re-indexed; a key that would collide with another row's is refused: the
+    // row keeps its key, the other changes stay, and the answer is false.
+    // False also for a row out of range.
     bool update(int row, const std::function<void(DownloadItem &)> &change);
+    // Removes every row. Ids given before are not given again.
     void clear();
     // Puts the rows in a new order: newOrder[i] is the current row number of
     // the row that goes to position i. False (list unchanged) unless newOrder
     // holds every current row number exactly once. Views keep their
-    // selection; keys, the waiting rows and counters follow the rows.
+    // selection; Ids, keys, the waiting rows and counters follow the rows.
     bool reorder(const QList<int> &newOrder);
 
     // The first row at or after from whose status is waiting, or -1.
@@ -93,17 +98,21 @@ public:
     QString ShowListCounters() const;
 
 private:
-    void indexKeys() const;
+    // Rebuilds the key and Id indexes after removals and reorders.
+    void indexRows() const;
     void indexWaitingRows() const;
     // Adds (sign 1) or takes away (sign -1) one row's share of the counters.
     void tally(const DownloadItem &item, int sign);
     void rowChanged(int row);
 
     QList<DownloadItem> m_items;
-    // Key -> row. Removals only mark it stale; it is rebuilt at the next
-    // lookup, so deleting many rows one after another stays linear.
+    // Key -> row and Id -> row. Removals and reorders only mark them stale;
+    // they are rebuilt at the next lookup, so deleting many rows one after
+    // another stays linear.
     mutable QHash<QString, int> m_rowOfKey;
+    mutable QHash<quint64, int> m_rowOfId;
     mutable bool m_indexStale = false;
+    quint64 m_lastId = 0;
     // Rows whose status is waiting; rebuilt after removals and reorders, at
     // the next lookup, like the key index.
     mutable RowSet m_waiting;

@@ -317,8 +317,9 @@ void DownloadListCommands::doubleClicked(int row)
     }
     if (item.StatusCode != Status::Failed)
         return;
-    DeleteSavedFile(item);
+    // The file stays until the retry has placed a new one.
     m_list.update(row, [](DownloadItem &changed) {
+        NoteEarlierFile(changed);
         changed.StatusCode = Status::Waiting;
         changed.Size.clear();
         changed.Received.clear();

@@ -168,7 +168,8 @@ void DownloadScheduler::schedulingPass()
             continue;
         QString newName;
         const DownloadItem &item = m_list.at(row);
-        const QString path = 重命名保存路径(item.Folder, item.Name, item.Type, m_options, &newName);
+        const QString path = 重命名保存路径(
+            item.Folder, item.Name, item.Type, m_options, &newName, item.ReplaceableFile);
         m_list.update(row, [&](DownloadItem &it) {
             it.StatusCode = Status::Downloading;
             it.Name = newName;

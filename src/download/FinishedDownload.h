@@ -15,6 +15,10 @@ struct DownloadItem;
 // is replaced only by a body of its own type, and only under the overwrite
 // and skip policies; under the rename policy, or when `plannedPath` is this
 // transfer's reservation, a name taken meanwhile (by another process) gives
-// the next free one. False with *error set when the file system refuses.
+// the next free one. The row's own earlier file (DownloadItem::ReplaceableFile)
+// is replaced by a body placed at its path under every policy; once a body is
+// placed the note is cleared, and an earlier web page placed elsewhere is
+// removed. False with *error set when the file system refuses; the earlier
+// file and the note stay then.
 bool PlaceFinishedDownload(BodyFile &body, DownloadItem &row, const QString &plannedPath,
     DuplicatePolicy policy, QString *error);

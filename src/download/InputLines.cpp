@@ -1,6 +1,7 @@
 #include "InputLines.h"
 
 #include "DownloadList.h"
+#include "SavedFileNaming.h"
 #include "common/ControlCharacters.h"
 #include "common/Doi.h"
 #include "common/FileNameHelpers.h"
@@ -61,7 +62,8 @@ DownloadItem DownloadItemForInputLine(
     DownloadItem item;
     item.Key = line.Key;
     item.Type = UrlFileNameAndExtension(url);
-    item.Name = CleanFileName(line.Title.isEmpty() ? FileNameFromPath(url, true) : line.Title);
+    item.Name = CleanFileName(
+        line.Title.isEmpty() ? FileNameFromPath(url, true) : TitleOnOneLine(line.Title));
     if (item.Name.isEmpty())
         item.Name = QStringLiteral("download");
     item.Folder = folder;

@@ -1,6 +1,7 @@
 #include "download/ListOperations.h"
 
 #include "common/FileNameHelpers.h"
+#include "common/SafeFiles.h"
 #include "common/TextMode.h"
 #include "download/DownloadList.h"
 
@@ -29,13 +30,26 @@ void DeleteSavedFile(const DownloadItem &row)
     QFile::remove(row.savedFilePath());
 }
 
+void NoteEarlierFile(DownloadItem &item)
+{
+    // Only a completed row's file is its own. A failed row's path may name
+    // another row's file of the same name (two papers called "Editorial"),
+    // which its retry must not replace; and a large file it skipped is not
+    // its own either.
+    const QString path = item.savedFilePath();
+    if (item.StatusCode == Status::Completed && item.Percent != StatusText::LargeFileSkipped
+        && NameTaken(path))
+        item.ReplaceableFile = path;
+    else if (!NameTaken(item.ReplaceableFile))
+        item.ReplaceableFile.clear();
+}
+
 void RequeueRow(DownloadList &list, int row, bool placeholderType)
 {
-    const QString oldPath = list.at(row).savedFilePath();
-    DeleteSavedFile(list.at(row));
     // A rotated key that another row already holds is refused by the list;
     // the row then keeps its key and takes the other changes.
     list.update(row, [&](DownloadItem &item) {
+        NoteEarlierFile(item);
         item.StatusCode = Status::Waiting;
         item.FailureReason.clear();
         if (placeholderType)
@@ -45,8 +59,6 @@ void RequeueRow(DownloadList &list, int row, bool placeholderType)
         item.Percent.clear();
         item.Key = DownloadList::对调url(item.Key);
     });
-    if (list.at(row).savedFilePath() != oldPath)
-        DeleteSavedFile(list.at(row));
 }
 
 namespace {

@@ -11,10 +11,17 @@ struct DownloadItem;
 // Deletes the file at the row's saved-file path, if there is one.
 void DeleteSavedFile(const DownloadItem &row);
 
-// Puts a row back into the queue: its file goes, its progress is cleared, the
-// placeholder type "xxx" replaces a web-page type when asked (so the skip
-// policy does not take the old page for the file), and the next attempt starts
-// with another alternative address.
+// Notes the file at a completed row's saved-file path as its own earlier file
+// (DownloadItem::ReplaceableFile), which the next download may replace. A
+// failed row keeps only the note it has (the file of an earlier completion);
+// a note of a file that is gone is dropped. Nothing on disk changes.
+void NoteEarlierFile(DownloadItem &item);
+
+// Puts a row back into the queue: its progress is cleared, the placeholder
+// type "xxx" replaces a web-page type when asked (so the skip policy does not
+// take the old page for the file), and the next attempt starts with another
+// alternative address. Its file stays until a new body takes its place
+// (NoteEarlierFile), so a retry that fails loses nothing.
 void RequeueRow(DownloadList &list, int row, bool placeholderType);
 
 // "重新下载" → "出错项": every failed row. Returns the number re-queued.

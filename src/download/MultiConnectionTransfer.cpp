@@ -51,13 +51,14 @@ Downloader *MultiConnectionTransfer::downloader(int slot) const
     return inUse(slot) ? m_slots[slot].downloader.data() : nullptr;
 }
 
-// The row recorded for the slot; found again by its key if rows moved.
+// The row recorded for the slot; found again by its Id if rows moved or its
+// key changed.
 int MultiConnectionTransfer::rowIndex(int slot) const
 {
     const Slot &s = m_slots[slot];
-    if (s.row >= 0 && s.row < m_list.size() && m_list.at(s.row).Key == s.key)
+    if (s.row >= 0 && s.row < m_list.size() && m_list.at(s.row).Id == s.id)
         return s.row;
-    return s.key.isEmpty() ? -1 : m_list.rowOfKey(s.key);
+    return s.id == 0 ? -1 : m_list.rowOfId(s.id);
 }
 
 void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &url, const QString &path)
@@ -70,7 +71,7 @@ void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &
     Slot &s = m_slots[slot];
     s.downloader = downloader;
     s.row = row;
-    s.key = m_list.at(row).Key;
+    s.id = m_list.at(row).Id;
     s.path = path;
     m_state.TransferBusy = true;
     m_list.update(row, [](DownloadItem &item) { item.startDownloading(); });
@@ -174,6 +175,7 @@ void MultiConnectionTransfer::onComplete(int slot, qint64)
         m_list.update(row, [&](DownloadItem &it) {
             it.Name = item.Name;
             it.Type = item.Type;
+            it.ReplaceableFile = item.ReplaceableFile;
         });
     }
     release(slot);
@@ -183,11 +185,15 @@ void MultiConnectionTransfer::onComplete(int slot, qint64)
         m_list.update(row, [&](DownloadItem &item) {
             const bool whole = item.Percent == QStringLiteral("100%");
             item.StatusCode = placed && whole ? Status::Completed : Status::Failed;
-            if (!placed)
+            if (!placed) {
                 item.FailureReason = error.isEmpty() ? QStringLiteral("not saved") : error;
-            else if (!whole)
+            } else if (!whole) {
                 item.FailureReason = QStringLiteral("received ") + item.Received
                     + QStringLiteral(" of ") + item.Size + QStringLiteral(" bytes");
+                // The file is the row's own, though not trusted as whole: a
+                // retry may replace it.
+                item.ReplaceableFile = item.savedFilePath();
+            }
         });
         const DownloadItem &item = m_list.at(row);
         Q_EMIT panelText(2, QStringLiteral("完成下载:") + item.Name);

@@ -55,8 +55,8 @@ private:
     struct Slot
     {
         QPointer<Downloader> downloader;
-        int row = -1;
-        QString key;
+        int row = -1; // where the row stood; its Id finds it if it moved
+        quint64 id = 0;
         QString path; // where the row's file goes
         double started = 0;
     };

@@ -4,6 +4,7 @@
 #include "common/SafeFiles.h"
 #include "common/TextMode.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cmath>
@@ -42,11 +43,41 @@ qint64 takeCounter(QString &name)
 
 } // namespace
 
+QString TitleOnOneLine(const QString &title)
+{
+    const auto isBreak = [](QChar c) {
+        return c == u'\r' || c == u'\n' || c == u'\t';
+    };
+    QString result;
+    result.reserve(title.size());
+    for (qsizetype i = 0; i < title.size();) {
+        if (!isBreak(title[i])) {
+            result.append(title[i++]);
+            continue;
+        }
+        // The break, and the indentation around it, becomes one space.
+        while (result.endsWith(u' '))
+            result.chop(1);
+        while (i < title.size() && (isBreak(title[i]) || title[i] == u' '))
+            ++i;
+        result.append(QLatin1Char(' '));
+    }
+    return TrimSpaces(result);
+}
+
+bool SameFilePath(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    return a == b || QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+
 bool 确定是需要下载(DownloadItem &row, const DownloadOptions &options)
 {
     const QString folder = row.Folder.endsWith(u'/') ? row.Folder : row.Folder + QLatin1Char('/');
     const QString path = folder + withExtension(row.Name, row.Type);
-    if (options.policy != DuplicatePolicy::Skip || !NameTaken(path))
+    if (options.policy != DuplicatePolicy::Skip || SameFilePath(path, row.ReplaceableFile)
+        || !NameTaken(path))
         return true;
     const QString length = QString::number(QFileInfo(path).size());
     row.StatusCode = Status::Completed;
@@ -57,13 +88,16 @@ bool 确定是需要下载(DownloadItem &row, const DownloadOptions &options)
 }
 
 QString 重命名保存路径(const QString &folder, const QString &name, const QString &type,
-    const DownloadOptions &options, QString *newName)
+    const DownloadOptions &options, QString *newName, const QString &ownFile)
 {
     const QString f = folder.endsWith(u'/') ? folder : folder + QLatin1Char('/');
+    const auto taken = [&ownFile](const QString &path) {
+        return !SameFilePath(path, ownFile) && NameTaken(path);
+    };
     QString candidate = withExtension(name, type);
     if (newName)
         *newName = name;
-    if (options.policy == DuplicatePolicy::Overwrite || !NameTaken(f + candidate))
+    if (options.policy == DuplicatePolicy::Overwrite || !taken(f + candidate))
         return f + candidate;
 
     QString base = name;
@@ -73,7 +107,7 @@ QString 重命名保存路径(const QString &folder, const QString &name, const 
     // room for the counter and the extension.
     base = CutToNameLimit(base);
     QString chosen = n != 0 ? counted(base, n) : base;
-    while (NameTaken(f + withExtension(chosen, type))) {
+    while (taken(f + withExtension(chosen, type))) {
         ++n;
         chosen = counted(base, n);
     }

@@ -91,9 +91,9 @@ QString SingleConnectionTransfer::percentText(qint64 received, qint64 size)
 
 int SingleConnectionTransfer::currentRow() const
 {
-    if (m_row >= 0 && m_row < m_list.size() && m_list.at(m_row).Key == m_key)
+    if (m_row >= 0 && m_row < m_list.size() && m_list.at(m_row).Id == m_id)
         return m_row;
-    return m_list.rowOfKey(m_key);
+    return m_list.rowOfId(m_id);
 }
 
 const DownloadItem *SingleConnectionTransfer::row() const
@@ -124,8 +124,9 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     m_state.TransferBusy = true;
 
     m_row = rowIndex;
-    m_key = m_list.at(rowIndex).Key;
-    m_url = DownloadList::选择url(m_key);
+    m_id = m_list.at(rowIndex).Id;
+    m_url = DownloadList::选择url(m_list.at(rowIndex).Key);
+    m_referer = m_list.at(rowIndex).Referer;
     m_lastProgress = m_clock.nowSeconds();
     m_announced = 0;
     m_written = 0;
@@ -140,8 +141,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
 
     m_phase = Phase::WaitingHeaders;
     m_watchdog.start();
-    m_inet.execute(
-        m_url, QStringLiteral("GET"), {}, refererHeader(m_list.at(rowIndex).Referer, m_url));
+    m_inet.execute(m_url, QStringLiteral("GET"), {}, refererHeader(m_referer, m_url));
 }
 
 void SingleConnectionTransfer::onStateChanged(int state)
@@ -285,7 +285,8 @@ void SingleConnectionTransfer::afterHeaderWait()
     item = row();
     if (m_options.policy == DuplicatePolicy::Rename) {
         QString newName;
-        m_targetPath = 重命名保存路径(item->Folder, item->Name, item->Type, m_options, &newName);
+        m_targetPath = 重命名保存路径(
+            item->Folder, item->Name, item->Type, m_options, &newName, item->ReplaceableFile);
         editRow([&](DownloadItem &it) { it.Name = newName; });
     } else {
         m_targetPath = item->savedFilePath();
@@ -314,7 +315,7 @@ void SingleConnectionTransfer::afterHeaderWait()
     m_phase = Phase::FetchingWhole;
     m_lastProgress = m_clock.nowSeconds();
     m_wholeBuffered = 0;
-    m_inet.fetchWhole(m_url, refererHeader(row() ? row()->Referer : QString(), m_url));
+    m_inet.fetchWhole(m_url, refererHeader(m_referer, m_url));
 }
 
 bool SingleConnectionTransfer::openTarget()
@@ -421,6 +422,7 @@ bool SingleConnectionTransfer::placeFile()
             editRow([&](DownloadItem &it) {
                 it.Name = item.Name;
                 it.Type = item.Type;
+                it.ReplaceableFile = item.ReplaceableFile;
             });
             return true;
         }

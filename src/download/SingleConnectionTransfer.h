@@ -102,8 +102,11 @@ private:
     Phase m_phase = Phase::Idle;
     qint64 m_wholeBuffered = 0;
     int m_row = -1;
-    QString m_key; // finds the row again if rows moved meanwhile
+    // The row's Id finds it again whatever moved it or changed its key; the
+    // address and referring page stay those the transfer started with.
+    quint64 m_id = 0;
     QString m_url;
+    QString m_referer;
     double m_lastProgress = 0;
     qint64 m_announced = 0;
     qint64 m_written = 0;

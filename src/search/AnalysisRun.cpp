@@ -1,8 +1,8 @@
 #include "search/AnalysisRun.h"
 
 #include "common/FileNameHelpers.h"
-#include "common/TrimSpaces.h"
 #include "download/DownloadList.h"
+#include "download/SavedFileNaming.h"
 #include "platform/UserDialogs.h"
 #include "search/AnalysisList.h"
 #include "search/DownloadTarget.h"
@@ -127,7 +127,7 @@ void AnalysisRun::HandOffItem(int row)
         m_list.setStatus(row, AnalysisStatus::Failed);
         return;
     }
-    const QString title = TrimSpaces(RemoveLineBreaks(item.Title));
+    const QString title = TitleOnOneLine(item.Title);
     const QString folder = item.Folder.isEmpty() ? m_folders.saveFolder() : item.Folder;
     const QString name = CleanFileName(
         m_folders.useOriginalFileName() ? FileNameFromPath(item.Link, true) : title);

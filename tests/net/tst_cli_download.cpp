@@ -166,7 +166,7 @@ void TestCliDownload::inputFileWithTitles()
     QTemporaryDir out;
     const QByteArray input = (m_base + QStringLiteral("/paper.pdf\t标题：副标题\n") + m_base
         + QStringLiteral("/paper.pdf\tignored duplicate\n\n") + m_base
-        + QStringLiteral("/close/3000\n"))
+        + QStringLiteral("/close/3000\tGraphene\tplasmonics\n"))
                                  .toUtf8();
     const Run run = runCli({ QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--to"),
                                out.path(), QStringLiteral("--report"), QStringLiteral("-") },
@@ -177,6 +177,8 @@ void TestCliDownload::inputFileWithTitles()
     QCOMPARE(lines.size(), 2); // the same address is one row
     QCOMPARE(lines.at(0).section(QLatin1Char('\t'), 0, 0), QStringLiteral("标题副标题"));
     QVERIFY(QFile::exists(out.filePath(QStringLiteral("标题副标题.pdf"))));
+    // A tab inside a title keeps its words apart.
+    QCOMPARE(lines.at(1).section(QLatin1Char('\t'), 0, 0), QStringLiteral("Graphene plasmonics"));
     QCOMPARE(QFileInfo(out.filePath(lines.at(1).section(QLatin1Char('\t'), 0, 0) + QLatin1Char('.')
                            + lines.at(1).section(QLatin1Char('\t'), 1, 1)))
                  .size(),

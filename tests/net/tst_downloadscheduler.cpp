@@ -81,6 +81,8 @@ private Q_SLOTS:
     void editsWhileRunningAreSeenAtOnce();
     void listChangesWhileStoppedThenStart_data();
     void listChangesWhileStoppedThenStart();
+    void urlReplaceDuringATransfer_data();
+    void urlReplaceDuringATransfer();
 };
 
 void TestDownloadScheduler::intervalBetweenFiles_data()
@@ -219,7 +221,9 @@ void TestDownloadScheduler::automaticRedownload()
     }
     if (waitingRows.contains(2)) {
         QCOMPARE(rig.list().at(2).Type, QStringLiteral("xxx"));
-        QVERIFY(!QFile::exists(rig.path(QStringLiteral("page.html"))));
+        // The page stays until the new download takes its place.
+        QVERIFY(QFile::exists(rig.path(QStringLiteral("page.html"))));
+        QCOMPARE(rig.list().at(2).ReplaceableFile, rig.path(QStringLiteral("page.html")));
     }
 }
 
@@ -362,6 +366,73 @@ void TestDownloadScheduler::listChangesWhileStoppedThenStart()
     QCOMPARE(fetched(rig), expected);
     QCOMPARE(rig.list().ShowListCounters(),
         QStringLiteral("总数：%1|正在下载：0|等待：0|已完成：%1|失败：0").arg(expected.size()));
+}
+
+void TestDownloadScheduler::urlReplaceDuringATransfer_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("one connection") << 1;
+    QTest::newRow("connection slots") << 2;
+}
+
+// The batch replace changes the key of a row while it is being downloaded:
+// the transfer goes on with the address it started with and finds its row by
+// its Id, the row completes with its file, the list counts as finished, and
+// the new address serves the row's next download.
+void TestDownloadScheduler::urlReplaceDuringATransfer()
+{
+    QFETCH(int, method);
+    DownloadTestRig rig;
+    rig.server.route("/old/p", Response::pattern(20000));
+    rig.server.route("/new/p", Response::pattern(3000));
+    rig.server.route("/old/q", Response::pattern(500));
+    rig.server.route("/new/q", Response::pattern(700));
+    rig.addRow(QStringLiteral("/old/p"), QStringLiteral("p"), QStringLiteral("pdf"),
+        rig.server.urlText(QStringLiteral("/old/page")));
+    rig.addRow(QStringLiteral("/old/q"), QStringLiteral("q"), QStringLiteral("pdf"));
+    int statusAtReplace = 0;
+    QObject::connect(&rig.server, &FixtureServer::requestReceived, &rig.server,
+        [&](const FixtureServer::Request &request) {
+            if (request.path != "/old/p" || statusAtReplace != 0)
+                return;
+            statusAtReplace = rig.list().at(0).StatusCode;
+            const UrlReplaceResult result
+                = ReplaceInUrls(rig.list(), QStringLiteral("/OLD/"), QStringLiteral("/new/"));
+            QCOMPARE(result.changedRows, 2);
+        });
+    QSignalSpy finished(&rig.scheduler(), &DownloadScheduler::listFinished);
+
+    QVERIFY(rig.runWaitingRows(method));
+    QCOMPARE(statusAtReplace, Status::Downloading);
+    QCOMPARE(rig.list().ShowListCounters(),
+        QStringLiteral("总数：2|正在下载：0|等待：0|已完成：2|失败：0"));
+    const DownloadItem &item = rig.list().at(0);
+    QCOMPARE(item.Key, rig.server.urlText(QStringLiteral("/new/p")));
+    QCOMPARE(item.Referer, rig.server.urlText(QStringLiteral("/new/page")));
+    QCOMPARE(item.Percent, QStringLiteral("100%"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("p.pdf"))), FixtureServer::patternBytes(0, 20000));
+    if (method == 1) {
+        // The transfer kept the Referer it started with.
+        QCOMPARE(rig.server.requests().at(0).header("Referer"),
+            rig.server.urlText(QStringLiteral("/old/page")).toUtf8());
+    }
+    // A row still waiting takes its new address at once (one connection);
+    // one started in the same pass goes on with its old one (three slots).
+    const qint64 qSize = method == 1 ? 700 : 500;
+    QCOMPARE(readFile(rig.path(QStringLiteral("q.pdf"))), FixtureServer::patternBytes(0, qSize));
+    rig.scheduler().watchPass();
+    QCOMPARE(finished.size(), 1);
+
+    // The next download of the row asks the new address, and replaces the
+    // row's own file under its own name.
+    QCOMPARE(RequeueSelectedRows(rig.list(), { 0 }), 1);
+    QVERIFY(rig.runWaitingRows(method));
+    QCOMPARE(rig.server.lastRequest().path, QByteArray("/new/p"));
+    QCOMPARE(rig.list().at(0).StatusCode, Status::Completed);
+    QCOMPARE(rig.list().at(0).Name, QStringLiteral("p"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("p.pdf"))), FixtureServer::patternBytes(0, 3000));
+    QCOMPARE(QDir(rig.folder()).entryList(QDir::Files | QDir::Hidden),
+        (QStringList { QStringLiteral("p.pdf"), QStringLiteral("q.pdf") }));
 }
 
 QTEST_GUILESS_MAIN(TestDownloadScheduler)

@@ -90,6 +90,29 @@ public:
         return ended;
     }
 
+    // Runs the waiting rows with the given method (three connections for
+    // method 2), a pass a second later whenever no transfer runs, until the
+    // list is finished and every transfer has ended; the scheduler is off
+    // afterwards.
+    bool runWaitingRows(int method)
+    {
+        options().method = method;
+        options().connections = 3;
+        scheduler().state().LastTransferEnd = clock.nowSeconds() - 10;
+        switchOnQuietly(scheduler());
+        const bool done = waitUntil([&] {
+            if (!single().isRunning() && multi().instanceCount() == 0) {
+                clock.advance(1);
+                scheduler().schedulingPass();
+            }
+            return list().检测是否下载列表完毕() && !single().isRunning()
+                && multi().instanceCount() == 0;
+        });
+        scheduler().Timer_Down().stop();
+        settle();
+        return done;
+    }
+
     // Lets events run until the predicate holds (real event loop, no naps).
     template<typename Predicate> bool waitUntil(Predicate done, int timeoutMs = 20000)
     {

@@ -192,6 +192,12 @@ void tst_AnalysisRun::naming_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("title cleaned") << QStringLiteral("  Graphene:\r\n a study? ") << link(1)
                                    << false << QStringLiteral("Graphene a study");
+    QTest::newRow("a line break keeps words apart")
+        << QStringLiteral("Spectral gaps of (nu)-harmonic maps\nand (tau)-functions") << link(1)
+        << false << QStringLiteral("Spectral gaps of (nu)-harmonic maps and (tau)-functions");
+    QTest::newRow("a tab keeps words apart")
+        << QStringLiteral("Graphene\tplasmonics tunable terahertz devices") << link(1) << false
+        << QStringLiteral("Graphene plasmonics tunable terahertz devices");
     QTest::newRow("original name drops the extension")
         << QStringLiteral("T") << QStringLiteral("http://x/chapter/10.1007/978-3-0.pdf") << true
         << QStringLiteral("978-3-0");

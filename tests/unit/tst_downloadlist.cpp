@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -118,6 +119,8 @@ private Q_SLOTS:
     void duplicateKeyIsRefused();
     void indexFollowsRemovals();
     void updateReindexesAndRefusesCollision();
+    void idsStayWithTheirRows_data();
+    void idsStayWithTheirRows();
     void updateSignalsOnlyRealChanges();
     void columnsAndRoles();
     void passesModelTester();
@@ -358,6 +361,76 @@ void TestDownloadList::updateReindexesAndRefusesCollision()
 
     QVERIFY(!list.update(7, [](DownloadItem &item) { item.Key = QStringLiteral("z"); }));
     QCOMPARE(list.rowOfKey(QStringLiteral("z")), -1);
+}
+
+void TestDownloadList::idsStayWithTheirRows_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("sorted") << QStringLiteral("reorder");
+    QTest::newRow("keys replaced") << QStringLiteral("keys");
+    QTest::newRow("top rows removed") << QStringLiteral("remove top");
+    QTest::newRow("rows removed here and there") << QStringLiteral("remove scattered");
+    QTest::newRow("cleared, then new rows") << QStringLiteral("clear");
+}
+
+// Whatever happens to the rows, an Id finds its own row, or -1 once the row
+// has gone, and is never given to another row.
+void TestDownloadList::idsStayWithTheirRows()
+{
+    QFETCH(QString, change);
+    DownloadList list;
+    for (const char *key : { "a", "b", "c", "d", "e" })
+        QVERIFY(list.addItem(
+            QString::fromLatin1(key), QString::fromLatin1(key), QString(), QString(), QString()));
+    QHash<QString, quint64> idOfName;
+    for (int row = 0; row < list.size(); ++row) {
+        QVERIFY(list.at(row).Id != 0);
+        idOfName.insert(list.at(row).Name, list.at(row).Id);
+    }
+    QCOMPARE(QSet<quint64>(idOfName.cbegin(), idOfName.cend()).size(), 5);
+    QCOMPARE(list.rowOfId(idOfName.value(QStringLiteral("c"))), 2); // the index is in use
+
+    if (change == u"reorder") {
+        QVERIFY(list.reorder({ 4, 2, 0, 3, 1 }));
+    } else if (change == u"keys") {
+        // The change cannot touch the Id.
+        for (int row = 0; row < list.size(); ++row)
+            QVERIFY(list.update(row, [](DownloadItem &item) {
+                item.Key = u"new/" + item.Key;
+                item.Id = 999;
+            }));
+    } else if (change == u"remove top") {
+        QVERIFY(list.removeRows(0, 2));
+    } else if (change == u"remove scattered") {
+        QCOMPARE(list.removeIf([](const DownloadItem &item) {
+            return item.Name == u"b" || item.Name == u"d";
+        }),
+            2);
+    } else {
+        list.clear();
+    }
+    for (const char *key : { "f", "g" })
+        QVERIFY(list.addItem(
+            QString::fromLatin1(key), QString::fromLatin1(key), QString(), QString(), QString()));
+
+    QSet<quint64> seen;
+    for (int row = 0; row < list.size(); ++row) {
+        const DownloadItem &item = list.at(row);
+        QCOMPARE(list.rowOfId(item.Id), row);
+        if (idOfName.contains(item.Name))
+            QCOMPARE(item.Id, idOfName.value(item.Name));
+        else
+            QVERIFY(!QSet<quint64>(idOfName.cbegin(), idOfName.cend()).contains(item.Id));
+        seen.insert(item.Id);
+    }
+    QCOMPARE(seen.size(), list.size());
+    for (auto it = idOfName.cbegin(); it != idOfName.cend(); ++it) {
+        bool present = false;
+        for (int row = 0; row < list.size(); ++row)
+            present = present || list.at(row).Name == it.key();
+        QCOMPARE(list.rowOfId(it.value()) >= 0, present);
+    }
+    QCOMPARE(list.rowOfId(0), -1);
 }
 
 void TestDownloadList::updateSignalsOnlyRealChanges()

@@ -45,6 +45,8 @@ private Q_SLOTS:
     void requeueFamily_data();
     void requeueFamily();
     void requeueFailedHtmlRow();
+    void requeueNotesOnlyOwnFiles_data();
+    void requeueNotesOnlyOwnFiles();
     void requeueKeepsKeyThatWouldRepeat();
     void requeueBelowSize_data();
     void requeueBelowSize();
@@ -252,27 +254,86 @@ void TestListOperations::requeueFailedHtmlRow()
     QVERIFY(touch(folder + QStringLiteral("name.html")));
     QVERIFY(touch(folder + QStringLiteral("name.xxx")));
     QVERIFY(touch(folder + QStringLiteral("other.pdf")));
-    QVERIFY(QDir(folder).mkpath(QStringLiteral("dir.htm/inside")));
     appendRows(*m_list,
         { row(Status::Failed, u"html"_s, u"900"_s, u"900"_s, u"100%"_s)
                 .keyed(u"u1|u2|u3"_s)
                 .named(u"name"_s)
                 .in(folder),
-            row(Status::Completed, u"pdf"_s).named(u"other"_s).in(folder),
-            row(Status::Failed, u"htm"_s).named(u"dir"_s).in(folder) });
+            row(Status::Completed, u"pdf"_s).named(u"other"_s).in(folder) });
 
-    QCOMPARE(RequeueFailedRows(*m_list), 2);
+    QCOMPARE(RequeueFailedRows(*m_list), 1);
     const DownloadItem &item = m_list->at(0);
     QCOMPARE(item.StatusCode, Status::Waiting);
     QCOMPARE(item.Type, QStringLiteral("xxx"));
     QVERIFY(item.Size.isEmpty() && item.Received.isEmpty() && item.Percent.isEmpty());
     QCOMPARE(item.Key, QStringLiteral("u3|u1|u2"));
-    // The page went, and so did a file under the placeholder type.
-    QVERIFY(!QFile::exists(folder + QStringLiteral("name.html")));
-    QVERIFY(!QFile::exists(folder + QStringLiteral("name.xxx")));
+    // No file goes before a new one takes its place.
+    QVERIFY(QFile::exists(folder + QStringLiteral("name.html")));
+    QVERIFY(QFile::exists(folder + QStringLiteral("name.xxx")));
     QVERIFY(QFile::exists(folder + QStringLiteral("other.pdf")));
-    // A folder at a row's path is never removed.
-    QVERIFY(QDir(folder + QStringLiteral("dir.htm/inside")).exists());
+}
+
+void TestListOperations::requeueNotesOnlyOwnFiles_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("percent");
+    QTest::addColumn<bool>("fileThere");
+    QTest::addColumn<QString>("earlierNote"); // a file name in the folder, or empty
+    QTest::addColumn<bool>("earlierNoteThere");
+    QTest::addColumn<QString>("noteAfter"); // "path", "earlier" or empty
+
+    const QString done = u"100%"_s;
+    QTest::newRow("completed row, its file")
+        << int(Status::Completed) << done << true << QString() << false << u"path"_s;
+    QTest::newRow("completed row, file gone")
+        << int(Status::Completed) << done << false << QString() << false << QString();
+    QTest::newRow("skipped as present: the file it took for its own")
+        << int(Status::Completed) << u"已存在，跳过"_s << true << QString() << false << u"path"_s;
+    QTest::newRow("large file skipped: not its file")
+        << int(Status::Completed) << u"大文件，跳过"_s << true << QString() << false << QString();
+    QTest::newRow("failed row: the file of its name is another's")
+        << int(Status::Failed) << QString() << true << QString() << false << QString();
+    QTest::newRow("failed retry keeps the note of its file")
+        << int(Status::Failed) << QString() << false << u"p.htm"_s << true << u"earlier"_s;
+    QTest::newRow("a note of a file that is gone is dropped")
+        << int(Status::Failed) << QString() << false << u"p.htm"_s << false << QString();
+    QTest::newRow("completed again: the new file is noted")
+        << int(Status::Completed) << done << true << u"p.htm"_s << true << u"path"_s;
+}
+
+// Queueing a row again deletes nothing; it notes the file a completed row
+// holds as the one its next download may replace.
+void TestListOperations::requeueNotesOnlyOwnFiles()
+{
+    QFETCH(int, status);
+    QFETCH(QString, percent);
+    QFETCH(bool, fileThere);
+    QFETCH(QString, earlierNote);
+    QFETCH(bool, earlierNoteThere);
+    QFETCH(QString, noteAfter);
+
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QString path = folder + u"p.pdf"_s;
+    const QString earlier = earlierNote.isEmpty() ? QString() : folder + earlierNote;
+    if (fileThere)
+        QVERIFY(touch(path));
+    if (earlierNoteThere)
+        QVERIFY(touch(earlier));
+    appendRows(
+        *m_list, { row(status, u"pdf"_s, u"1"_s, u"1"_s, percent).named(u"p"_s).in(folder) });
+    m_list->update(0, [&](DownloadItem &item) { item.ReplaceableFile = earlier; });
+
+    QCOMPARE(RequeueSelectedRows(*m_list, { 0 }), 1);
+    const DownloadItem &item = m_list->at(0);
+    QCOMPARE(item.StatusCode, Status::Waiting);
+    const QString expected = noteAfter == u"path" ? path
+        : noteAfter == u"earlier"                 ? earlier
+                                                  : QString();
+    QCOMPARE(item.ReplaceableFile, expected);
+    QCOMPARE(QFile::exists(path), fileThere);
+    if (earlierNoteThere)
+        QVERIFY(QFile::exists(earlier));
 }
 
 void TestListOperations::requeueKeepsKeyThatWouldRepeat()

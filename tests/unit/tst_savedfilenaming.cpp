@@ -21,6 +21,10 @@ private Q_SLOTS:
     void renameReadsPolicyAtCall();
     void skipExisting_data();
     void skipExisting();
+    void ownEarlierFileCountsAsFree_data();
+    void ownEarlierFileCountsAsFree();
+    void titleOnOneLine_data();
+    void titleOnOneLine();
     void contentDispositionHeader_data();
     void contentDispositionHeader();
     void contentDispositionExtension_data();
@@ -170,6 +174,83 @@ void TestSavedFileNaming::skipExisting()
             QCOMPARE(row.Percent, u"已存在，跳过"_s);
         }
     }
+}
+
+void TestSavedFileNaming::ownEarlierFileCountsAsFree_data()
+{
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("ownFile"); // relative to the folder; "//" kept
+    QTest::addColumn<QString>("renamedTo");
+    QTest::addColumn<bool>("skipped");
+
+    QTest::newRow("own file keeps its name, not skipped")
+        << QStringList { u"Paper.pdf"_s } << u"Paper"_s << u"Paper.pdf"_s << u"Paper"_s << false;
+    QTest::newRow("own file with a counter keeps it")
+        << QStringList { u"Paper.pdf"_s, u"Paper[001].pdf"_s } << u"Paper[001]"_s
+        << u"Paper[001].pdf"_s << u"Paper[001]"_s << false;
+    QTest::newRow("own file named with a doubled separator")
+        << QStringList { u"Paper.pdf"_s } << u"Paper"_s << u"/Paper.pdf"_s << u"Paper"_s << false;
+    QTest::newRow("another file of the name still counts")
+        << QStringList { u"Paper.pdf"_s } << u"Paper"_s << u"Paper.htm"_s << u"Paper[001]"_s
+        << true;
+    QTest::newRow("no own file") << QStringList { u"Paper.pdf"_s } << u"Paper"_s << QString()
+                                 << u"Paper[001]"_s << true;
+}
+
+// A re-download replaces the row's own earlier file: neither the rename
+// counter nor the skip test counts it as taken.
+void TestSavedFileNaming::ownEarlierFileCountsAsFree()
+{
+    QFETCH(QStringList, existing);
+    QFETCH(QString, name);
+    QFETCH(QString, ownFile);
+    QFETCH(QString, renamedTo);
+    QFETCH(bool, skipped);
+    for (const QString &file : std::as_const(existing))
+        write(file);
+    const QString own = ownFile.isEmpty() ? QString() : folder() + ownFile;
+
+    DownloadOptions options;
+    options.policy = DuplicatePolicy::Rename;
+    QString newName;
+    QCOMPARE(重命名保存路径(folder(), name, u"pdf"_s, options, &newName, own),
+        folder() + renamedTo + u".pdf"_s);
+    QCOMPARE(newName, renamedTo);
+
+    DownloadItem row;
+    row.Name = name;
+    row.Type = u"pdf"_s;
+    row.Folder = folder();
+    row.ReplaceableFile = own;
+    options.policy = DuplicatePolicy::Skip;
+    QCOMPARE(确定是需要下载(row, options), !skipped);
+    QCOMPARE(row.StatusCode, skipped ? Status::Completed : Status::Waiting);
+}
+
+void TestSavedFileNaming::titleOnOneLine_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("line feed between words")
+        << u"Spectral gaps of (nu)-harmonic maps\nand (tau)-functions"_s
+        << u"Spectral gaps of (nu)-harmonic maps and (tau)-functions"_s;
+    QTest::newRow("tab between words") << u"Graphene\tplasmonics tunable terahertz devices"_s
+                                       << u"Graphene plasmonics tunable terahertz devices"_s;
+    QTest::newRow("book chapter lines with indentation")
+        << u"Foundations of X\r\n        Pages 1–24\r\n\t\tSophie Lefèvre"_s
+        << u"Foundations of X Pages 1–24 Sophie Lefèvre"_s;
+    QTest::newRow("a lone carriage return") << u"a\rb"_s << u"a b"_s;
+    QTest::newRow("runs of spaces alone stay") << u"a  b"_s << u"a  b"_s;
+    QTest::newRow("breaks at the ends go") << u"\n\t Title \r\n"_s << u"Title"_s;
+    QTest::newRow("only breaks") << u"\r\n\t"_s << QString();
+}
+
+void TestSavedFileNaming::titleOnOneLine()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, expected);
+    QCOMPARE(TitleOnOneLine(title), expected);
 }
 
 void TestSavedFileNaming::contentDispositionHeader_data()

@@ -360,7 +360,9 @@ void TestFIEcache::menuEntryClearsInTheBackground()
     // A second click while the first run is going on starts nothing.
     ClearBrowserCache(&owner, profileCachePath(), dialogs, [&] { ++profileCleared; });
     QCOMPARE(profileCleared, 1);
-    QVERIFY(dialogs.messages.isEmpty()); // returned at once; the run goes on
+    // Returned at once; the run goes on, its progress window made ready.
+    QVERIFY(dialogs.messages.isEmpty());
+    QVERIFY(owner.findChild<QWidget *>(QStringLiteral("ClearCacheProgress")));
     QTRY_COMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages[0].text, QStringLiteral("IE缓存清空完毕！"));
     QVERIFY(WebEngineDiskCache(locations().myCacheFolder).entries().isEmpty());

@@ -212,7 +212,8 @@ void ClearBrowserCache(QWidget *parent, const QString &profileCachePath, UserDia
         = new QProgressDialog(QStringLiteral("正在清空IE浏览器缓存..."), QString(), 0, 0, parent);
     progress->setObjectName(QStringLiteral("ClearCacheProgress"));
     progress->setWindowTitle(WindowCaption(QStringLiteral("清空IE浏览器缓存")));
-    progress->setWindowModality(Qt::WindowModal);
+    // Not modal: a modal progress window would run the event loop from
+    // inside each progress step.
     progress->setAutoReset(false);
     progress->setAutoClose(false);
     // A short run does not flash a window.

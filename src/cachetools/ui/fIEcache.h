@@ -60,7 +60,7 @@ private:
 void ShowBrowserCacheWindow(
     QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs, const AppPaths &paths);
 // Starts clearing the cache (BrowserCacheClearing) and returns; a progress
-// window over `parent` shows a long run, and "IE缓存清空完毕！" ends it.
+// window beside `parent` shows a long run, and "IE缓存清空完毕！" ends it.
 // clearProfileCache (e.g. calling QWebEngineProfile::clearHttpCache) runs
 // first. A second call while a run of the same parent is active does nothing.
 void ClearBrowserCache(QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs,

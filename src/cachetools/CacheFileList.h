@@ -11,6 +11,12 @@ struct CacheFileRow
     QString type; // extension, no dot
     qint64 size = -1; // bytes; -1 shows an empty cell
     QString filePath; // empty when there is no local file
+    // Not shown. The cache folder the row's file lies in: deleting never
+    // leaves it. A my-cache row also knows the entry file it stands for and
+    // its body size, FilePath and SIZE(Byte) while that file exists.
+    QString cacheFolder {};
+    QString entryFile {};
+    qint64 entrySize = -1;
 };
 
 // The rows of the cache window's file list: URL, TYPE, SIZE(Byte), FilePath.

@@ -9,6 +9,7 @@
 #include <QtEndian>
 
 #include <cctype>
+#include <limits>
 #include <zlib.h>
 
 namespace {
@@ -140,30 +141,44 @@ public:
     Inflater(const Inflater &) = delete;
     Inflater &operator=(const Inflater &) = delete;
 
-    bool feed(const QByteArray &input, QIODevice &out)
+    // Takes the next piece of the compressed body; it is inflated by drain().
+    bool setInput(const QByteArray &input)
     {
         if (!m_started && !start(input))
             return false;
-        if (m_ended)
-            return true; // bytes after the end of the stream are ignored
-        m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.constData()));
-        m_stream.avail_in = uInt(input.size());
+        m_input = input; // zlib reads from it until it is drained
+        m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(m_input.constData()));
+        m_stream.avail_in = uInt(m_input.size());
+        return true;
+    }
+    // Input is left that may give more output; bytes after the end of the
+    // stream are ignored.
+    bool pending() const { return m_stream.avail_in > 0 && !m_ended; }
+
+    // Inflates pending input and writes out at most about `maxOut` bytes (a
+    // small body can stand for a very large one); -1 when the stream is
+    // corrupt or the output cannot be written.
+    qint64 drain(QIODevice &out, qint64 maxOut)
+    {
+        qint64 total = 0;
         char buffer[64 * 1024];
-        while (m_stream.avail_in > 0 && !m_ended) {
+        while (pending() && total < maxOut) {
             m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
-            m_stream.avail_out = sizeof buffer;
+            m_stream.avail_out = uInt(qMin<qint64>(sizeof buffer, maxOut - total));
+            const uInt room = m_stream.avail_out;
             const int result = inflate(&m_stream, Z_NO_FLUSH);
             if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-                return false;
-            const qint64 produced = qint64(sizeof buffer - m_stream.avail_out);
+                return -1;
+            const qint64 produced = qint64(room - m_stream.avail_out);
             if (produced > 0 && out.write(buffer, produced) != produced)
-                return false;
+                return -1;
+            total += produced;
             if (result == Z_STREAM_END)
                 m_ended = true;
             else if (result == Z_BUF_ERROR && produced == 0)
-                return false;
+                return -1;
         }
-        return true;
+        return total;
     }
     bool ended() const { return m_ended; }
 
@@ -186,6 +201,7 @@ private:
 
     Coding m_coding;
     z_stream m_stream {};
+    QByteArray m_input;
     bool m_started = false;
     bool m_ended = false;
 };
@@ -248,13 +264,19 @@ bool WebEngineDiskCache::remove(const QString &url) const
     for (const DiskCacheEntry &entry : all) {
         if (entry.url != url)
             continue;
-        // The body and headers live in _0; _1 and _s hold side data and ranges.
-        const QString stem = entry.filePath.chopped(1);
-        for (const char *suffix : { "0", "1", "s" })
-            QFile::remove(stem + QLatin1String(suffix));
+        for (const QString &file : filesOfEntry(entry.filePath))
+            QFile::remove(file);
         removed = true;
     }
     return removed;
+}
+
+QStringList WebEngineDiskCache::filesOfEntry(const QString &entryFile)
+{
+    if (!entryFile.endsWith(u"_0"))
+        return {};
+    const QString stem = entryFile.chopped(1);
+    return { entryFile, stem + u'1', stem + u's' };
 }
 
 std::optional<DiskCacheEntry> WebEngineDiskCache::readEntryFile(const QString &path)
@@ -277,28 +299,81 @@ std::optional<DiskCacheEntry> WebEngineDiskCache::parseEntry(const QByteArray &b
     return parseDevice(buffer, bytes.size());
 }
 
-bool WebEngineDiskCache::writeBody(const DiskCacheEntry &entry, QIODevice &out)
+struct DiskCacheBodyWriter::Private
 {
-    QFile file(entry.filePath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < entry.bodyOffset + entry.bodySize
-        || !file.seek(entry.bodyOffset))
-        return false;
-    const Coding coding = codingOf(entry);
-    Inflater inflater(coding);
-    qint64 left = entry.bodySize;
-    while (left > 0) {
-        const QByteArray piece = file.read(qMin(left, kChunk));
-        if (piece.isEmpty())
-            return false;
-        left -= piece.size();
-        if (coding == Coding::None) {
-            if (out.write(piece) != piece.size())
-                return false;
-        } else if (!inflater.feed(piece, out)) {
-            return false;
+    Private(const DiskCacheEntry &entry, QIODevice &out)
+        : file(entry.filePath), out(out), coding(codingOf(entry)), inflater(coding),
+          left(entry.bodySize), empty(entry.bodySize == 0)
+    {
+        opened = file.open(QIODevice::ReadOnly) && file.size() >= entry.bodyOffset + entry.bodySize
+            && file.seek(entry.bodyOffset);
+    }
+
+    QFile file;
+    QIODevice &out;
+    Coding coding;
+    Inflater inflater;
+    qint64 left;
+    bool empty;
+    bool opened = false;
+    bool failed = false;
+};
+
+DiskCacheBodyWriter::DiskCacheBodyWriter(const DiskCacheEntry &entry, QIODevice &out)
+    : d(std::make_unique<Private>(entry, out))
+{ }
+
+DiskCacheBodyWriter::~DiskCacheBodyWriter() = default;
+
+DiskCacheBodyWriter::Step DiskCacheBodyWriter::writeSome(qint64 bytes)
+{
+    if (!d->opened || d->failed)
+        return Step::Failed;
+    // The budget counts the bytes read and the bytes written out.
+    qint64 budget = qMax<qint64>(bytes, 1);
+    while (budget > 0) {
+        if (d->inflater.pending()) {
+            const qint64 produced = d->inflater.drain(d->out, budget);
+            if (produced < 0) {
+                d->failed = true;
+                return Step::Failed;
+            }
+            budget -= produced;
+            continue;
+        }
+        if (d->left == 0)
+            break;
+        const QByteArray piece = d->file.read(qMin(qMin(d->left, budget), kChunk));
+        if (piece.isEmpty()) {
+            d->failed = true;
+            return Step::Failed;
+        }
+        d->left -= piece.size();
+        budget -= piece.size();
+        const bool taken = d->coding == Coding::None ? d->out.write(piece) == piece.size()
+                                                     : d->inflater.setInput(piece);
+        if (!taken) {
+            d->failed = true;
+            return Step::Failed;
         }
     }
-    return coding == Coding::None || entry.bodySize == 0 || inflater.ended();
+    if (d->left > 0 || d->inflater.pending())
+        return Step::More;
+    // A compressed body must end where its stream ends; an empty one is empty.
+    const bool whole = d->coding == Coding::None || d->empty || d->inflater.ended();
+    if (!whole)
+        d->failed = true;
+    return whole ? Step::Done : Step::Failed;
+}
+
+bool WebEngineDiskCache::writeBody(const DiskCacheEntry &entry, QIODevice &out)
+{
+    DiskCacheBodyWriter writer(entry, out);
+    DiskCacheBodyWriter::Step step;
+    do
+        step = writer.writeSome(std::numeric_limits<qint64>::max());
+    while (step == DiskCacheBodyWriter::Step::More);
+    return step == DiskCacheBodyWriter::Step::Done;
 }
 
 QByteArray WebEngineDiskCache::readBody(const DiskCacheEntry &entry, bool *ok)

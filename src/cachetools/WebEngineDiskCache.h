@@ -4,7 +4,9 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QIODevice;
@@ -47,6 +49,10 @@ public:
     // Deletes the files of every entry of the URL; false when none was found.
     bool remove(const QString &url) const;
 
+    // The files of the entry whose "_0" file is given: the body and headers
+    // live in "_0", side data and ranges in "_1" and "_s".
+    static QStringList filesOfEntry(const QString &entryFile);
+
     // Parses one entry file; nothing when it is not a complete entry.
     static std::optional<DiskCacheEntry> readEntryFile(const QString &path);
     // Parses an entry held in memory (the same checks as readEntryFile).
@@ -67,4 +73,24 @@ public:
 
 private:
     QString m_folder;
+};
+
+// Writes one entry's body out a piece at a time, decoded as writeBody does,
+// so that a large body can be written in slices between events.
+class DiskCacheBodyWriter
+{
+public:
+    enum class Step { More, Done, Failed };
+
+    DiskCacheBodyWriter(const DiskCacheEntry &entry, QIODevice &out);
+    ~DiskCacheBodyWriter();
+    DiskCacheBodyWriter(const DiskCacheBodyWriter &) = delete;
+    DiskCacheBodyWriter &operator=(const DiskCacheBodyWriter &) = delete;
+
+    // Reads up to `bytes` more of the stored body and writes them out.
+    Step writeSome(qint64 bytes);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
 };

@@ -95,6 +95,16 @@ bool isControlCharacter(QChar c)
     return c.category() == QChar::Other_Control;
 }
 
+// The invisible marks that change the direction text is shown in. Kept in a
+// name, a right-to-left override can make "x\u202Efdp.exe" look like
+// "xexe.pdf" in a file manager. Joiners and the soft hyphen stay.
+bool isBidiControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
+        || (u >= 0x2066 && u <= 0x2069);
+}
+
 // Cuts at most `limit` code units without splitting a surrogate pair.
 QString leftWholeCharacters(const QString &text, qsizetype limit)
 {
@@ -166,7 +176,8 @@ QString CleanFileName(const QString &text)
     QString result;
     result.reserve(text.size());
     for (const QChar c : text) {
-        if (!isForbiddenInName(c) && !isLineBreakOrNul(c) && !isControlCharacter(c))
+        if (!isForbiddenInName(c) && !isLineBreakOrNul(c) && !isControlCharacter(c)
+            && !isBidiControl(c))
             result.append(c);
     }
     qsizetype begin = 0;

@@ -16,8 +16,9 @@ class UserDialogs;
 
 // The text made safe as one file- or folder-name component, possibly empty:
 // the nine characters \ / : * ? " < > | go (full-width forms too), then CR, LF,
-// NUL and every other control character (tab, escape, DEL, U+0080..U+009F),
-// then leading and trailing dots. What is left is cut at whole characters to
+// NUL and every other control character (tab, escape, DEL, U+0080..U+009F)
+// and the bidirectional controls (U+061C, U+200E, U+200F, U+202A..U+202E,
+// U+2066..U+2069), then leading and trailing dots. What is left is cut at whole characters to
 // 400 GBK bytes and to 240 UTF-8 bytes, so that a counter and an extension
 // still fit the 255-byte name limit. Spaces stay.
 QString CleanFileName(const QString &text);

@@ -1,5 +1,6 @@
 #include "common/SafeFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,11 +30,14 @@ QString folderOf(const QString &path)
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
+// A file this creates gets 0666 less the umask, as any new file does; the
+// umask itself is never touched (it belongs to every thread of the process).
 int openNoFollow(const QString &path, int flags)
 {
     int fd;
     do
-        fd = ::open(encoded(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        fd = ::open(
+            encoded(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, mode_t(0666));
     while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -450,6 +455,21 @@ QByteArray BodyFile::readAt(qint64 offset, qint64 length) const
     return bytes;
 }
 
+bool BodyFile::keepModeAndTimeOf(int sourceFd)
+{
+    struct stat st;
+    if (m_fd < 0 || ::fstat(sourceFd, &st) != 0 || ::fchmod(m_fd, st.st_mode & 0777) != 0) {
+        m_error = FileErrorText(errno);
+        return false;
+    }
+    const struct timespec times[2] = { { 0, UTIME_OMIT }, st.st_mtim };
+    if (::futimens(m_fd, times) != 0) {
+        m_error = FileErrorText(errno);
+        return false;
+    }
+    return true;
+}
+
 bool BodyFile::linkTo(const QString &path, int *err)
 {
     int result;
@@ -514,4 +534,75 @@ BodyFile::Result BodyFile::place(const QString &path, Mode mode)
     m_size = 0;
     m_head.clear();
     return Result::Placed;
+}
+
+namespace {
+
+// The names below `top` that lead to `path`, or nothing when the path does
+// not lie below it.
+std::optional<QStringList> namesBelow(const QString &top, const QString &path)
+{
+    const QString cleanTop = QDir::cleanPath(top);
+    const QString cleanPath = QDir::cleanPath(path);
+    const QString prefix = cleanTop.endsWith(u'/') ? cleanTop : cleanTop + u'/';
+    if (cleanTop.isEmpty() || !cleanTop.startsWith(u'/') || !cleanPath.startsWith(prefix)
+        || cleanPath.size() == prefix.size())
+        return std::nullopt;
+    return cleanPath.mid(prefix.size()).split(u'/');
+}
+
+// The folder reached from `top` through `names`, each opened without
+// following a link; -1 when any of them is no real folder. `top` itself is
+// taken as it is.
+int openFolderBeneath(const QString &top, const QStringList &names)
+{
+#ifdef O_PATH
+    constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+    constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+    int fd = ::open(encoded(top).constData(), kFolderFlags);
+    for (const QString &name : names) {
+        if (fd < 0)
+            return -1;
+        const int next = ::openat(fd, encoded(name).constData(), kFolderFlags | O_NOFOLLOW);
+        ::close(fd);
+        fd = next;
+    }
+    struct stat st;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+bool IsPlainFolderBeneath(const QString &top, const QString &folder)
+{
+    const auto names = namesBelow(top, folder);
+    if (!names)
+        return false;
+    const int fd = openFolderBeneath(top, *names);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool RemoveBeneath(const QString &top, const QString &path, RemoveWhat what)
+{
+    auto names = namesBelow(top, path);
+    if (!names)
+        return false;
+    const QString last = names->takeLast();
+    const int folder = openFolderBeneath(top, *names);
+    if (folder < 0)
+        return false;
+    const bool removed = ::unlinkat(folder, encoded(last).constData(),
+                             what == RemoveWhat::EmptyFolder ? AT_REMOVEDIR : 0)
+        == 0;
+    ::close(folder);
+    return removed;
 }

@@ -77,6 +77,10 @@ public:
     // Gives the body the path as its name. After Placed the body file is
     // closed and no longer owned; after Taken nothing changed.
     Result place(const QString &path, Mode mode);
+    // Before placing: the body gets the permission bits (without set-id
+    // bits) and the modification time of the open file `sourceFd`, as a
+    // copy keeps its source's.
+    bool keepModeAndTimeOf(int sourceFd);
     // The file system's error text of the last failure.
     QString errorText() const { return m_error; }
     // Drops the body (nothing of it stays on disk).
@@ -98,3 +102,19 @@ private:
 
 // The file system's text for an errno value.
 QString FileErrorText(int err);
+
+// Removing inside folders that other users control. `top` is trusted as it
+// is; every folder below it on the way to a path is opened without following
+// a symbolic link, so a link planted anywhere on the way, or swapped in
+// meanwhile, cannot lead outside. A path that does not lie below `top` is
+// never touched.
+
+// True when `folder` is a real folder below `top` and neither it nor any
+// folder between them is a link.
+bool IsPlainFolderBeneath(const QString &top, const QString &folder);
+
+enum class RemoveWhat { File, EmptyFolder };
+// Removes the entry at `path` (a link there is removed itself, never what it
+// points to); false when it is not there, a folder on the way is a link, or
+// the file system refuses.
+bool RemoveBeneath(const QString &top, const QString &path, RemoveWhat what = RemoveWhat::File);

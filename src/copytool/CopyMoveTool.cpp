@@ -1,8 +1,9 @@
 #include "copytool/CopyMoveTool.h"
 
 #include "common/FileNameHelpers.h"
-#include "common/PartFile.h"
+#include "common/SafeFiles.h"
 #include "common/SettingsStore.h"
+#include "common/TextMode.h"
 #include "common/TrimSpaces.h"
 #include "platform/AppPaths.h"
 #include "platform/UserDialogs.h"
@@ -10,40 +11,98 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QThread>
 
 namespace {
 
 constexpr qint64 kPiece = 1 << 20;
 
-QString nameWithExtension(const QString &base, const QString &extension)
+// A copy keeps its source's name exactly: no trimming, and a full-width dot
+// is a character like any other.
+QString exactName(const QString &path)
 {
-    return extension.isEmpty() ? base : base + u'.' + extension;
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+QString folderOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(u'/') + 1);
+}
+
+// Reads the source into a new body file beside `target`, with the source's
+// permission bits and modification time.
+bool copyIntoBody(const QString &source, const QString &target, BodyFile &body)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !body.open(target))
+        return false;
+    // Read to the end, not to the size seen at the start: a file that still
+    // grows, or a pipe, is copied whole.
+    for (;;) {
+        const QByteArray piece = in.read(kPiece);
+        if (piece.isEmpty())
+            break;
+        if (!body.write(piece))
+            return false;
+    }
+    return in.error() == QFileDevice::NoError && body.keepModeAndTimeOf(in.handle());
+}
+
+// The stem and the rest of a name for the counter: split at the last dot
+// (text mode) when fewer than 7 characters follow it and the stem is more
+// than spaces; the dot and what follows stay as they are. A counter in
+// brackets at the stem's end goes, so report[007].pdf is tried as report.pdf.
+void splitForCounter(const QString &name, QString *stem, QString *rest)
+{
+    const qsizetype dot = textLastIndexOf(name, u".");
+    if (dot > 0 && name.size() - dot - 1 < 7
+        && !TrimSpaces(QStringView(name).first(dot)).isEmpty()) {
+        *stem = name.left(dot);
+        *rest = name.mid(dot);
+    } else {
+        *stem = name;
+        rest->clear();
+    }
+    QString plain;
+    SplitBracketNumber(*stem, &plain);
+    *stem = plain;
+}
+
+// Places the body under the first free name of stem+rest, stem[001]+rest,
+// stem[002]+rest ... in `folder`. A name is never replaced, not even one that
+// appeared after it was found free: the next counter is tried then.
+bool placeRenamed(
+    BodyFile &body, const QString &sourceName, const QString &folder, QString *newName)
+{
+    QString stem;
+    QString rest;
+    splitForCounter(sourceName, &stem, &rest);
+    for (int n = 0;; ++n) {
+        const QString counter
+            = n == 0 ? QString() : QStringLiteral("[%1]").arg(n, 3, 10, QLatin1Char('0'));
+        const QString name = stem + counter + rest;
+        if (NameTaken(folder + name))
+            continue;
+        switch (body.place(folder + name, BodyFile::Mode::NoReplace)) {
+        case BodyFile::Result::Placed:
+            if (newName)
+                *newName = n == 0 ? QString() : name;
+            return true;
+        case BodyFile::Result::Taken:
+            continue;
+        case BodyFile::Result::Failed:
+            return false;
+        }
+    }
 }
 
 } // namespace
 
 bool CopyFileWhole(const QString &source, const QString &target)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QDateTime modified = QFileInfo(source).lastModified();
-    auto part = createPartFile(target);
-    if (!part)
-        return false;
-    for (;;) {
-        const QByteArray piece = in.read(kPiece);
-        if (piece.isEmpty())
-            break;
-        if (part->write(piece) != piece.size())
-            return false; // the part file goes with `part`
-    }
-    if (!in.atEnd() || !part->flush())
-        return false;
-    part->setFileTime(modified, QFileDevice::FileModificationTime);
-    return placePartFile(part, target);
+    BodyFile body;
+    return copyIntoBody(source, target, body)
+        && body.place(target, BodyFile::Mode::Replace) == BodyFile::Result::Placed;
 }
 
 bool 复制相同文件自动重命名(const QString &source, const QString &folder, QString *newName)
@@ -52,40 +111,32 @@ bool 复制相同文件自动重命名(const QString &source, const QString &fol
         newName->clear();
     if (!FileExists(source))
         return false;
-    QString extension;
-    QString base;
-    SplitPath(source, &extension, &base);
-    QString stem;
-    SplitBracketNumber(base, &stem);
-    QString candidate = folder + nameWithExtension(stem, extension);
-    QString name;
-    for (int n = 1; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink(); ++n) {
-        name = nameWithExtension(
-            stem + QStringLiteral("[%1]").arg(n, 3, 10, QLatin1Char('0')), extension);
-        candidate = folder + name;
-    }
-    if (!CopyFileWhole(source, candidate))
-        return false;
-    if (newName)
-        *newName = name;
-    return true;
+    const QString name = exactName(source);
+    BodyFile body;
+    return copyIntoBody(source, folder + name, body) && placeRenamed(body, name, folder, newName);
 }
 
 PlaceOutcome PlaceFile(const QString &source, const QString &destination, int opIndex, bool move)
 {
-    QString extension;
-    QString base;
-    const QString folder = SplitPath(source, &extension, &base);
-    if (SameFolder(folder, destination))
+    if (SameFolder(folderOf(source), destination))
         return PlaceOutcome::AlreadyThere;
-    const QString target = destination + nameWithExtension(base, extension);
+    const QString name = exactName(source);
+    const QString target = destination + name;
 
+    BodyFile body;
     PlaceOutcome outcome = PlaceOutcome::Failed;
     bool placed = false;
-    if (!FileExists(target) && !QFileInfo(target).isSymLink()) {
-        placed = CopyFileWhole(source, target);
+    if (!NameTaken(target)) {
+        if (!copyIntoBody(source, target, body))
+            return PlaceOutcome::Failed;
+        // A file that appeared at the name meanwhile is a collision like any other.
+        const BodyFile::Result result = body.place(target, BodyFile::Mode::NoReplace);
+        if (result == BodyFile::Result::Failed)
+            return PlaceOutcome::Failed;
+        placed = result == BodyFile::Result::Placed;
         outcome = PlaceOutcome::Copied;
-    } else {
+    }
+    if (!placed) {
         bool overwrite = false;
         bool rename = false;
         const QFileInfo from(source);
@@ -110,12 +161,14 @@ PlaceOutcome PlaceFile(const QString &source, const QString &destination, int op
         default:
             return PlaceOutcome::Skipped;
         }
+        if (!body.isOpen() && !copyIntoBody(source, target, body))
+            return PlaceOutcome::Failed;
         if (overwrite) {
-            // The file there is replaced only once the copy is complete.
-            placed = CopyFileWhole(source, target);
+            // The file there is replaced only by the complete copy.
+            placed = body.place(target, BodyFile::Mode::Replace) == BodyFile::Result::Placed;
             outcome = PlaceOutcome::Overwritten;
         } else if (rename) {
-            placed = 复制相同文件自动重命名(source, destination);
+            placed = placeRenamed(body, name, destination, nullptr);
             outcome = PlaceOutcome::Renamed;
         }
     }
@@ -224,14 +277,11 @@ void CopyMoveTool::nextFile()
     const QString source = m_runFiles.at(m_position);
     ++m_position;
     Q_EMIT progressChanged(m_position, m_maximum);
-    QString extension;
-    QString base;
-    const QString folder = SplitPath(source, &extension, &base);
-    if (SameFolder(folder, m_destination)) {
+    if (SameFolder(folderOf(source), m_destination)) {
         fileDone();
         return;
     }
-    setCurrentFile(nameWithExtension(base, extension));
+    setCurrentFile(exactName(source));
 
     const QString destination = m_destination;
     const int opIndex = m_opIndex;

@@ -18,16 +18,21 @@ enum class CollisionRule {
     OverwriteWhenSizeEqual = 5, // else rename
 };
 
-// Copies source to target in pieces through a temporary file beside the
-// target, so a file already there is replaced only by a complete copy. The
-// copy keeps the source's modification time, as the size-and-time rule
-// expects of a copy.
+// Every copy is written in pieces to an unnamed file beside its target and
+// named only when complete, so nothing is replaced by a part of a copy. A
+// copy keeps its source's permission bits and modification time (as the
+// size-and-time rule expects of a copy), and its source's name exactly.
+
+// Copies source to target, replacing what stands there (a link itself, never
+// the file it points to).
 bool CopyFileWhole(const QString &source, const QString &target);
 
 // Copies source into folder (ending "/") under the first free name of
-// stem.ext, stem[001].ext, stem[002].ext ..., where stem is the source's base
-// name without a trailing counter in brackets. The base name is never cut.
-// *newName gets the numbered name used, or stays empty when stem.ext was free.
+// stem.ext, stem[001].ext, stem[002].ext ..., where stem is the source's name
+// before its last dot, without a trailing counter in brackets, and ".ext" the
+// rest of the name as it stands. The base name is never cut, and a name that
+// is taken meanwhile is never replaced: the next counter is tried. *newName
+// gets the numbered name used, or stays empty when stem.ext was free.
 bool 复制相同文件自动重命名(
     const QString &source, const QString &folder, QString *newName = nullptr);
 

@@ -1,13 +1,12 @@
 #include "uXMLHTTP.h"
 
-#include "common/PartFile.h"
+#include "common/SafeFiles.h"
 #include "platform/curl/CurlRequest.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QStringDecoder>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -360,7 +359,7 @@ void uXMLHTTP::saveBody() const
         return;
     // Written beside the target and moved into place, so a failure never
     // leaves a half file where the old one was. Failures are ignored.
-    std::unique_ptr<QTemporaryFile> part = createPartFile(m_savePath);
-    if (part && part->write(m_body) == m_body.size())
-        placePartFile(part, m_savePath);
+    BodyFile body;
+    if (body.open(m_savePath) && body.write(m_body))
+        body.place(m_savePath, BodyFile::Mode::Replace);
 }

@@ -1,6 +1,7 @@
 #include "FakeDialogs.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
+#include "UmaskWatch.h"
 #include "common/FileNameHelpers.h"
 #include "common/SettingsStore.h"
 #include "copytool/CopyMoveTool.h"
@@ -10,6 +11,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -21,6 +25,10 @@ void setModified(const QString &path, const QDateTime &time)
 }
 
 const QDateTime kSourceTime = QDateTime::fromSecsSinceEpoch(1700000000);
+
+// rw-r----- : not what a new file gets, so a copy that keeps it is told apart.
+constexpr QFile::Permissions kSourcePermissions
+    = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup;
 
 // A tool as the window opens it: program folder `folder`, scripted dialogs.
 struct OpenedTool
@@ -53,6 +61,10 @@ private Q_SLOTS:
     void renameCounter();
     void renameKeepsLongBaseWhole();
     void renameOfMissingSourceFails();
+    void copyKeepsTheExactName_data();
+    void copyKeepsTheExactName();
+    void nameTakenMeanwhileIsNeverReplaced_data();
+    void nameTakenMeanwhileIsNeverReplaced();
 
     void runCreatesFolderAndRemembersIt();
     void runRefusesFolderThatCannotBeMade();
@@ -60,6 +72,7 @@ private Q_SLOTS:
     void runWithNothingLeftDoesNothing();
     void runLeavesFilesAlreadyInDestination();
     void stopClickEndsRunAfterCurrentFile();
+    void runNeverSetsTheUmask();
 
 private:
     QString src(const QString &name) const { return m_dir.path() + QStringLiteral("/src/") + name; }
@@ -124,6 +137,8 @@ void TestCopyMoveTool::collisionRules()
 
     QVERIFY(writeFile(src(QStringLiteral("report.pdf")), "source bytes"));
     setModified(src(QStringLiteral("report.pdf")), kSourceTime);
+    QVERIFY(QFile::setPermissions(src(QStringLiteral("report.pdf")), kSourcePermissions));
+    umaskCalls = 0;
     if (!there.isEmpty()) {
         QVERIFY(writeFile(dst(QStringLiteral("report.pdf")), there));
         setModified(
@@ -136,9 +151,16 @@ void TestCopyMoveTool::collisionRules()
     QCOMPARE(readFile(dst(QStringLiteral("report[001].pdf"))), atNumbered);
     QCOMPARE(readFile(src(QStringLiteral("report.pdf"))), QByteArray("source bytes"));
     QVERIFY(partFiles(dstFolder()).isEmpty());
-    // A copy keeps the source's time, so copying it again counts as the same file.
-    if (outcome == int(PlaceOutcome::Copied) || outcome == int(PlaceOutcome::Overwritten))
-        QCOMPARE(QFileInfo(dst(QStringLiteral("report.pdf"))).lastModified(), kSourceTime);
+    // A copy keeps the source's time, so copying it again counts as the same
+    // file, and its permission bits.
+    const QString copy = outcome == int(PlaceOutcome::Renamed)
+        ? dst(QStringLiteral("report[001].pdf"))
+        : dst(QStringLiteral("report.pdf"));
+    if (outcome != int(PlaceOutcome::Skipped)) {
+        QCOMPARE(QFileInfo(copy).lastModified(), kSourceTime);
+        QCOMPARE(QFile::permissions(copy), kSourcePermissions);
+    }
+    QCOMPARE(umaskCalls.load(), 0);
 }
 
 void TestCopyMoveTool::moveDeletesOnlyPlacedSources_data()
@@ -270,6 +292,96 @@ void TestCopyMoveTool::renameOfMissingSourceFails()
     QVERIFY(!复制相同文件自动重命名(src(QStringLiteral("gone.pdf")), dstFolder(), &given));
     QVERIFY(given.isEmpty());
     QVERIFY(QDir(dstFolder()).isEmpty());
+}
+
+void TestCopyMoveTool::copyKeepsTheExactName_data()
+{
+    using namespace Qt::StringLiterals;
+    // A file of another name waits in the destination; the rule applies only
+    // when the copy's own name is there.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("there");
+    QTest::addColumn<int>("opIndex");
+    QTest::addColumn<QString>("copyName");
+
+    QTest::newRow("trailing space, overwrite") << u"x.pdf "_s << u"x.pdf"_s << 2 << u"x.pdf "_s;
+    QTest::newRow("leading space, overwrite") << u" x.pdf"_s << u"x.pdf"_s << 2 << u" x.pdf"_s;
+    QTest::newRow("trailing dot, overwrite") << u"file."_s << u"file"_s << 2 << u"file."_s;
+    QTest::newRow("full-width dot, overwrite")
+        << u"论文．pdf"_s << u"论文.pdf"_s << 2 << u"论文．pdf"_s;
+    QTest::newRow("full-width dot, rename")
+        << u"论文．pdf"_s << u"论文．pdf"_s << 3 << u"论文[001]．pdf"_s;
+    QTest::newRow("trailing space, rename") << u"x.pdf "_s << u"x.pdf "_s << 3 << u"x[001].pdf "_s;
+    QTest::newRow("trailing dot, rename") << u"file."_s << u"file."_s << 3 << u"file[001]."_s;
+    QTest::newRow("leading dot only, rename") << u".pdf"_s << u".pdf"_s << 3 << u".pdf[001]"_s;
+}
+
+void TestCopyMoveTool::copyKeepsTheExactName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, there);
+    QFETCH(int, opIndex);
+    QFETCH(QString, copyName);
+    QVERIFY(writeFile(src(name), "mine"));
+    QVERIFY(writeFile(dst(there), "theirs"));
+
+    QVERIFY(PlaceFile(src(name), dstFolder(), opIndex, false) != PlaceOutcome::Failed);
+    QCOMPARE(readFile(dst(copyName)), QByteArray("mine"));
+    if (there != copyName)
+        QCOMPARE(readFile(dst(there)), QByteArray("theirs"));
+    // Nothing else: the copy and the file that was there.
+    QCOMPARE(QDir(dstFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestCopyMoveTool::nameTakenMeanwhileIsNeverReplaced_data()
+{
+    QTest::addColumn<int>("opIndex"); // 0: 复制相同文件自动重命名 itself
+    QTest::addColumn<QByteArray>("atName");
+    QTest::addColumn<QByteArray>("atNumbered");
+    QTest::newRow("no collision seen, then skip") << 1 << QByteArray("late") << QByteArray();
+    QTest::newRow("no collision seen, then rename")
+        << 3 << QByteArray("late") << QByteArray("mine");
+    QTest::newRow("no collision seen, then overwrite by the rule")
+        << 2 << QByteArray("mine") << QByteArray();
+    QTest::newRow("free counter name taken meanwhile")
+        << 0 << QByteArray("late") << QByteArray("mine");
+}
+
+// The source is a pipe, so the file can appear at the copy's name while the
+// copy is being read: after the name was found free, before it is placed.
+void TestCopyMoveTool::nameTakenMeanwhileIsNeverReplaced()
+{
+    QFETCH(int, opIndex);
+    QFETCH(QByteArray, atName);
+    QFETCH(QByteArray, atNumbered);
+    const QString source = src(QStringLiteral("a.pdf"));
+    QVERIFY(::mkfifo(QFile::encodeName(source).constData(), 0644) == 0);
+
+    bool renamed = false;
+    PlaceOutcome outcome = PlaceOutcome::Failed;
+    QThread *copier = QThread::create([&] {
+        if (opIndex == 0)
+            renamed = 复制相同文件自动重命名(source, dstFolder());
+        else
+            outcome = PlaceFile(source, dstFolder(), opIndex, false);
+    });
+    copier->start();
+    QFile pipe(source);
+    QVERIFY(pipe.open(QIODevice::WriteOnly)); // returns once the copy reads
+    QCOMPARE(pipe.write("mine"), 4);
+    QVERIFY(pipe.flush());
+    QVERIFY(writeFile(dst(QStringLiteral("a.pdf")), "late"));
+    pipe.close();
+    QVERIFY(copier->wait(10000));
+    delete copier;
+
+    if (opIndex == 0)
+        QVERIFY(renamed);
+    else
+        QVERIFY(outcome != PlaceOutcome::Failed);
+    QCOMPARE(readFile(dst(QStringLiteral("a.pdf"))), atName);
+    QCOMPARE(readFile(dst(QStringLiteral("a[001].pdf"))), atNumbered);
+    QVERIFY(partFiles(dstFolder()).isEmpty());
 }
 
 bool TestCopyMoveTool::runToEnd(CopyMoveTool &tool)
@@ -420,6 +532,26 @@ void TestCopyMoveTool::stopClickEndsRunAfterCurrentFile()
     QVERIFY(!FileExists(src(QStringLiteral("1.bin"))));
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages[0].text, QStringLiteral("移动文件完成！"));
+}
+
+// The files are copied on a worker thread while the window's thread may
+// create folders; the umask they both depend on is never set.
+void TestCopyMoveTool::runNeverSetsTheUmask()
+{
+    OpenedTool opened(m_dir.path());
+    auto &[dialogs, paths, tool] = opened;
+    tool.setBoxText(m_dir.path() + QStringLiteral("/new/out"));
+    tool.setOpIndex(3);
+    for (const char *name : { "1.bin", "2.bin" }) {
+        QVERIFY(writeFile(src(QLatin1String(name)), name));
+        tool.SourceFiles << src(QLatin1String(name));
+    }
+    tool.SourceFiles << src(QStringLiteral("1.bin"));
+    umaskCalls = 0;
+    tool.执行(false);
+    QVERIFY(runToEnd(tool));
+    QCOMPARE(QDir(m_dir.path() + QStringLiteral("/new/out")).entryList(QDir::Files).size(), 3);
+    QCOMPARE(umaskCalls.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCopyMoveTool)

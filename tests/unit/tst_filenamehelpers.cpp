@@ -76,6 +76,13 @@ void TestFileNameHelpers::cleanFileName_data()
     QTest::newRow("only question marks") << u"????"_s << QString();
     QTest::newRow("spaces stay") << u" a b "_s << u" a b "_s;
     QTest::newRow("control characters go") << u"a\tb\x1b[31mc\x7f\u0085d\x01"_s << u"ab[31mcd"_s;
+    // A right-to-left override could show "evil\u202Efdp.exe" as "evilexe.pdf".
+    QTest::newRow("bidirectional controls go")
+        << u"evil\u202Efdp.exe\u200E\u200F\u061C\u202A\u202B\u202C\u202D\u2066\u2067\u2068\u2069"_s
+        << u"evilfdp.exe"_s;
+    QTest::newRow("dot exposed by a bidi control's removal") << u"a.\u200F"_s << u"a"_s;
+    QTest::newRow("joiners and soft hyphen stay")
+        << u"क्\u200Dष\u200Cx\u00ADy\u2060"_s << u"क्\u200Dष\u200Cx\u00ADy\u2060"_s;
     QTest::newRow("300 Chinese keep 80") << chinese300 << chinese300.left(80);
     QTest::newRow("500 ASCII keep 240") << ascii500 << ascii500.left(240);
     QTest::newRow("emoji that would cross the limit goes whole")

@@ -1,15 +1,17 @@
 #include "cachetools/ui/fIEcache.h"
 
+#include "cachetools/BrowserCacheClearing.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
 #include "platform/AppPaths.h"
-#include "platform/gui/QtUserDialogs.h"
+#include "platform/UserDialogs.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -96,13 +98,29 @@ fIEcache::fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
     layout->addLayout(buttons);
     layout->addWidget(lists, 1);
 
+    m_runButtons = { command1, command7, command2, command3, command6 };
+
     connect(command1, &QPushButton::clicked, this, [this] { m_tool.listMyCache(); });
     connect(command7, &QPushButton::clicked, this, [this] { m_tool.listAllCaches(); });
-    connect(command2, &QPushButton::clicked, this, [this] { m_tool.deleteRows(selectedRows()); });
-    connect(command3, &QPushButton::clicked, this, [this] { m_tool.deleteAll(); });
+    connect(command2, &QPushButton::clicked, this, [this] {
+        m_runText = QStringLiteral("正在删除");
+        m_tool.deleteRows(selectedRows());
+    });
+    connect(command3, &QPushButton::clicked, this, [this] {
+        m_runText = QStringLiteral("正在删除");
+        m_tool.deleteAll();
+    });
     connect(command6, &QPushButton::clicked, this, &fIEcache::copySelected);
     connect(command4, &QPushButton::clicked, this, &fIEcache::reject);
     connect(&m_tool, &BrowserCacheTool::listed, this, &fIEcache::showListing);
+    connect(&m_tool, &BrowserCacheTool::busyChanged, this, [this](bool busy) {
+        for (QPushButton *each : std::as_const(m_runButtons))
+            each->setEnabled(!busy);
+        if (!busy)
+            m_label1->setText(m_tool.countText());
+    });
+    connect(&m_tool, &BrowserCacheTool::progress, this, &fIEcache::showProgress);
+    connect(&m_tool, &BrowserCacheTool::copyOutFinished, this, &fIEcache::openCopyWindow);
     connect(m_listView1->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         m_tool.fileList()->sortByColumn(column);
         m_listView1->header()->setSortIndicatorShown(true);
@@ -143,36 +161,72 @@ QList<int> fIEcache::selectedRows() const
     return rows;
 }
 
+fIEcache::~fIEcache() = default;
+
+void fIEcache::showProgress(int done, int total)
+{
+    m_label1->setText(m_runText + QStringLiteral("：%1/%2 个文件...").arg(done).arg(total));
+}
+
 void fIEcache::copySelected()
 {
-    // The bodies written out for the copy live as long as the copy window.
-    QTemporaryDir bodies(QDir::tempPath() + QStringLiteral("/quillmoor-cache-XXXXXX"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QStringList files
-        = bodies.isValid() ? m_tool.filesForCopy(selectedRows(), bodies.path()) : QStringList();
-    QApplication::restoreOverrideCursor();
+    m_bodies = std::make_unique<QTemporaryDir>(
+        QDir::tempPath() + QStringLiteral("/quillmoor-cache-XXXXXX"));
+    if (!m_bodies->isValid()) {
+        openCopyWindow({}, {});
+        return;
+    }
+    m_runText = QStringLiteral("正在读出缓存文件");
+    m_tool.copyOut(selectedRows(), m_bodies->path());
+}
 
+void fIEcache::openCopyWindow(const QStringList &files, const QStringList &dropped)
+{
+    if (!dropped.isEmpty())
+        m_dialogs.message(CopyOutDroppedText(dropped), UserDialogs::Style::Error);
     Form_Copy_Move copyWindow(m_dialogs, m_paths, this);
     copyWindow.tool().SourceFiles += files;
     copyWindow.setMoveMode(false);
     copyWindow.setWindowTitle(QStringLiteral("复制文件：")
         + QString::number(copyWindow.tool().SourceFiles.size()) + QStringLiteral(" 个文件..."));
+    Q_EMIT copyWindowOpening(&copyWindow);
     copyWindow.exec();
+    m_bodies.reset();
 }
 
-void ShowBrowserCacheWindow(QWidget *parent, const QString &profileCachePath)
+void ShowBrowserCacheWindow(
+    QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs, const AppPaths &paths)
 {
-    const SystemAppPaths paths;
-    QtUserDialogs dialogs;
     fIEcache window(BrowserCacheLocations::ofProfile(profileCachePath), dialogs, paths, parent);
-    dialogs.setParent(&window);
     window.exec();
 }
 
-void ClearBrowserCache(QWidget *parent, const QString &profileCachePath,
+void ClearBrowserCache(QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs,
     const std::function<void()> &clearProfileCache)
 {
-    QtUserDialogs dialogs(parent);
-    ClearBrowserCache(
-        BrowserCacheLocations::ofProfile(profileCachePath), dialogs, true, clearProfileCache);
+    if (parent && parent->findChild<BrowserCacheClearing *>(QString(), Qt::FindDirectChildrenOnly))
+        return;
+    auto *clearing = new BrowserCacheClearing(BrowserCacheLocations::ofProfile(profileCachePath),
+        dialogs, true, clearProfileCache, parent);
+    auto *progress
+        = new QProgressDialog(QStringLiteral("正在清空IE浏览器缓存..."), QString(), 0, 0, parent);
+    progress->setObjectName(QStringLiteral("ClearCacheProgress"));
+    progress->setWindowTitle(WindowCaption(QStringLiteral("清空IE浏览器缓存")));
+    // Not modal: a modal progress window would run the event loop from
+    // inside each progress step.
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    // A short run does not flash a window.
+    progress->setMinimumDuration(500);
+    QObject::connect(
+        clearing, &BrowserCacheClearing::progress, progress, [progress](int done, int total) {
+            progress->setMaximum(total);
+            progress->setValue(done);
+        });
+    QObject::connect(clearing, &BrowserCacheClearing::finished, progress, [clearing, progress] {
+        progress->close();
+        progress->deleteLater();
+        clearing->deleteLater();
+    });
+    clearing->start();
 }

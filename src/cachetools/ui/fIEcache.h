@@ -5,9 +5,13 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <memory>
+
 class AppPaths;
 class QLabel;
 class QPushButton;
+class QTemporaryDir;
 class QTreeView;
 class QTreeWidget;
 class UserDialogs;
@@ -20,13 +24,20 @@ class fIEcache : public QDialog
 public:
     fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs, const AppPaths &paths,
         QWidget *parent = nullptr);
+    ~fIEcache() override;
 
     BrowserCacheTool &tool() { return m_tool; }
+
+Q_SIGNALS:
+    // The copy window is about to be shown modally.
+    void copyWindowOpening(Form_Copy_Move *copyWindow);
 
 private:
     void showListing();
     QList<int> selectedRows() const;
     void copySelected();
+    void openCopyWindow(const QStringList &files, const QStringList &dropped);
+    void showProgress(int done, int total);
 
     BrowserCacheTool m_tool;
     UserDialogs &m_dialogs;
@@ -35,6 +46,10 @@ private:
     QTreeWidget *m_listView2;
     QTreeWidget *m_listView3;
     QLabel *m_label1;
+    QList<QPushButton *> m_runButtons; // off while a run is active
+    QString m_runText;
+    // The bodies written out for the copy live until the copy window closes.
+    std::unique_ptr<QTemporaryDir> m_bodies;
 };
 
 // The two menu entries "查看IE浏览器缓存" and "清空IE浏览器缓存" of the search
@@ -42,8 +57,11 @@ private:
 // QWebEngineProfile::cachePath().
 
 // Opens the cache window modally over `parent` and returns when it is closed.
-void ShowBrowserCacheWindow(QWidget *parent, const QString &profileCachePath);
-// Clears the cache and says "IE缓存清空完毕！" over `parent`; clearProfileCache
-// (e.g. calling QWebEngineProfile::clearHttpCache) runs first.
-void ClearBrowserCache(QWidget *parent, const QString &profileCachePath,
+void ShowBrowserCacheWindow(
+    QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs, const AppPaths &paths);
+// Starts clearing the cache (BrowserCacheClearing) and returns; a progress
+// window beside `parent` shows a long run, and "IE缓存清空完毕！" ends it.
+// clearProfileCache (e.g. calling QWebEngineProfile::clearHttpCache) runs
+// first. A second call while a run of the same parent is active does nothing.
+void ClearBrowserCache(QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs,
     const std::function<void()> &clearProfileCache);

@@ -343,8 +343,8 @@ void fFileDownload::buildMenus()
     add(tools, QStringLiteral("打开文件判断类型"), [commands] { commands->showFileType(); });
     tools->addSeparator();
     add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
-        ClearBrowserCache(
-            this, ProgramProfile::cachePath(), [] { ProgramProfile::profile()->clearHttpCache(); });
+        ClearBrowserCache(this, ProgramProfile::cachePath(), m_windows.services().dialogs,
+            [] { ProgramProfile::profile()->clearHttpCache(); });
     });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));

@@ -312,11 +312,13 @@ void fWebSearch::buildMenus()
     add(tools, QStringLiteral("设置"), [this] { m_windows.execOptions(this); });
     add(tools, QStringLiteral("打开下载窗口"), [this] { m_windows.showDownloadWindow(); });
     tools->addSeparator();
-    add(tools, QStringLiteral("查看IE浏览器缓存"),
-        [this] { ShowBrowserCacheWindow(this, ProgramProfile::cachePath()); });
+    add(tools, QStringLiteral("查看IE浏览器缓存"), [this] {
+        ShowBrowserCacheWindow(this, ProgramProfile::cachePath(), m_windows.services().dialogs,
+            m_windows.services().paths);
+    });
     add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
-        ClearBrowserCache(
-            this, ProgramProfile::cachePath(), [] { ProgramProfile::profile()->clearHttpCache(); });
+        ClearBrowserCache(this, ProgramProfile::cachePath(), m_windows.services().dialogs,
+            [] { ProgramProfile::profile()->clearHttpCache(); });
     });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));

@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -87,12 +88,17 @@ CookieFileResult ReadBrowserCookieDatabase(const QString &path)
 
 namespace {
 
-bool hasControlCharacter(const QByteArray &field)
+bool hasControlCharacter(QByteArrayView field)
 {
     return std::any_of(field.cbegin(), field.cend(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return byte < 0x20 || byte == 0x7f;
     });
+}
+
+bool isTrue(QByteArrayView field)
+{
+    return field.trimmed().compare("TRUE", Qt::CaseInsensitive) == 0;
 }
 
 QString sizeText(qint64 bytes)
@@ -104,23 +110,36 @@ QString sizeText(qint64 bytes)
     return QStringLiteral("%1 bytes").arg(bytes);
 }
 
-// One line of a Netscape cookie file, without its line end.
-void takeNetscapeLine(QByteArray line, const QDateTime &now, CookieFileResult &result)
+// One line of a Netscape cookie file, without its line end. Read in place:
+// a big file costs the cookies it holds and no copies of its lines.
+void takeNetscapeLine(QByteArrayView line, const QDateTime &now, CookieFileResult &result)
 {
     bool httpOnly = false;
-    static const QByteArray httpOnlyPrefix = "#HttpOnly_";
+    const QByteArrayView httpOnlyPrefix("#HttpOnly_");
     if (line.startsWith(httpOnlyPrefix)) {
         httpOnly = true;
-        line.remove(0, httpOnlyPrefix.size());
+        line = line.sliced(httpOnlyPrefix.size());
     } else if (line.trimmed().isEmpty() || line.startsWith('#')) {
         return;
     }
-    const QList<QByteArray> fields = line.split('\t');
+    // Seven tab-separated fields, no more and no fewer.
+    std::array<QByteArrayView, 7> fields;
+    qsizetype count = 0;
+    for (qsizetype start = 0; count <= qsizetype(fields.size());) {
+        const qsizetype tab = line.indexOf('\t', start);
+        const qsizetype end = tab < 0 ? line.size() : tab;
+        if (count < qsizetype(fields.size()))
+            fields[count] = line.sliced(start, end - start);
+        ++count;
+        if (tab < 0)
+            break;
+        start = tab + 1;
+    }
     bool expiryOk = false;
-    const qint64 expiry = fields.size() == 7 ? fields.at(4).trimmed().toLongLong(&expiryOk) : 0;
-    const QByteArray domain = fields.value(0).trimmed();
-    if (fields.size() != 7 || !expiryOk || domain.isEmpty() || domain == "."
-        || fields.at(5).isEmpty() || std::any_of(fields.cbegin(), fields.cend(), hasControlCharacter)) {
+    const qint64 expiry = count == 7 ? fields[4].trimmed().toLongLong(&expiryOk) : 0;
+    const QByteArrayView domain = fields[0].trimmed();
+    if (count != 7 || !expiryOk || domain.isEmpty() || domain == "." || fields[5].isEmpty()
+        || std::any_of(fields.cbegin(), fields.cend(), hasControlCharacter)) {
         ++result.skippedLines;
         return;
     }
@@ -128,11 +147,10 @@ void takeNetscapeLine(QByteArray line, const QDateTime &now, CookieFileResult &r
         ++result.expiredCookies;
         return;
     }
-    QNetworkCookie cookie(fields.at(5), fields.at(6));
-    cookie.setDomain(cookieDomain(QString::fromUtf8(domain),
-        fields.at(1).trimmed().compare("TRUE", Qt::CaseInsensitive) == 0));
-    cookie.setPath(fields.at(2).isEmpty() ? QStringLiteral("/") : QString::fromUtf8(fields.at(2)));
-    cookie.setSecure(fields.at(3).trimmed().compare("TRUE", Qt::CaseInsensitive) == 0);
+    QNetworkCookie cookie(fields[5].toByteArray(), fields[6].toByteArray());
+    cookie.setDomain(cookieDomain(QString::fromUtf8(domain), isTrue(fields[1])));
+    cookie.setPath(fields[2].isEmpty() ? QStringLiteral("/") : QString::fromUtf8(fields[2]));
+    cookie.setSecure(isTrue(fields[3]));
     cookie.setHttpOnly(httpOnly);
     if (expiry > 0)
         cookie.setExpirationDate(QDateTime::fromSecsSinceEpoch(expiry, Qt::UTC));
@@ -171,7 +189,7 @@ CookieFileResult ReadNetscapeCookies(QIODevice &device, const CookieFileLimits &
         total += length;
         if (total > limits.maxFileBytes)
             return refused(tooBig);
-        QByteArray line(buffer.constData(), length);
+        QByteArrayView line(buffer.constData(), length);
         if (line.endsWith('\n'))
             line.chop(1);
         if (line.endsWith('\r'))
@@ -181,7 +199,7 @@ CookieFileResult ReadNetscapeCookies(QIODevice &device, const CookieFileLimits &
                                .arg(lineNumber)
                                .arg(sizeText(limits.maxLineBytes)));
         }
-        takeNetscapeLine(std::move(line), now, result);
+        takeNetscapeLine(line, now, result);
     }
     return result;
 }

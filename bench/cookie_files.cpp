@@ -129,8 +129,7 @@ int main(int argc, char *argv[])
     if (sizes.size() < 2)
         return 0;
     const double k = double(sizes.last()) / sizes.first();
-    const double growth
-        = timings.last().loadCpuMs / std::max(timings.first().loadCpuMs, 0.001);
+    const double growth = timings.last().loadCpuMs / std::max(timings.first().loadCpuMs, 0.001);
     const bool pass = growth <= 1.5 * k;
     std::printf(
         "%d -> %d cookies: %.1fx the cookies, %.1fx the CPU time (goal at most %.1fx): %s\n",

@@ -166,9 +166,9 @@ int runLoginCommand(int argc, char *argv[])
     std::printf("%s: %s\n", ipLogin ? "submitip clicked" : "form submitted",
         outcome.submitted ? "yes" : "no");
     // An address's query may hold what a page put there; it is not shown.
-    const QString reached = QUrl(outcome.finalUrl)
-                                .toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery
-                                    | QUrl::RemoveFragment);
+    const QString reached
+        = QUrl(outcome.finalUrl)
+              .toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
     std::printf("page reached: %s\n", reached.toLocal8Bit().constData());
     std::fflush(stdout);
     switch (outcome.refusal) {

@@ -246,8 +246,8 @@ bool SiteLogin::mayReceiveLogin(const Document &document, Element button)
             return false;
         }
         const quint64 run = m_run;
-        const bool agreed = m_dialogs.message(otherHostQuestion(host),
-                                UserDialogs::Style::QuestionYesNo)
+        const bool agreed
+            = m_dialogs.message(otherHostQuestion(host), UserDialogs::Style::QuestionYesNo)
             == UserDialogs::Answer::Yes;
         // The window may have closed while the question was open.
         if (run != m_run || m_shutDown)

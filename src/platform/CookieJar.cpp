@@ -72,8 +72,7 @@ struct CookieKey
 
     explicit CookieKey(const QNetworkCookie &cookie)
         : name(cookie.name()), domain(cookie.domain()), path(cookie.path())
-    {
-    }
+    { }
     friend bool operator==(const CookieKey &a, const CookieKey &b) = default;
 };
 
@@ -144,8 +143,8 @@ QList<QNetworkCookie> CookieJar::cookiesForUrl(const QUrl &url) const
         if (pathMatches(path, cookie.path()) && domainMatches(host, cookie.domain()))
             result.append(cookie);
     }
-    std::stable_sort(result.begin(), result.end(),
-        [](const QNetworkCookie &a, const QNetworkCookie &b) {
+    std::stable_sort(
+        result.begin(), result.end(), [](const QNetworkCookie &a, const QNetworkCookie &b) {
             return a.path().size() > b.path().size();
         });
     return result;

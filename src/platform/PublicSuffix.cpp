@@ -1,7 +1,6 @@
 #include "PublicSuffix.h"
 
 #include <libpsl.h>
-
 #include <memory>
 
 namespace {

@@ -282,8 +282,8 @@ void tst_LoginPanel::loginGoesOnlyWhereAgreed()
     // Typed with spaces and a tab around it: sent just so.
     const QString password = QStringLiteral("  sp ace\t");
     child<QLineEdit>("Text3")->setText(password);
-    const QString question = QStringLiteral(
-        "登录表单在另一个网站（127.0.0.2）上，要把帐号和密码发送到那里吗？");
+    const QString question
+        = QStringLiteral("登录表单在另一个网站（127.0.0.2）上，要把帐号和密码发送到那里吗？");
 
     auto *command5 = child<QPushButton>("Command5");
     m_dialogs.answers.enqueue(UserDialogs::Answer::No);

@@ -328,16 +328,16 @@ void tst_WebEngineBrowser::whereFormsGo_data()
     QTest::addColumn<QString>("method");
     QTest::newRow("post to a path")
         << QStringLiteral("plain") << QStringLiteral("/session") << QStringLiteral("post");
-    QTest::newRow("GET to another host, by default") << QStringLiteral("elsewhere")
-                                                     << QStringLiteral("http://127.0.0.2:9/sso")
-                                                     << QStringLiteral("get");
+    QTest::newRow("GET to another host, by default")
+        << QStringLiteral("elsewhere") << QStringLiteral("http://127.0.0.2:9/sso")
+        << QStringLiteral("get");
     QTest::newRow("fields named action and method")
         << QStringLiteral("shadowed") << QStringLiteral("/forms") << QStringLiteral("post");
     QTest::newRow("the button's formaction and formmethod")
         << QStringLiteral("override") << QStringLiteral("https://other.test/x")
         << QStringLiteral("post");
-    QTest::newRow("unknown method") << QStringLiteral("bogus") << QStringLiteral("/a")
-                                    << QStringLiteral("get");
+    QTest::newRow("unknown method")
+        << QStringLiteral("bogus") << QStringLiteral("/a") << QStringLiteral("get");
     QTest::newRow("dialog") << QStringLiteral("dialog") << QStringLiteral("/forms")
                             << QStringLiteral("dialog");
     QTest::newRow("no form") << QStringLiteral("formless") << QString() << QString();
@@ -359,8 +359,8 @@ void tst_WebEngineBrowser::whereFormsGo()
     QVERIFY(page);
     // The page as the browser reads it, and as the tests' parser does.
     const HtmlDocument parsed(page->url(), QString::fromUtf8(kForms));
-    for (const Document *doc : { static_cast<const Document *>(page.get()),
-             static_cast<const Document *>(&parsed) }) {
+    for (const Document *doc :
+        { static_cast<const Document *>(page.get()), static_cast<const Document *>(&parsed) }) {
         const Element e = doc->elementById(button);
         QVERIFY(!e.isNull());
         QCOMPARE(doc->formAction(e), action);

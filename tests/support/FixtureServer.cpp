@@ -391,8 +391,8 @@ QUrl FixtureServer::url(const QString &pathAndQuery) const
 
 QString FixtureServer::urlText(const QString &pathAndQuery) const
 {
-    const QString host
-        = m_server->isListening() ? m_server->serverAddress().toString() : QStringLiteral("127.0.0.1");
+    const QString host = m_server->isListening() ? m_server->serverAddress().toString()
+                                                 : QStringLiteral("127.0.0.1");
     return QStringLiteral("http://") + host + QLatin1Char(':') + QString::number(port())
         + pathAndQuery;
 }

@@ -517,9 +517,9 @@ QString HtmlDocument::formAction(Element e) const
     if (form.isNull())
         return {};
     const QString own = QStringLiteral("formaction");
-    const QString raw = (hasAttribute(e, own) ? attribute(e, own)
-                                              : attribute(form, QStringLiteral("action")))
-                            .trimmed();
+    const QString raw
+        = (hasAttribute(e, own) ? attribute(e, own) : attribute(form, QStringLiteral("action")))
+              .trimmed();
     if (raw.isEmpty())
         return m_url;
     return QUrl(m_baseUrl).resolved(QUrl(raw)).toString(QUrl::FullyEncoded);

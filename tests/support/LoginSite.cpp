@@ -34,7 +34,8 @@ QString accountForm(const QString &method, const QString &action)
         .arg(method, action.toHtmlEscaped());
 }
 
-const QString kAccountForm = accountForm(QStringLiteral("post"), QStringLiteral("/members/session"));
+const QString kAccountForm
+    = accountForm(QStringLiteral("post"), QStringLiteral("/members/session"));
 
 Response loginPage()
 {

@@ -162,8 +162,8 @@ void tst_CookieJar::domainAttributes()
     QFETCH(QStringList, sentTo);
     QFETCH(QStringList, notSentTo);
     CookieJar jar;
-    jar.setCookiesFromResponse(QUrl(QStringLiteral("https://") + from + QStringLiteral("/")),
-        { setCookie + "; Path=/" });
+    jar.setCookiesFromResponse(
+        QUrl(QStringLiteral("https://") + from + QStringLiteral("/")), { setCookie + "; Path=/" });
     if (storedDomain == QLatin1String("-")) {
         QVERIFY(jar.cookies().isEmpty());
     } else {

@@ -150,18 +150,17 @@ void tst_CookieFiles::sizeLimits_data()
     const QByteArray comment = "#" + QByteArray(98, 'c') + "\n"; // 100 bytes with its LF
     QTest::newRow("line at the limit") << "# first\n" + line + "\r\n" << false << QString() << 1;
     QTest::newRow("line one byte over")
-        << "# first\n" + line + "v\n" << false << QStringLiteral("line 2 is longer than 100 bytes")
-        << 0;
-    QTest::newRow("file at the limit")
-        << comment.repeated(9) + line.left(99) + "\n" << false << QString() << 1;
+        << "# first\n" + line + "v\n"
+        << false << QStringLiteral("line 2 is longer than 100 bytes") << 0;
+    QTest::newRow("file at the limit") << comment.repeated(9) + line.left(99) + "\n"
+                                       << false << QString() << 1;
     QTest::newRow("file one byte over")
-        << comment.repeated(9) + line + "\n" << false
-        << QStringLiteral("the file is larger than 1000 bytes") << 0;
-    QTest::newRow("endless zeros") << QByteArray(1, '\0') << true
-                                   << QStringLiteral("line 1 is longer than 100 bytes") << 0;
+        << comment.repeated(9) + line + "\n"
+        << false << QStringLiteral("the file is larger than 1000 bytes") << 0;
+    QTest::newRow("endless zeros")
+        << QByteArray(1, '\0') << true << QStringLiteral("line 1 is longer than 100 bytes") << 0;
     QTest::newRow("endless short lines")
-        << QByteArray("# x\n") << true << QStringLiteral("the file is larger than 1000 bytes")
-        << 0;
+        << QByteArray("# x\n") << true << QStringLiteral("the file is larger than 1000 bytes") << 0;
 }
 
 void tst_CookieFiles::sizeLimits()

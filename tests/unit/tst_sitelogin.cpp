@@ -334,17 +334,16 @@ void tst_SiteLogin::whereTheLoginGoes_data()
         << post.arg(QStringLiteral("https://site.test:8443/session")) << LoginUrl << true << none
         << none << QStringLiteral("https://site.test:8443/session") << QString();
     QTest::newRow("same host in capitals")
-        << post.arg(QStringLiteral("http://SITE.TEST/session")) << LoginUrl << false << none
-        << none << QStringLiteral("http://site.test/session") << QString();
+        << post.arg(QStringLiteral("http://SITE.TEST/session")) << LoginUrl << false << none << none
+        << QStringLiteral("http://site.test/session") << QString();
 
     const QString get = QStringLiteral("<form %1 action='/session'>") + Fields
         + QStringLiteral("<input type='submit' %2></form>");
-    QTest::newRow("GET form, with messages")
-        << get.arg(QString(), QString()) << LoginUrl << true << none << none << QString()
-        << GetRefused;
-    QTest::newRow("GET form, silent") << get.arg(QStringLiteral("method='GET'"), QString())
-                                      << LoginUrl << false << none << none << QString()
-                                      << GetRefused;
+    QTest::newRow("GET form, with messages") << get.arg(QString(), QString()) << LoginUrl << true
+                                             << none << none << QString() << GetRefused;
+    QTest::newRow("GET form, silent")
+        << get.arg(QStringLiteral("method='GET'"), QString()) << LoginUrl << false << none << none
+        << QString() << GetRefused;
     QTest::newRow("GET by the button's formmethod")
         << get.arg(QStringLiteral("method='post'"), QStringLiteral("formmethod='get'")) << LoginUrl
         << false << none << none << QString() << GetRefused;

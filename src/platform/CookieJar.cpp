@@ -25,17 +25,58 @@ bool isExpired(const QNetworkCookie &cookie)
 }
 
 // Host names compare without regard to case and to a final dot.
-QString canonicalHost(QStringView host)
+QStringView withoutFinalDot(QStringView host)
 {
     if (host.endsWith(u'.'))
         host.chop(1);
-    return host.toString().toLower();
+    return host;
+}
+
+QString canonicalHost(QStringView host)
+{
+    return withoutFinalDot(host).toString().toLower();
 }
 
 bool isIpAddress(const QString &host)
 {
     QHostAddress address;
     return address.setAddress(host);
+}
+
+// The host a request goes to, read once for all the jar's cookies.
+struct RequestHost
+{
+    explicit RequestHost(const QString &host)
+        : name(canonicalHost(host)), isAddress(isIpAddress(name))
+    { }
+    QString name;
+    bool isAddress;
+};
+
+bool sameName(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool domainMatchesHost(const RequestHost &host, const QString &domain)
+{
+    if (host.name.isEmpty())
+        return false;
+    if (!domain.startsWith(u'.'))
+        return sameName(withoutFinalDot(domain), host.name);
+    const QStringView parent = withoutFinalDot(QStringView(domain).mid(1));
+    if (parent.isEmpty())
+        return false;
+    if (sameName(parent, host.name))
+        return true;
+    // An address has no subdomains: "127.0.0.1" does not end in ".0.0.1".
+    if (host.isAddress || parent.size() >= host.name.size()
+        || host.name.at(host.name.size() - parent.size() - 1) != u'.'
+        || !host.name.endsWith(parent, Qt::CaseInsensitive))
+        return false;
+    const QString suffix = parent.toString().toLower();
+    // Nobody owns "com" or "test": such a domain reaches its own host only.
+    return !isIpAddress(suffix) && !IsPublicSuffix(suffix);
 }
 
 bool isLoopback(const QString &host)
@@ -100,23 +141,7 @@ void CookieJar::setShared(CookieJar *jar)
 
 bool CookieJar::domainMatches(const QString &host, const QString &domain)
 {
-    const QString name = canonicalHost(host);
-    if (name.isEmpty())
-        return false;
-    if (!domain.startsWith(u'.'))
-        return canonicalHost(domain) == name;
-    const QString parent = canonicalHost(QStringView(domain).mid(1));
-    if (parent.isEmpty())
-        return false;
-    if (parent == name)
-        return true;
-    // An address has no subdomains: "127.0.0.1" does not end in ".0.0.1".
-    if (isIpAddress(name) || isIpAddress(parent))
-        return false;
-    if (!name.endsWith(parent) || name.at(name.size() - parent.size() - 1) != u'.')
-        return false;
-    // Nobody owns "com" or "test": such a domain reaches its own host only.
-    return !IsPublicSuffix(parent);
+    return domainMatchesHost(RequestHost(host), domain);
 }
 
 bool CookieJar::isSendable(const QNetworkCookie &cookie)
@@ -127,9 +152,9 @@ bool CookieJar::isSendable(const QNetworkCookie &cookie)
 QList<QNetworkCookie> CookieJar::cookiesForUrl(const QUrl &url) const
 {
     const QString scheme = url.scheme().toLower();
-    const QString host = url.host();
+    const RequestHost host(url.host());
     const bool secure = scheme == QLatin1String("https")
-        || (scheme == QLatin1String("http") && isLoopback(canonicalHost(host)));
+        || (scheme == QLatin1String("http") && isLoopback(host.name));
     const QString path = url.path().isEmpty() ? QStringLiteral("/") : url.path();
     const QDateTime now = QDateTime::currentDateTimeUtc();
 
@@ -140,7 +165,7 @@ QList<QNetworkCookie> CookieJar::cookiesForUrl(const QUrl &url) const
             continue;
         if (!cookie.isSessionCookie() && cookie.expirationDate() < now)
             continue;
-        if (pathMatches(path, cookie.path()) && domainMatches(host, cookie.domain()))
+        if (pathMatches(path, cookie.path()) && domainMatchesHost(host, cookie.domain()))
             result.append(cookie);
     }
     std::stable_sort(

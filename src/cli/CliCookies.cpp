@@ -26,13 +26,19 @@ CookieJar *CookieOptions::select(
         return &own;
 
     if (parser.isSet(file)) {
-        const CookieFileResult read = ReadNetscapeCookieFile(parser.value(file));
+        const QString path = parser.value(file);
+        const CookieFileResult read = ReadNetscapeCookieFile(path);
         if (!read.error.isEmpty()) {
-            *error = QStringLiteral("--cookies: %1").arg(read.error);
+            *error = QStringLiteral("--cookies %1: %2").arg(path, read.error);
             return nullptr;
         }
-        for (const QNetworkCookie &cookie : read.cookies)
-            own.insertCookie(cookie);
+        if (read.cookies.isEmpty()) {
+            std::fprintf(stderr,
+                "quillmoor-cli: --cookies %s: no valid cookie line found (%d lines not "
+                "cookies, %d cookies expired); going on without cookies\n",
+                path.toLocal8Bit().constData(), read.skippedLines, read.expiredCookies);
+        }
+        own.insertCookies(read.cookies);
         return &own;
     }
 
@@ -48,7 +54,6 @@ CookieJar *CookieOptions::select(
             "quillmoor-cli: the login cookies cannot be read, going on without them: %s\n",
             read.error.toLocal8Bit().constData());
     }
-    for (const QNetworkCookie &cookie : read.cookies)
-        shared->insertCookie(cookie);
+    shared->insertCookies(read.cookies);
     return shared;
 }

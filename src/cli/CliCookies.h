@@ -8,7 +8,9 @@ class QCommandLineParser;
 
 // Which cookies a command sends: by default those of the program's browser
 // profile, so a login made in the desktop program or with "login" holds;
-// --no-cookies sends none; --cookies FILE those of a Netscape cookie file.
+// --no-cookies sends none; --cookies FILE those of a Netscape cookie file
+// (refused when over 64 MiB or with a line over 64 KiB; a file without a
+// single valid cookie line gives a warning on standard error).
 struct CookieOptions
 {
     QCommandLineOption file { QStringLiteral("cookies"), {}, QStringLiteral("FILE") };

@@ -4,4 +4,5 @@ const char *const kHarvestUsage
     = "usage: quillmoor-cli harvest [--all] [--max-page N] [--pause S] [--report FILE|-]\n"
       "                             [--download [--original-names] [download options]] URL\n";
 
-const char *const kLoginUsage = "usage: quillmoor-cli login [--ip] [--user NAME] URL\n";
+const char *const kLoginUsage
+    = "usage: quillmoor-cli login [--ip] [--user NAME] [--allow-host HOST ...] URL\n";

@@ -12,13 +12,25 @@
 #include "platform/UserDialogs.h"
 
 #include <QPointer>
+#include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 namespace {
 
 const QString kBlank = QStringLiteral("about:blank");
+
+// The host of an address, or for one without a host ("javascript:...") its
+// scheme, so the question names something.
+QString shownHost(const QString &address)
+{
+    const QString host = SiteLogin::hostOf(address);
+    if (!host.isEmpty())
+        return host;
+    return QUrl(address).scheme() + QLatin1Char(':');
+}
 
 bool isAccountField(const QString &lowerName)
 {
@@ -58,10 +70,22 @@ QString SiteLogin::missingDataMessage(const SiteLoginOptions &options)
 {
     if (TrimSpaces(options.address).isEmpty())
         return QStringLiteral("必须先设置登录网址！");
-    if (!options.ipLogin
-        && (TrimSpaces(options.account).isEmpty() || TrimSpaces(options.password).isEmpty()))
+    if (!options.ipLogin && (TrimSpaces(options.account).isEmpty() || options.password.isEmpty()))
         return QStringLiteral("帐号登录,必须先设置登录帐号和登录密码！");
     return {};
+}
+
+QString SiteLogin::hostOf(const QString &address)
+{
+    QString host = QUrl::fromUserInput(TrimSpaces(address)).host(QUrl::FullyEncoded).toLower();
+    if (host.endsWith(u'.'))
+        host.chop(1);
+    return host;
+}
+
+QString SiteLogin::otherHostQuestion(const QString &host)
+{
+    return QStringLiteral("登录表单在另一个网站（%1）上，要把帐号和密码发送到那里吗？").arg(host);
 }
 
 bool SiteLogin::checkData(bool showMessages)
@@ -86,6 +110,7 @@ bool SiteLogin::run(bool showMessages)
     if (!m_testLoginEnabled)
         return false; // a login is already running
     setTestLoginEnabled(false);
+    m_showMessages = showMessages;
     ++m_run;
     m_outcome = Outcome();
     m_outcome.started = true;
@@ -159,25 +184,30 @@ void SiteLogin::fillAndSubmit(Document &document)
     if (m_options.ipLogin) {
         button = document.elementById(QStringLiteral("submitip"));
     } else {
+        // Planned on the snapshot first: nothing is written into a page
+        // before it is clear where the values would go.
         const QString account = TrimSpaces(m_options.account);
-        const QString password = TrimSpaces(m_options.password);
-        int filled = 0;
+        QList<QPair<Element, QString>> values;
         for (const Element input : document.elementsByTagName(QStringLiteral("INPUT"))) {
             const QString name = document.inputName(input).toLower();
-            if (isAccountField(name)) {
-                document.setValue(input, account);
-                ++filled;
-            }
-            if (isPasswordField(name)) {
-                document.setValue(input, password);
-                ++filled;
-            }
-            if (document.inputType(input).toLower() == QLatin1String("submit") && filled > 1) {
+            if (isAccountField(name))
+                values.append({ input, account });
+            if (isPasswordField(name))
+                values.append({ input, m_options.password });
+            if (document.inputType(input).toLower() == QLatin1String("submit")
+                && values.size() > 1) {
                 button = input;
                 break;
             }
         }
-        m_outcome.fieldsFilled = filled;
+        if (!values.isEmpty() && !mayReceiveLogin(document, button)) {
+            if (!m_shutDown)
+                endRun();
+            return;
+        }
+        for (const auto &[input, value] : std::as_const(values))
+            document.setValue(input, value);
+        m_outcome.fieldsFilled = int(values.size());
     }
     if (button.isNull()) {
         endRun();
@@ -192,6 +222,60 @@ void SiteLogin::fillAndSubmit(Document &document)
     m_outcome.submitted = true;
     startWait(
         PageWaitSeconds, [this] { return pageSettled(); }, [this] { endRun(); });
+}
+
+bool SiteLogin::mayReceiveLogin(const Document &document, Element button)
+{
+    if (!button.isNull() && document.formMethod(button) == QLatin1String("get")) {
+        refuse(Outcome::Refusal::PasswordInAddress, {},
+            QStringLiteral("登录表单会把密码写在网址里（GET 方式），为保护密码没有提交。"));
+        return false;
+    }
+    QStringList targets { document.url() };
+    if (!button.isNull() && !document.formAction(button).isEmpty())
+        targets.append(document.formAction(button));
+    const QString own = hostOf(m_options.address);
+    for (const QString &target : std::as_const(targets)) {
+        const QString host = shownHost(target);
+        if (host == own || isAllowed(host))
+            continue;
+        if (!m_showMessages) {
+            refuse(Outcome::Refusal::OtherHost, host,
+                QStringLiteral("登录表单在另一个网站（%1）上，自动登录没有发送帐号和密码。")
+                    .arg(host));
+            return false;
+        }
+        const quint64 run = m_run;
+        const bool agreed
+            = m_dialogs.message(otherHostQuestion(host), UserDialogs::Style::QuestionYesNo)
+            == UserDialogs::Answer::Yes;
+        // The window may have closed while the question was open.
+        if (run != m_run || m_shutDown)
+            return false;
+        if (!agreed) {
+            m_outcome.refusal = Outcome::Refusal::OtherHost;
+            m_outcome.otherHost = host;
+            return false;
+        }
+        m_options.allowedHosts.append(host);
+    }
+    return true;
+}
+
+bool SiteLogin::isAllowed(const QString &host) const
+{
+    return std::any_of(m_options.allowedHosts.cbegin(), m_options.allowedHosts.cend(),
+        [&host](const QString &allowed) { return hostOf(allowed) == host; });
+}
+
+void SiteLogin::refuse(Outcome::Refusal refusal, const QString &host, const QString &message)
+{
+    m_outcome.refusal = refusal;
+    m_outcome.otherHost = host;
+    if (m_showMessages)
+        m_dialogs.message(message, UserDialogs::Style::Error);
+    else
+        Q_EMIT statusTitle(message);
 }
 
 void SiteLogin::endRun()

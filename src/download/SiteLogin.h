@@ -3,14 +3,17 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
 
 class Browser;
 class Clock;
+class Document;
 class DownloadSession;
 struct DownloadOptions;
+class Element;
 class UserDialogs;
 
 // What the login panel holds while the download window is open. Nothing of
@@ -19,16 +22,26 @@ class UserDialogs;
 struct SiteLoginOptions
 {
     QString address; // Text1
-    QString account; // Text2
-    QString password; // Text3
+    QString account; // Text2, used trimmed
+    QString password; // Text3, used as typed: spaces may belong to it
     bool ipLogin = false; // Option5; Option4 (account login) otherwise
     bool autoLogin = false; // Check2 "自动登录"
     bool autoRefresh = false; // Check1 "自动刷新(每分钟)"
+    // Hosts besides the address's own that the user agreed to send the
+    // account and password to (an institution's single sign-on page).
+    QStringList allowedHosts;
 };
 
 // The site login of the download window, without widgets: "浏览", "测试登录"
 // (SiteLogin), the automatic login after a download that came back as a web
 // page, "网页登录", "关闭(隐藏)" and the one-minute refresh (Timer2).
+//
+// The account and password go only to the host of the login address and to
+// hosts the user agreed to: when the page holding the form (after redirects)
+// or the address the form is sent to is on another host, "测试登录" asks, and
+// a silent login stops and says why in the status bar. A form that would put
+// them into an address (GET) is never submitted: the browser would keep that
+// address in its history and disk cache.
 //
 // Every wait returns to the event loop and reads the injected clock: the page
 // wait and the submit wait end after 10 s at most, a login ends with a 5 s
@@ -49,6 +62,14 @@ public:
         int fieldsFilled = 0;
         bool submitted = false; // a submit input or "submitip" was clicked
         QString finalUrl; // the page the browser shows at the end
+        // Why nothing was filled in or sent although the page had a form.
+        enum class Refusal {
+            None,
+            OtherHost, // the form is on, or goes to, `otherHost`, not agreed to
+            PasswordInAddress, // the form is sent with GET
+        };
+        Refusal refusal = Refusal::None;
+        QString otherHost;
     };
 
     SiteLogin(
@@ -71,6 +92,11 @@ public:
     // The message for login data that is missing ("必须先设置登录网址！", ...),
     // or empty when a login can run with these values.
     static QString missingDataMessage(const SiteLoginOptions &options);
+    // The host of an address or a host name as the checks above compare it:
+    // lower case, without port, scheme or a final dot.
+    static QString hostOf(const QString &address);
+    // The question "测试登录" asks before the login goes to `host`.
+    static QString otherHostQuestion(const QString &host);
     bool isRunning() const { return !m_testLoginEnabled; }
 
     // "浏览": opens the trimmed address and waits for it (10 s at most); an
@@ -112,7 +138,8 @@ Q_SIGNALS:
     void browseEnabledChanged(bool enabled);
     // "自动登录" was switched off because the login data is incomplete.
     void autoLoginChanged(bool checked);
-    // A page title for the third status bar panel.
+    // A text for the third status bar panel: a page title, or why a silent
+    // login stopped.
     void statusTitle(const QString &title);
     void browseFinished();
     void finished(const SiteLogin::Outcome &outcome);
@@ -134,7 +161,10 @@ private:
     bool pageSettled() const;
     void openAddress(std::function<void()> then);
     void readPage();
-    void fillAndSubmit(class Document &document);
+    void fillAndSubmit(Document &document);
+    bool mayReceiveLogin(const Document &document, Element button);
+    bool isAllowed(const QString &host) const;
+    void refuse(Outcome::Refusal refusal, const QString &host, const QString &message);
     void endRun();
     void setTestLoginEnabled(bool enabled);
     void setBrowseEnabled(bool enabled);
@@ -158,6 +188,7 @@ private:
     bool m_testLoginEnabled = true;
     bool m_browseEnabled = true;
     bool m_shutDown = false;
+    bool m_showMessages = false;
     Outcome m_outcome;
 };
 

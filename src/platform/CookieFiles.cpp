@@ -1,5 +1,6 @@
 #include "CookieFiles.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +8,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -50,7 +54,7 @@ CookieFileResult ReadBrowserCookieDatabase(const QString &path)
                 QSqlQuery query(db);
                 if (!query.exec(QStringLiteral(
                         "SELECT host_key, name, value, path, expires_utc, is_secure, is_httponly,"
-                        " has_expires FROM cookies"))) {
+                        " has_expires, length(encrypted_value) FROM cookies"))) {
                     result.error = query.lastError().text();
                 }
                 const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -70,7 +74,7 @@ CookieFileResult ReadBrowserCookieDatabase(const QString &path)
                     }
                     // Values the browser stored encrypted are empty here; such a
                     // cookie would only replace the real one with nothing.
-                    if (cookie.name().isEmpty())
+                    if (cookie.value().isEmpty() && query.value(8).toLongLong() > 0)
                         continue;
                     result.cookies.append(cookie);
                 }
@@ -82,54 +86,139 @@ CookieFileResult ReadBrowserCookieDatabase(const QString &path)
     return result;
 }
 
-CookieFileResult ParseNetscapeCookies(const QByteArray &text)
+namespace {
+
+bool hasControlCharacter(QByteArrayView field)
+{
+    return std::any_of(field.cbegin(), field.cend(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
+}
+
+bool isTrue(QByteArrayView field)
+{
+    return field.trimmed().compare("TRUE", Qt::CaseInsensitive) == 0;
+}
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0)
+        return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return QStringLiteral("%1 KiB").arg(bytes / 1024);
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// One line of a Netscape cookie file, without its line end. Read in place:
+// a big file costs the cookies it holds and no copies of its lines.
+void takeNetscapeLine(QByteArrayView line, const QDateTime &now, CookieFileResult &result)
+{
+    bool httpOnly = false;
+    const QByteArrayView httpOnlyPrefix("#HttpOnly_");
+    if (line.startsWith(httpOnlyPrefix)) {
+        httpOnly = true;
+        line = line.sliced(httpOnlyPrefix.size());
+    } else if (line.trimmed().isEmpty() || line.startsWith('#')) {
+        return;
+    }
+    // Seven tab-separated fields, no more and no fewer.
+    std::array<QByteArrayView, 7> fields;
+    qsizetype count = 0;
+    for (qsizetype start = 0; count <= qsizetype(fields.size());) {
+        const qsizetype tab = line.indexOf('\t', start);
+        const qsizetype end = tab < 0 ? line.size() : tab;
+        if (count < qsizetype(fields.size()))
+            fields[count] = line.sliced(start, end - start);
+        ++count;
+        if (tab < 0)
+            break;
+        start = tab + 1;
+    }
+    bool expiryOk = false;
+    const qint64 expiry = count == 7 ? fields[4].trimmed().toLongLong(&expiryOk) : 0;
+    const QByteArrayView domain = fields[0].trimmed();
+    if (count != 7 || !expiryOk || domain.isEmpty() || domain == "." || fields[5].isEmpty()
+        || std::any_of(fields.cbegin(), fields.cend(), hasControlCharacter)) {
+        ++result.skippedLines;
+        return;
+    }
+    if (expiry > 0 && QDateTime::fromSecsSinceEpoch(expiry, Qt::UTC) <= now) {
+        ++result.expiredCookies;
+        return;
+    }
+    QNetworkCookie cookie(fields[5].toByteArray(), fields[6].toByteArray());
+    cookie.setDomain(cookieDomain(QString::fromUtf8(domain), isTrue(fields[1])));
+    cookie.setPath(fields[2].isEmpty() ? QStringLiteral("/") : QString::fromUtf8(fields[2]));
+    cookie.setSecure(isTrue(fields[3]));
+    cookie.setHttpOnly(httpOnly);
+    if (expiry > 0)
+        cookie.setExpirationDate(QDateTime::fromSecsSinceEpoch(expiry, Qt::UTC));
+    result.cookies.append(cookie);
+}
+
+CookieFileResult refused(const QString &why)
 {
     CookieFileResult result;
+    result.error = why;
+    return result;
+}
+
+} // namespace
+
+CookieFileResult ReadNetscapeCookies(QIODevice &device, const CookieFileLimits &limits)
+{
+    const QString tooBig
+        = QStringLiteral("the file is larger than %1").arg(sizeText(limits.maxFileBytes));
+    // A file says its size; a pipe or a device is counted while it is read.
+    if (!device.isSequential() && device.size() > limits.maxFileBytes)
+        return refused(tooBig);
+
+    CookieFileResult result;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QList<QByteArray> lines = text.split('\n');
-    for (QByteArray line : lines) {
+    // Room for the longest line allowed, its CR LF and the final NUL: a read
+    // that fills it has found a longer line.
+    QByteArray buffer(limits.maxLineBytes + 3, Qt::Uninitialized);
+    qint64 total = 0;
+    int lineNumber = 0;
+    for (;;) {
+        const qint64 length = device.readLine(buffer.data(), buffer.size());
+        if (length <= 0)
+            break;
+        ++lineNumber;
+        total += length;
+        if (total > limits.maxFileBytes)
+            return refused(tooBig);
+        QByteArrayView line(buffer.constData(), length);
+        if (line.endsWith('\n'))
+            line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
-        bool httpOnly = false;
-        static const QByteArray httpOnlyPrefix = "#HttpOnly_";
-        if (line.startsWith(httpOnlyPrefix)) {
-            httpOnly = true;
-            line.remove(0, httpOnlyPrefix.size());
-        } else if (line.trimmed().isEmpty() || line.startsWith('#')) {
-            continue;
+        if (line.size() > limits.maxLineBytes) {
+            return refused(QStringLiteral("line %1 is longer than %2")
+                               .arg(lineNumber)
+                               .arg(sizeText(limits.maxLineBytes)));
         }
-        const QList<QByteArray> fields = line.split('\t');
-        bool expiryOk = false;
-        const qint64 expiry = fields.size() == 7 ? fields.at(4).trimmed().toLongLong(&expiryOk) : 0;
-        const QByteArray domain = fields.value(0).trimmed();
-        if (fields.size() != 7 || !expiryOk || domain.isEmpty() || domain == "."
-            || fields.at(5).isEmpty()) {
-            ++result.skippedLines;
-            continue;
-        }
-        if (expiry > 0 && QDateTime::fromSecsSinceEpoch(expiry, Qt::UTC) <= now)
-            continue;
-        QNetworkCookie cookie(fields.at(5), fields.at(6));
-        cookie.setDomain(cookieDomain(QString::fromUtf8(domain),
-            fields.at(1).trimmed().compare("TRUE", Qt::CaseInsensitive) == 0));
-        cookie.setPath(
-            fields.at(2).isEmpty() ? QStringLiteral("/") : QString::fromUtf8(fields.at(2)));
-        cookie.setSecure(fields.at(3).trimmed().compare("TRUE", Qt::CaseInsensitive) == 0);
-        cookie.setHttpOnly(httpOnly);
-        if (expiry > 0)
-            cookie.setExpirationDate(QDateTime::fromSecsSinceEpoch(expiry, Qt::UTC));
-        result.cookies.append(cookie);
+        takeNetscapeLine(line, now, result);
     }
     return result;
 }
 
-CookieFileResult ReadNetscapeCookieFile(const QString &path)
+CookieFileResult ParseNetscapeCookies(const QByteArray &text)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    return ReadNetscapeCookies(buffer);
+}
+
+CookieFileResult ReadNetscapeCookieFile(const QString &path, const CookieFileLimits &limits)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        CookieFileResult result;
-        result.error = file.errorString();
-        return result;
-    }
-    return ParseNetscapeCookies(file.readAll());
+    if (!file.open(QIODevice::ReadOnly))
+        return refused(file.errorString());
+    CookieFileResult result = ReadNetscapeCookies(file, limits);
+    if (result.error.isEmpty() && file.error() != QFileDevice::NoError)
+        return refused(file.errorString());
+    return result;
 }

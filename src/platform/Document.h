@@ -81,6 +81,12 @@ public:
     virtual QString inputName(Element e) const = 0;
     virtual QString inputType(Element e) const = 0;
     virtual QString value(Element e) const = 0;
+    // Where a click on this submit button would send its form: the absolute
+    // address (the button's formaction, else the form's action, else the
+    // page's own address) and the method in lower case ("get", "post",
+    // "dialog"). Both empty when the element belongs to no form.
+    virtual QString formAction(Element e) const = 0;
+    virtual QString formMethod(Element e) const = 0;
 
     virtual bool setValue(Element e, const QString &value) = 0;
     // Acts as a user's click on the element.

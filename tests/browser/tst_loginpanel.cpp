@@ -45,6 +45,7 @@ private Q_SLOTS:
     void panelControls();
     void testLoginThenDownload();
     void autoLoginDuringAList();
+    void loginGoesOnlyWhereAgreed();
 
 private:
     template<typename T> T *child(const char *name)
@@ -66,6 +67,7 @@ private:
     }
 
     FixtureServer m_server;
+    FixtureServer m_otherSite; // on 127.0.0.2: another host
     CookieJar m_jar;
     FakeClock m_clock;
     FakeDialogs m_dialogs;
@@ -82,6 +84,8 @@ void tst_LoginPanel::initTestCase()
 {
     QVERIFY(m_server.listen());
     LoginSite::install(m_server);
+    QVERIFY(m_otherSite.listen(0, QStringLiteral("127.0.0.2")));
+    LoginSite::install(m_otherSite);
     ShareProfileCookies(m_jar);
 }
 
@@ -265,6 +269,55 @@ void tst_LoginPanel::autoLoginDuringAList()
     }
     QVERIFY(m_server.requestCount("/members/session") >= 1);
     m_window->session().scheduler().stop();
+}
+
+void tst_LoginPanel::loginGoesOnlyWhereAgreed()
+{
+    openPanel(m_clock);
+    fillIn();
+    // The site's form posts to another host, as a single sign-on page does.
+    const QString otherSession = m_otherSite.urlText(QStringLiteral("/members/session"));
+    child<QLineEdit>("Text1")->setText(m_server.urlText(QStringLiteral("/members/login?action="))
+        + QString::fromLatin1(QUrl::toPercentEncoding(otherSession)));
+    // Typed with spaces and a tab around it: sent just so.
+    const QString password = QStringLiteral("  sp ace\t");
+    child<QLineEdit>("Text3")->setText(password);
+    const QString question
+        = QStringLiteral("登录表单在另一个网站（127.0.0.2）上，要把帐号和密码发送到那里吗？");
+
+    auto *command5 = child<QPushButton>("Command5");
+    m_dialogs.answers.enqueue(UserDialogs::Answer::No);
+    command5->click();
+    QVERIFY(waitForLogin());
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QCOMPARE(m_dialogs.messages.at(0).text, question);
+    QCOMPARE(m_dialogs.messages.at(0).style, UserDialogs::Style::QuestionYesNo);
+    QCOMPARE(m_otherSite.requestCount("/members/session"), 0);
+
+    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    command5->click();
+    QVERIFY(waitForLogin());
+    QCOMPARE(m_dialogs.messages.size(), 2);
+    QCOMPARE(m_otherSite.requestCount("/members/session"), 1);
+    FixtureServer::Request sent;
+    for (const FixtureServer::Request &request : m_otherSite.requests()) {
+        if (request.path == "/members/session")
+            sent = request;
+    }
+    QCOMPARE(sent.method, QByteArray("POST"));
+    QCOMPARE(LoginSite::formValue(sent, QStringLiteral("username")), LoginSite::Account);
+    QCOMPARE(LoginSite::formValue(sent, QStringLiteral("password")), password);
+
+    // A silent login cannot ask; a form sent with GET is never submitted.
+    // Either way the status bar says why.
+    child<QLineEdit>("Text1")->setText(m_server.urlText(QStringLiteral("/members/get-login")));
+    m_server.clearLog();
+    QVERIFY(m_window->siteLogin()->run(false));
+    QVERIFY(waitForLogin());
+    QCOMPARE(m_window->panel(3)->text(),
+        QStringLiteral("登录表单会把密码写在网址里（GET 方式），为保护密码没有提交。"));
+    QCOMPARE(m_server.requestCount("/members/session"), 0);
+    QCOMPARE(m_dialogs.messages.size(), 2);
 }
 
 QUILLMOOR_BROWSER_TEST_MAIN(tst_LoginPanel)

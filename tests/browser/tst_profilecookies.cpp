@@ -82,6 +82,8 @@ private Q_SLOTS:
     void commandLineLoginNeedsItsData_data();
     void commandLineLoginNeedsItsData();
     void commandLineLoginWaitsForTheProgram();
+    void commandLineLoginStaysOnItsHost_data();
+    void commandLineLoginStaysOnItsHost();
 
 private:
     // Runs a program (this one by default) with its home in `home`; answers
@@ -90,13 +92,35 @@ private:
         const QString &program = QCoreApplication::applicationFilePath(),
         const QByteArray &input = {});
 
+    // The files under `home` that hold `secret`; answers how many were read.
+    static int searchHome(const QString &home, const QByteArray &secret, QStringList *holding);
+
     FixtureServer m_server;
+    FixtureServer m_otherSite; // on 127.0.0.2: another host
 };
 
 void tst_ProfileCookies::initTestCase()
 {
     QVERIFY(m_server.listen());
     LoginSite::install(m_server);
+    QVERIFY(m_otherSite.listen(0, QStringLiteral("127.0.0.2")));
+    LoginSite::install(m_otherSite);
+}
+
+int tst_ProfileCookies::searchHome(
+    const QString &home, const QByteArray &secret, QStringList *holding)
+{
+    QDirIterator files(home, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    int searched = 0;
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue; // sockets, pipes
+        ++searched;
+        if (file.readAll().contains(secret))
+            *holding << file.fileName();
+    }
+    return searched;
 }
 
 QByteArray tst_ProfileCookies::runChild(const QString &home, const QStringList &arguments,
@@ -204,17 +228,9 @@ void tst_ProfileCookies::loginHoldsForTheNextRun()
     QVERIFY(QFileInfo::exists(to + QStringLiteral("/a.htm")));
 
     // The password is nowhere under the settings and data folders.
-    QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    int searched = 0;
-    while (files.hasNext()) {
-        QFile file(files.next());
-        if (!file.open(QIODevice::ReadOnly))
-            continue; // sockets, pipes
-        ++searched;
-        QVERIFY2(
-            !file.readAll().contains(LoginSite::Password.toUtf8()), qPrintable(file.fileName()));
-    }
-    QVERIFY(searched > 0);
+    QStringList holding;
+    QVERIFY(searchHome(home.path(), LoginSite::Password.toUtf8(), &holding) > 0);
+    QVERIFY2(holding.isEmpty(), qPrintable(holding.join(u' ')));
 }
 
 void tst_ProfileCookies::commandLineLoginNeedsItsData_data()
@@ -281,6 +297,83 @@ void tst_ProfileCookies::commandLineLoginWaitsForTheProgram()
     QCOMPARE(code, 1);
     QVERIFY(m_server.requestCount("/members/ip") == 0);
     QVERIFY(said.isEmpty());
+}
+
+void tst_ProfileCookies::commandLineLoginStaysOnItsHost_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // on standard error
+    QTest::addColumn<bool>("sentToOtherSite");
+    QTest::addColumn<QString>("reached"); // the printed page
+
+    const QString otherLogin = m_otherSite.urlText(QStringLiteral("/members/login"));
+    const QString redirect = m_server.urlText(QStringLiteral("/members/go?to="))
+        + QString::fromLatin1(QUrl::toPercentEncoding(otherLogin));
+    QTest::newRow("redirected to another host")
+        << redirect << QStringList() << 1
+        << QStringLiteral("the login form is on another host (127.0.0.2)") << false << otherLogin;
+    QTest::newRow("redirected to a host allowed")
+        << redirect
+        << QStringList { QStringLiteral("--allow-host"), QStringLiteral("example.org"),
+               QStringLiteral("--allow-host"), QStringLiteral("127.0.0.2") }
+        << 0 << QString() << true << m_otherSite.urlText(QStringLiteral("/members/session"));
+    // Nothing is sent, and the address printed drops its query.
+    QTest::newRow("form sent with GET")
+        << m_server.urlText(QStringLiteral("/members/get-login?from=mail")) << QStringList() << 1
+        << QStringLiteral("(method GET)") << false
+        << m_server.urlText(QStringLiteral("/members/get-login"));
+}
+
+void tst_ProfileCookies::commandLineLoginStaysOnItsHost()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(bool, sentToOtherSite);
+    QFETCH(QString, reached);
+
+    // Spaces and a tab around it belong to the password; only the line end
+    // of standard input goes.
+    const QString password = QStringLiteral("  Spaced-Pass 4821\t");
+    QTemporaryDir home;
+    m_server.clearLog();
+    m_otherSite.clearLog();
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    cli.setProcessEnvironment(env);
+    QSignalSpy finished(&cli, &QProcess::finished);
+    cli.start(QStringLiteral(QUILLMOOR_CLI_PATH),
+        QStringList { QStringLiteral("login"), QStringLiteral("--user"), LoginSite::Account }
+            + options + QStringList { address });
+    cli.write(password.toUtf8() + "\r\n");
+    cli.closeWriteChannel();
+    QVERIFY(finished.wait(60000));
+    const QByteArray out = cli.readAllStandardOutput();
+    const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
+    QVERIFY2(err.contains(message), qPrintable(err));
+    QVERIFY2(out.contains(QByteArray("page reached: " + reached.toUtf8() + '\n')), out.constData());
+
+    QCOMPARE(m_server.requestCount("/members/session"), 0);
+    QCOMPARE(m_otherSite.requestCount("/members/session"), sentToOtherSite ? 1 : 0);
+    for (const FixtureServer::Request &request : m_otherSite.requests()) {
+        if (request.path == "/members/session") {
+            QCOMPARE(request.method, QByteArray("POST"));
+            QCOMPARE(LoginSite::formValue(request, QStringLiteral("password")), password);
+        }
+    }
+    // Not on the screen, not in the profile, the browser's cache or history.
+    QVERIFY(!out.contains(password.trimmed().toUtf8()));
+    QStringList holding;
+    QVERIFY(searchHome(home.path(), password.trimmed().toUtf8(), &holding) > 0);
+    QVERIFY2(holding.isEmpty(), qPrintable(holding.join(u' ')));
 }
 
 int main(int argc, char *argv[])

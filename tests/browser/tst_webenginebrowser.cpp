@@ -1,6 +1,7 @@
 #include "BrowserTestMain.h"
 #include "FakeDialogs.h"
 #include "FixtureServer.h"
+#include "HtmlDocument.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "platform/webengine/WebEngineDocument.h"
 
@@ -15,6 +16,22 @@
 #include <QWebEngineView>
 
 namespace {
+
+// Forms whose buttons send elsewhere or otherwise than their form says, and
+// a form whose fields are named like the form's own properties.
+const char kForms[]
+    = "<!DOCTYPE html><html><head><title>Forms</title></head><body>\n"
+      "<form method='post' action='/session'><input name='username'>"
+      "<input id='plain' type='submit'></form>\n"
+      "<form action='http://127.0.0.2:9/sso'><input id='elsewhere' type='submit'></form>\n"
+      "<form method='post'><input name='action' value='http://evil.test/'>"
+      "<input name='method' value='get'><input id='shadowed' type='submit'></form>\n"
+      "<form method='get' action='/a'><input id='override' type='submit' "
+      "formaction='https://other.test/x' formmethod='POST'></form>\n"
+      "<form method='bogus' action='/a'><input id='bogus' type='submit'></form>\n"
+      "<form method='dialog'><input id='dialog' type='submit'></form>\n"
+      "<input id='formless' type='submit'>\n"
+      "</body></html>";
 
 FixtureServer::Response html(const QByteArray &body)
 {
@@ -60,6 +77,8 @@ private Q_SLOTS:
     void snapshotWaitsForTheNewDocument();
     void aNavigationOverALoadingPageEnds();
     void actionsReachTheLivePageOnly();
+    void whereFormsGo_data();
+    void whereFormsGo();
     void failedAndBlankPagesGiveNoDocument();
     void newWindowsStayInTheBrowser_data();
     void newWindowsStayInTheBrowser();
@@ -123,6 +142,7 @@ void tst_WebEngineBrowser::initTestCase()
 <form><input name="user" type="text" value="old"><input name="go" type="submit" value="Go"></form>
 <div id="dup">a</div><div id="dup">b</div>
 </body></html>)"));
+    m_server.route("/forms", html(kForms));
     m_server.route("/slow", [](const FixtureServer::Request &) {
         FixtureServer::Response r = html(
             "<html><head><title>Slow</title></head><body><p id=s>slow page</p></body></html>");
@@ -298,6 +318,53 @@ void tst_WebEngineBrowser::aNavigationOverALoadingPageEnds()
         const DocumentPtr doc = snapshot(browser);
         QVERIFY(doc);
         QCOMPARE(doc->url(), m_server.urlText(QStringLiteral("/a")));
+    }
+}
+
+void tst_WebEngineBrowser::whereFormsGo_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("action"); // "/path": on the fixture server
+    QTest::addColumn<QString>("method");
+    QTest::newRow("post to a path")
+        << QStringLiteral("plain") << QStringLiteral("/session") << QStringLiteral("post");
+    QTest::newRow("GET to another host, by default")
+        << QStringLiteral("elsewhere") << QStringLiteral("http://127.0.0.2:9/sso")
+        << QStringLiteral("get");
+    QTest::newRow("fields named action and method")
+        << QStringLiteral("shadowed") << QStringLiteral("/forms") << QStringLiteral("post");
+    QTest::newRow("the button's formaction and formmethod")
+        << QStringLiteral("override") << QStringLiteral("https://other.test/x")
+        << QStringLiteral("post");
+    QTest::newRow("unknown method")
+        << QStringLiteral("bogus") << QStringLiteral("/a") << QStringLiteral("get");
+    QTest::newRow("dialog") << QStringLiteral("dialog") << QStringLiteral("/forms")
+                            << QStringLiteral("dialog");
+    QTest::newRow("no form") << QStringLiteral("formless") << QString() << QString();
+}
+
+void tst_WebEngineBrowser::whereFormsGo()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, action);
+    QFETCH(QString, method);
+    if (action.startsWith(u'/'))
+        action = m_server.urlText(action);
+
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/forms"))));
+    DocumentScope scope;
+    scope.tags = { QStringLiteral("INPUT") };
+    const DocumentPtr page = snapshot(browser, scope);
+    QVERIFY(page);
+    // The page as the browser reads it, and as the tests' parser does.
+    const HtmlDocument parsed(page->url(), QString::fromUtf8(kForms));
+    for (const Document *doc :
+        { static_cast<const Document *>(page.get()), static_cast<const Document *>(&parsed) }) {
+        const Element e = doc->elementById(button);
+        QVERIFY(!e.isNull());
+        QCOMPARE(doc->formAction(e), action);
+        QCOMPARE(doc->formMethod(e), method);
     }
 }
 

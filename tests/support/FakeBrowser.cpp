@@ -28,7 +28,7 @@ void FakeBrowser::finishLoad()
     if (!m_busy)
         return;
     ++m_generation;
-    const QString url = m_loadingUrl;
+    const QString url = m_redirects.value(m_loadingUrl, m_loadingUrl);
     std::optional<QString> html;
     if (const auto it = m_pages.constFind(url); it != m_pages.cend())
         html = *it;

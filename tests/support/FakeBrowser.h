@@ -32,6 +32,8 @@ public:
     // Pages by exact address; the source answers the others.
     void setPage(const QString &url, const QString &html) { m_pages.insert(url, html); }
     void setPageSource(PageSource source) { m_source = std::move(source); }
+    // A load of `from` ends at `to`, as after a server's redirect.
+    void setRedirect(const QString &from, const QString &to) { m_redirects.insert(from, to); }
     // When false a load stays busy until finishLoad(); true by default.
     void setAutoFinish(bool autoFinish) { m_autoFinish = autoFinish; }
     // When false a click starts no navigation, as a page whose link only runs
@@ -68,6 +70,7 @@ private:
     static QString formSubmission(const HtmlDocument &page, Element form);
 
     QHash<QString, QString> m_pages;
+    QHash<QString, QString> m_redirects;
     PageSource m_source;
     bool m_autoFinish = true;
     bool m_clicksNavigate = true;

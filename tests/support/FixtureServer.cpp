@@ -366,9 +366,9 @@ FixtureServer::~FixtureServer()
     stop();
 }
 
-bool FixtureServer::listen(quint16 port)
+bool FixtureServer::listen(quint16 port, const QString &address)
 {
-    return m_server->listen(QHostAddress::LocalHost, port);
+    return m_server->listen(QHostAddress(address), port);
 }
 
 void FixtureServer::stop()
@@ -391,7 +391,10 @@ QUrl FixtureServer::url(const QString &pathAndQuery) const
 
 QString FixtureServer::urlText(const QString &pathAndQuery) const
 {
-    return QStringLiteral("http://127.0.0.1:") + QString::number(port()) + pathAndQuery;
+    const QString host = m_server->isListening() ? m_server->serverAddress().toString()
+                                                 : QStringLiteral("127.0.0.1");
+    return QStringLiteral("http://") + host + QLatin1Char(':') + QString::number(port())
+        + pathAndQuery;
 }
 
 void FixtureServer::route(const QByteArray &path, const Response &response)

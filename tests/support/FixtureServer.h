@@ -95,8 +95,9 @@ public:
     explicit FixtureServer(QObject *parent = nullptr);
     ~FixtureServer() override;
 
-    // Listens on 127.0.0.1; port 0 picks a free one.
-    bool listen(quint16 port = 0);
+    // Listens on 127.0.0.1, or on another loopback address (127.0.0.2 stands
+    // for a second site); port 0 picks a free one.
+    bool listen(quint16 port = 0, const QString &address = QStringLiteral("127.0.0.1"));
     // Closes the listener and every connection (which ends any stall).
     void stop();
     quint16 port() const;

@@ -511,6 +511,36 @@ QString HtmlDocument::href(Element e) const
     return QUrl(m_baseUrl).resolved(QUrl(raw)).toString(QUrl::FullyEncoded);
 }
 
+QString HtmlDocument::formAction(Element e) const
+{
+    const Element form = enclosing(e, QStringLiteral("FORM"));
+    if (form.isNull())
+        return {};
+    const QString own = QStringLiteral("formaction");
+    const QString raw
+        = (hasAttribute(e, own) ? attribute(e, own) : attribute(form, QStringLiteral("action")))
+              .trimmed();
+    if (raw.isEmpty())
+        return m_url;
+    return QUrl(m_baseUrl).resolved(QUrl(raw)).toString(QUrl::FullyEncoded);
+}
+
+QString HtmlDocument::formMethod(Element e) const
+{
+    const Element form = enclosing(e, QStringLiteral("FORM"));
+    if (form.isNull())
+        return {};
+    const QString own = QStringLiteral("formmethod");
+    const QString method
+        = (hasAttribute(e, own) ? attribute(e, own) : attribute(form, QStringLiteral("method")))
+              .trimmed()
+              .toLower();
+    // As the browser reads it: anything else is a GET.
+    if (method == QLatin1String("post") || method == QLatin1String("dialog"))
+        return method;
+    return QStringLiteral("get");
+}
+
 QString HtmlDocument::inputType(Element e) const
 {
     if (!valid(e))

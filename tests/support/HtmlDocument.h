@@ -37,6 +37,8 @@ public:
     QString inputName(Element e) const override { return attribute(e, QStringLiteral("name")); }
     QString inputType(Element e) const override;
     QString value(Element e) const override;
+    QString formAction(Element e) const override;
+    QString formMethod(Element e) const override;
     bool setValue(Element e, const QString &value) override;
     bool click(Element e) override;
 

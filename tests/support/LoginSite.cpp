@@ -25,22 +25,26 @@ Response page(const QString &title, const QString &body)
         .withHeader("Cache-Control", "no-store");
 }
 
+QString accountForm(const QString &method, const QString &action)
+{
+    return QStringLiteral("<form method=\"%1\" action=\"%2\">"
+                          "<p>Name <input name=\"username\" type=\"text\"></p>"
+                          "<p>Password <input name=\"password\" type=\"password\"></p>"
+                          "<p><input type=\"submit\" value=\"Log in\"></p></form>")
+        .arg(method, action.toHtmlEscaped());
+}
+
 const QString kAccountForm
-    = QStringLiteral("<form method=\"post\" action=\"/members/session\">"
-                     "<p>Name <input name=\"username\" type=\"text\"></p>"
-                     "<p>Password <input name=\"password\" type=\"password\"></p>"
-                     "<p><input type=\"submit\" value=\"Log in\"></p></form>");
+    = accountForm(QStringLiteral("post"), QStringLiteral("/members/session"));
 
 Response loginPage()
 {
     return page(QStringLiteral("Members log in"), kAccountForm);
 }
 
-QUrlQuery formValues(const Request &r)
+QString queryValue(const Request &r, const QString &name)
 {
-    if (r.method == "POST")
-        return QUrlQuery(QString::fromUtf8(r.body).replace(u'+', u' '));
-    return QUrlQuery(QString::fromUtf8(r.query).replace(u'+', u' '));
+    return QUrlQuery(QString::fromUtf8(r.query)).queryItemValue(name, QUrl::FullyDecoded);
 }
 
 Response withSession(Response response)
@@ -49,6 +53,18 @@ Response withSession(Response response)
 }
 
 } // namespace
+
+QUrlQuery formValues(const Request &r)
+{
+    if (r.method == "POST")
+        return QUrlQuery(QString::fromUtf8(r.body).replace(u'+', u' '));
+    return QUrlQuery(QString::fromUtf8(r.query).replace(u'+', u' '));
+}
+
+QString formValue(const Request &r, const QString &name)
+{
+    return formValues(r).queryItemValue(name, QUrl::FullyDecoded);
+}
 
 QByteArray pdf(const QString &path)
 {
@@ -66,7 +82,19 @@ bool hasSession(const QByteArray &cookieHeader)
 
 void install(FixtureServer &server)
 {
-    server.route("/members/login", [](const Request &) { return loginPage(); });
+    server.route("/members/login", [](const Request &r) {
+        const QString action = queryValue(r, QStringLiteral("action"));
+        if (action.isEmpty())
+            return loginPage();
+        return page(QStringLiteral("Members log in"), accountForm(QStringLiteral("post"), action));
+    });
+    server.route("/members/get-login", [](const Request &) {
+        return page(QStringLiteral("Members log in"),
+            accountForm(QStringLiteral("get"), QStringLiteral("/members/session")));
+    });
+    server.route("/members/go", [](const Request &r) {
+        return Response::redirect(queryValue(r, QStringLiteral("to")).toUtf8());
+    });
     server.route("/members/ip", [](const Request &) {
         return page(QStringLiteral("Institution access"),
             QStringLiteral("<form method=\"post\" action=\"/members/ip-session\">"

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "FixtureServer.h"
+
 #include <QByteArray>
 #include <QString>
-
-class FixtureServer;
+#include <QUrlQuery>
 
 // The members' area of the fixture site, where the full texts need a login,
 // kept apart from the result pages:
 //
 //   /members/login              account login: fields "username" and
-//                               "password", then a submit input
+//                               "password", then a submit input; the form
+//                               posts to /members/session, or to the
+//                               address in the query's "action"
+//   /members/get-login          the same form sent with GET
+//   /members/go?to=URL          302 to URL (another site, say)
 //   /members/ip                 IP login: a submit input of id "submitip"
 //   /members/session            takes the account form (GET or POST); with
 //                               the right account and password it sets the
@@ -34,6 +39,9 @@ inline constexpr const char CookieValue[] = "c5f1e2a7-members";
 QByteArray pdf(const QString &path);
 // True when the request's Cookie header carries the session cookie.
 bool hasSession(const QByteArray &cookieHeader);
+// The fields a form sent, in the body (POST) or the query (GET).
+QUrlQuery formValues(const FixtureServer::Request &request);
+QString formValue(const FixtureServer::Request &request, const QString &name);
 
 void install(FixtureServer &server);
 

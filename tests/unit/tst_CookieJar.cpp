@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 #include "platform/CookieJar.h"
 
+#include <QDateTime>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,6 +14,12 @@ private Q_SLOTS:
     void headerForUrl_data();
     void headerForUrl();
     void responseCookiesAreStoredPerSite();
+    void domainMatching_data();
+    void domainMatching();
+    void domainAttributes_data();
+    void domainAttributes();
+    void controlCharactersAreNeverStored();
+    void manyCookiesAtOnce();
     void signalsOnlyForRealChanges();
     void sharedJarCanBeReplaced();
 };
@@ -67,6 +74,167 @@ void tst_CookieJar::responseCookiesAreStoredPerSite()
     QCOMPARE(jar.cookieHeaderFor(site), QByteArray("keep=no"));
     jar.setCookiesFromResponse(site, { "keep=; Path=/; Max-Age=0" });
     QVERIFY(jar.cookies().isEmpty());
+}
+
+void tst_CookieJar::domainMatching_data()
+{
+    // A cookie as a cookie file or the browser's database gives it: a
+    // leading dot for the domain and its subdomains, none for one host.
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("sent");
+
+    const auto row = [](const char *name, const char *domain, const char *host, bool sent) {
+        QTest::newRow(name) << QString::fromLatin1(domain) << QString::fromLatin1(host) << sent;
+    };
+    row("subdomain", ".example.com", "www.example.com", true);
+    row("the domain itself", ".example.com", "example.com", true);
+    row("same letters, not a subdomain", ".example.com", "badexample.com", false);
+    row("host-only stays on its host", "example.com", "www.example.com", false);
+    row("case and a final dot", "EXAMPLE.com", "www.Example.COM.", false);
+    row("case and a final dot, domain", ".EXAMPLE.com", "www.Example.COM.", true);
+    row("last byte of an address", ".1", "127.0.0.1", false);
+    row("last bytes of an address", ".0.0.1", "127.0.0.1", false);
+    row("the address itself", ".127.0.0.1", "127.0.0.1", true);
+    row("host-only address", "127.0.0.1", "127.0.0.1", true);
+    row("top-level name of the list", ".com", "example.com", false);
+    row("top-level name not on the list", ".test", "a.test", false);
+    row("public suffix of two labels", ".co.uk", "bbc.co.uk", false);
+    row("private suffix", ".github.io", "someone.github.io", false);
+    row("below a public suffix", ".bbc.co.uk", "www.bbc.co.uk", true);
+    row("public suffix as the host itself", ".test", "test", true);
+    row("localhost's subdomains", ".localhost", "a.localhost", false);
+    row("localhost itself", ".localhost", "localhost", true);
+}
+
+void tst_CookieJar::domainMatching()
+{
+    QFETCH(QString, domain);
+    QFETCH(QString, host);
+    QFETCH(bool, sent);
+    CookieJar jar;
+    QNetworkCookie cookie("k", "v");
+    cookie.setDomain(domain);
+    cookie.setPath(QStringLiteral("/"));
+    QVERIFY(jar.insertCookie(cookie));
+    QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("https://") + host + QStringLiteral("/x"))),
+        sent ? QByteArray("k=v") : QByteArray());
+}
+
+void tst_CookieJar::domainAttributes_data()
+{
+    // A Set-Cookie with a Domain attribute, from `from`: where the cookie
+    // goes then ("-": refused).
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QByteArray>("setCookie");
+    QTest::addColumn<QString>("storedDomain");
+    QTest::addColumn<QStringList>("sentTo");
+    QTest::addColumn<QStringList>("notSentTo");
+
+    QTest::newRow("parent domain")
+        << QStringLiteral("www.example.com") << QByteArray("k=v; Domain=example.com")
+        << QStringLiteral(".example.com")
+        << QStringList { QStringLiteral("example.com"), QStringLiteral("cdn.example.com") }
+        << QStringList { QStringLiteral("badexample.com") };
+    QTest::newRow("public suffix of another host")
+        << QStringLiteral("a.test") << QByteArray("k=v; Domain=test") << QStringLiteral("-")
+        << QStringList() << QStringList { QStringLiteral("a.test"), QStringLiteral("b.test") };
+    QTest::newRow("public suffix that is the host: host-only")
+        << QStringLiteral("test") << QByteArray("k=v; Domain=.test") << QStringLiteral("test")
+        << QStringList { QStringLiteral("test") } << QStringList { QStringLiteral("a.test") };
+    QTest::newRow("two-label public suffix")
+        << QStringLiteral("www.bbc.co.uk") << QByteArray("k=v; Domain=co.uk") << QStringLiteral("-")
+        << QStringList() << QStringList { QStringLiteral("www.bbc.co.uk") };
+    QTest::newRow("part of an address")
+        << QStringLiteral("127.0.0.1") << QByteArray("k=v; Domain=0.0.1") << QStringLiteral("-")
+        << QStringList() << QStringList { QStringLiteral("127.0.0.1") };
+    QTest::newRow("the address itself")
+        << QStringLiteral("127.0.0.1") << QByteArray("k=v; Domain=127.0.0.1")
+        << QStringLiteral("127.0.0.1") << QStringList { QStringLiteral("127.0.0.1") }
+        << QStringList();
+}
+
+void tst_CookieJar::domainAttributes()
+{
+    QFETCH(QString, from);
+    QFETCH(QByteArray, setCookie);
+    QFETCH(QString, storedDomain);
+    QFETCH(QStringList, sentTo);
+    QFETCH(QStringList, notSentTo);
+    CookieJar jar;
+    jar.setCookiesFromResponse(
+        QUrl(QStringLiteral("https://") + from + QStringLiteral("/")), { setCookie + "; Path=/" });
+    if (storedDomain == QLatin1String("-")) {
+        QVERIFY(jar.cookies().isEmpty());
+    } else {
+        QCOMPARE(jar.cookies().size(), 1);
+        QCOMPARE(jar.cookies().at(0).domain(), storedDomain);
+    }
+    for (const QString &host : std::as_const(sentTo))
+        QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("https://") + host)), QByteArray("k=v"));
+    for (const QString &host : std::as_const(notSentTo))
+        QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("https://") + host)), QByteArray());
+}
+
+void tst_CookieJar::controlCharactersAreNeverStored()
+{
+    // Whatever the source (a file, the browser, a response), a CR or NUL in a
+    // cookie would end or cut the Cookie header the server reads.
+    CookieJar jar;
+    const auto cookie = [](const QByteArray &name, const QByteArray &value) {
+        QNetworkCookie c(name, value);
+        c.setDomain(QStringLiteral("example.com"));
+        c.setPath(QStringLiteral("/"));
+        return c;
+    };
+    QVERIFY(!jar.insertCookie(cookie("a", "v\r\nX-Injected: yes")));
+    QVERIFY(!jar.insertCookie(cookie("a\x01", "v")));
+    QCOMPARE(jar.insertCookies({ cookie("b", QByteArray("v\0cut", 5)), cookie("ok", "1") }), 1);
+    jar.setCookiesFromUrl(
+        { cookie("c", QByteArray("v\x7f")) }, QUrl(QStringLiteral("https://example.com/")));
+    QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("https://example.com/"))), QByteArray("ok=1"));
+}
+
+void tst_CookieJar::manyCookiesAtOnce()
+{
+    // Taking a list at once does what taking its cookies one by one does:
+    // the same cookies in the same order, the same signals.
+    const auto cookie = [](const char *name, const char *value, int expiresInDays = 1) {
+        QNetworkCookie c(name, value);
+        c.setDomain(QStringLiteral(".example.com"));
+        c.setPath(QStringLiteral("/"));
+        c.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(expiresInDays));
+        return c;
+    };
+    const QList<QNetworkCookie> before { cookie("a", "1"), cookie("b", "1"), cookie("c", "1") };
+    const QList<QNetworkCookie> batch { cookie("a", "1"), cookie("b", "2"), cookie("d", "1"),
+        cookie("c", "x", -1), cookie("d", "2"), cookie("e", "1", -1), cookie("f", "1") };
+
+    CookieJar oneByOne;
+    CookieJar atOnce;
+    for (CookieJar *jar : { &oneByOne, &atOnce }) {
+        for (const QNetworkCookie &c : before)
+            jar->insertCookie(c);
+    }
+    QSignalSpy addedOne(&oneByOne, &CookieJar::cookieAdded);
+    QSignalSpy removedOne(&oneByOne, &CookieJar::cookieRemoved);
+    QSignalSpy addedAll(&atOnce, &CookieJar::cookieAdded);
+    QSignalSpy removedAll(&atOnce, &CookieJar::cookieRemoved);
+    int stored = 0;
+    for (const QNetworkCookie &c : batch)
+        stored += oneByOne.insertCookie(c) ? 1 : 0;
+    QCOMPARE(atOnce.insertCookies(batch), stored);
+
+    const auto text = [](const QList<QNetworkCookie> &cookies) {
+        QStringList out;
+        for (const QNetworkCookie &c : cookies)
+            out << QString::fromLatin1(c.name() + '=' + c.value());
+        return out.join(u' ');
+    };
+    QCOMPARE(text(atOnce.cookies()), QStringLiteral("a=1 b=2 d=2 f=1"));
+    QCOMPARE(text(atOnce.cookies()), text(oneByOne.cookies()));
+    QCOMPARE(addedAll, addedOne);
+    QCOMPARE(removedAll, removedOne);
 }
 
 void tst_CookieJar::signalsOnlyForRealChanges()

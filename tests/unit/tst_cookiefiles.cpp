@@ -2,10 +2,42 @@
 #include "platform/CookieFiles.h"
 #include "platform/CookieJar.h"
 
+#include <QBuffer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+
+// A pipe that never ends: `pattern` again and again, as /dev/zero gives
+// zeros.
+class EndlessDevice final : public QIODevice
+{
+public:
+    explicit EndlessDevice(QByteArray pattern) : m_pattern(std::move(pattern))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 delivered() const { return m_delivered; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        for (qint64 i = 0; i < maxSize; ++i)
+            data[i] = m_pattern.at((m_delivered + i) % m_pattern.size());
+        m_delivered += maxSize;
+        return maxSize;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_pattern;
+    qint64 m_delivered = 0;
+};
+
+} // namespace
 
 class tst_CookieFiles : public QObject
 {
@@ -16,6 +48,9 @@ private Q_SLOTS:
     void netscapeLines_data();
     void netscapeLines();
     void netscapeCookiesGoWhereTheBrowserSendsThem();
+    void sizeLimits_data();
+    void sizeLimits();
+    void bigFilesAreRefusedUnread();
     void browserDatabaseIsReadWithoutWriting();
     void missingFiles();
 };
@@ -25,25 +60,36 @@ void tst_CookieFiles::netscapeLines_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("expected"); // name=value@domain path secure httponly session
     QTest::addColumn<int>("skipped");
+    QTest::addColumn<int>("expired");
     const QByteArray future = QByteArray::number(QDateTime::currentSecsSinceEpoch() + 3600);
     QTest::newRow("host-only session cookie")
         << QByteArray("example.com\tFALSE\t/\tFALSE\t0\tsid\tabc\n")
-        << QStringLiteral("sid=abc@example.com / 0 0 1") << 0;
+        << QStringLiteral("sid=abc@example.com / 0 0 1") << 0 << 0;
     QTest::newRow("domain cookie with expiry, CR LF")
         << QByteArray(".example.com\tTRUE\t/docs\tTRUE\t" + future + "\tk\tv\r\n")
-        << QStringLiteral("k=v@.example.com /docs 1 0 0") << 0;
+        << QStringLiteral("k=v@.example.com /docs 1 0 0") << 0 << 0;
     QTest::newRow("HttpOnly prefix is not a comment")
         << QByteArray("#HttpOnly_example.com\tFALSE\t/\tFALSE\t0\th\t1\n")
-        << QStringLiteral("h=1@example.com / 0 1 1") << 0;
+        << QStringLiteral("h=1@example.com / 0 1 1") << 0 << 0;
     QTest::newRow("comments, blank lines and an expired cookie are skipped quietly")
         << QByteArray("# Netscape HTTP Cookie File\n\n \nexample.com\tFALSE\t/\tFALSE\t1\told\t1\n")
-        << QString() << 0;
+        << QString() << 0 << 1;
     QTest::newRow("malformed lines are counted")
         << QByteArray("example.com\tFALSE\t/\tFALSE\tsoon\ta\t1\nexample.com\tFALSE\t/\n"
                       ".\tTRUE\t/\tFALSE\t0\tb\t2\nexample.com\tFALSE\t/\tFALSE\t0\t\tv\n")
-        << QString() << 4;
+        << QString() << 4 << 0;
     QTest::newRow("tab inside the value field keeps the line out")
-        << QByteArray("example.com\tFALSE\t/\tFALSE\t0\tn\tv\textra\n") << QString() << 1;
+        << QByteArray("example.com\tFALSE\t/\tFALSE\t0\tn\tv\textra\n") << QString() << 1 << 0;
+    // A CR or NUL would end or cut the Cookie header: the server would read
+    // "X-Injected: yes" as a header of its own.
+    QTest::newRow("control characters in a name or value")
+        << QByteArrayLiteral("a.test\tFALSE\t/\tFALSE\t0\tcr\tv\rX-Injected: yes\n"
+                             "a.test\tFALSE\t/\tFALSE\t0\tnul\tv\0rest\n"
+                             "a.test\tFALSE\t/\tFALSE\t0\tl\x01"
+                             "f\tv\n"
+                             "a.test\tFALSE\t/\tFALSE\t0\tdel\tv\x7f\n"
+                             "a.test\tFALSE\t/\tFALSE\t0\tok\tv w\r\n")
+        << QStringLiteral("ok=v w@a.test / 0 0 1") << 4 << 0;
 }
 
 void tst_CookieFiles::netscapeLines()
@@ -51,6 +97,7 @@ void tst_CookieFiles::netscapeLines()
     QFETCH(QByteArray, text);
     QFETCH(QString, expected);
     QFETCH(int, skipped);
+    QFETCH(int, expired);
     const CookieFileResult result = ParseNetscapeCookies(text);
     QStringList got;
     for (const QNetworkCookie &c : result.cookies)
@@ -62,6 +109,7 @@ void tst_CookieFiles::netscapeLines()
                    .arg(int(c.isSessionCookie()));
     QCOMPARE(got.join(QLatin1Char('|')), expected);
     QCOMPARE(result.skippedLines, skipped);
+    QCOMPARE(result.expiredCookies, expired);
     QVERIFY(result.error.isEmpty());
 }
 
@@ -87,6 +135,74 @@ void tst_CookieFiles::netscapeCookiesGoWhereTheBrowserSendsThem()
     QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("http://example.org/"))), QByteArray());
     QCOMPARE(
         jar.cookieHeaderFor(QUrl(QStringLiteral("https://example.org/"))), QByteArray("sec=4"));
+}
+
+void tst_CookieFiles::sizeLimits_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("endless"); // the text repeats for ever, as from a pipe
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("cookies");
+
+    // Limits of 1000 bytes a file and 100 a line; this line is 100 long.
+    const QByteArray start = "a.test\tFALSE\t/\tFALSE\t0\tn\t";
+    const QByteArray line = start + QByteArray(100 - start.size(), 'v');
+    const QByteArray comment = "#" + QByteArray(98, 'c') + "\n"; // 100 bytes with its LF
+    QTest::newRow("line at the limit") << "# first\n" + line + "\r\n" << false << QString() << 1;
+    QTest::newRow("line one byte over")
+        << "# first\n" + line + "v\n"
+        << false << QStringLiteral("line 2 is longer than 100 bytes") << 0;
+    QTest::newRow("file at the limit") << comment.repeated(9) + line.left(99) + "\n"
+                                       << false << QString() << 1;
+    QTest::newRow("file one byte over")
+        << comment.repeated(9) + line + "\n"
+        << false << QStringLiteral("the file is larger than 1000 bytes") << 0;
+    QTest::newRow("endless zeros")
+        << QByteArray(1, '\0') << true << QStringLiteral("line 1 is longer than 100 bytes") << 0;
+    QTest::newRow("endless short lines")
+        << QByteArray("# x\n") << true << QStringLiteral("the file is larger than 1000 bytes") << 0;
+}
+
+void tst_CookieFiles::sizeLimits()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, endless);
+    QFETCH(QString, error);
+    QFETCH(int, cookies);
+
+    CookieFileLimits limits;
+    limits.maxFileBytes = 1000;
+    limits.maxLineBytes = 100;
+    CookieFileResult result;
+    if (endless) {
+        EndlessDevice pipe(text);
+        result = ReadNetscapeCookies(pipe, limits);
+        // Read in pieces up to the limit, never on and on.
+        QVERIFY2(pipe.delivered() < 100000, QByteArray::number(pipe.delivered()).constData());
+    } else {
+        QBuffer file(&text);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        result = ReadNetscapeCookies(file, limits);
+    }
+    QCOMPARE(result.error, error);
+    QCOMPARE(result.cookies.size(), cookies);
+}
+
+void tst_CookieFiles::bigFilesAreRefusedUnread()
+{
+    // The real limits: 64 MiB a file (this one is sparse: nothing to read
+    // before the size refuses it) and 64 KiB a line.
+    QTemporaryDir dir;
+    QFile big(dir.filePath(QStringLiteral("big.txt")));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.resize(64 * 1024 * 1024 + 1));
+    big.close();
+    CookieFileResult result = ReadNetscapeCookieFile(big.fileName());
+    QCOMPARE(result.error, QStringLiteral("the file is larger than 64 MiB"));
+
+    result = ReadNetscapeCookieFile(QStringLiteral("/dev/zero"));
+    QCOMPARE(result.error, QStringLiteral("line 1 is longer than 64 KiB"));
+    QVERIFY(result.cookies.isEmpty());
 }
 
 void tst_CookieFiles::browserDatabaseIsReadWithoutWriting()
@@ -131,6 +247,13 @@ void tst_CookieFiles::browserDatabaseIsReadWithoutWriting()
             1, 0);
         add(QStringLiteral("example.com"), QStringLiteral("expired"), QStringLiteral("/"), past, 0,
             0);
+        // A value the browser encrypted is empty in "value": no use here. An
+        // empty value stored as such is a cookie like any other.
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO cookies VALUES(0,'example.com','','encrypted',"
+                                      "'',x'763130a1b2c3',"
+                                      "'/',0,0,0,0,0,1,1,-1,1,80,0)")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO cookies VALUES(0,'example.com','','empty','',"
+                                      "x'','/',0,0,0,0,0,1,1,-1,1,80,0)")));
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("make"));
@@ -138,7 +261,7 @@ void tst_CookieFiles::browserDatabaseIsReadWithoutWriting()
 
     const CookieFileResult result = ReadBrowserCookieDatabase(path);
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
-    QCOMPARE(result.cookies.size(), 2);
+    QCOMPARE(result.cookies.size(), 3);
     QCOMPARE(result.cookies.at(0).name(), QByteArray("session"));
     QCOMPARE(result.cookies.at(0).domain(), QStringLiteral("127.0.0.1"));
     QVERIFY(result.cookies.at(0).isSessionCookie());
@@ -150,6 +273,8 @@ void tst_CookieFiles::browserDatabaseIsReadWithoutWriting()
     QVERIFY(qAbs(result.cookies.at(1).expirationDate().secsTo(
                 QDateTime::currentDateTimeUtc().addSecs(3600)))
         < 5);
+    QCOMPARE(result.cookies.at(2).name(), QByteArray("empty"));
+    QVERIFY(result.cookies.at(2).value().isEmpty());
     QCOMPARE(QFileInfo(path).lastModified(), before);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }

@@ -15,6 +15,11 @@ const QString LoginUrl = QStringLiteral("http://site.test/login");
 const QString MissingUrl = QStringLiteral("http://site.test/missing");
 const QString NoAddress = QStringLiteral("必须先设置登录网址！");
 const QString NoAccount = QStringLiteral("帐号登录,必须先设置登录帐号和登录密码！");
+// Spaces and a tab around it belong to the password.
+const QString Password = QStringLiteral("  s3cret pass\t ");
+const QString GetRefused
+    = QStringLiteral("登录表单会把密码写在网址里（GET 方式），为保护密码没有提交。");
+const QString Fields = QStringLiteral("<input name='username'><input name='password'>");
 
 QString page(const QString &body)
 {
@@ -38,6 +43,8 @@ private Q_SLOTS:
     void missingData();
     void overlappingRunReturnsAtOnce();
     void pageThatNeverLoads();
+    void whereTheLoginGoes_data();
+    void whereTheLoginGoes();
     void autoLoginCheckedByUser_data();
     void autoLoginCheckedByUser();
     void browseWaitsForThePage();
@@ -73,7 +80,7 @@ void tst_SiteLogin::init()
     SiteLoginOptions &options = m_login->options();
     options.address = QStringLiteral("  ") + LoginUrl + QStringLiteral(" ");
     options.account = QStringLiteral(" reader ");
-    options.password = QStringLiteral("s3cret pass");
+    options.password = Password;
 }
 
 void tst_SiteLogin::cleanup()
@@ -106,22 +113,26 @@ void tst_SiteLogin::loginForms_data()
         "<input name='UserName' type='text'><input name='PassWord' type='password'>");
     QTest::newRow("names and type in any case")
         << false
-        << QStringLiteral("<form action='/session'>%1<input type='SUBMIT' value='Go'></form>")
+        << QStringLiteral(
+               "<form method='post' action='/session'>%1<input type='SUBMIT' value='Go'></form>")
                .arg(fields)
         << 2 << true;
     QTest::newRow("other field names")
         << false
-        << QStringLiteral("<form action='/session'><input name='userid'><input name='passwd'>"
-                          "<input name='remember' type='checkbox'><input type='submit'></form>")
+        << QStringLiteral("<form method='POST' action='/session'><input name='userid'>"
+                          "<input name='passwd'><input name='remember' type='checkbox'>"
+                          "<input type='submit'></form>")
         << 2 << true;
     QTest::newRow("only a user field")
         << false
-        << QStringLiteral("<form action='/session'><input name='user'><input type='submit'></form>")
+        << QStringLiteral("<form method='post' action='/session'><input name='user'>"
+                          "<input type='submit'></form>")
         << 1 << false;
     QTest::newRow("submit before the fields")
         << false
-        << QStringLiteral("<form action='/session'><input type='submit'>%1</form>").arg(fields) << 2
-        << false;
+        << QStringLiteral("<form method='post' action='/session'><input type='submit'>%1</form>")
+               .arg(fields)
+        << 2 << false;
     QTest::newRow("page without a form") << false << QStringLiteral("<p>Welcome</p>") << 0 << false;
     QTest::newRow("ip login button")
         << true
@@ -155,7 +166,8 @@ void tst_SiteLogin::loginForms()
     QCOMPARE(enabled.count(), 2);
     QVERIFY(m_login->testLoginEnabled());
 
-    // The trimmed address was opened, and a submit sent the trimmed values.
+    // The trimmed address was opened; a submit sent the trimmed account and
+    // the password as typed.
     QCOMPARE(m_browser->navigations().first(), LoginUrl);
     QCOMPARE(m_browser->navigations().size(), submitted ? 2 : 1);
     if (submitted && !ipLogin) {
@@ -164,7 +176,7 @@ void tst_SiteLogin::loginForms()
         for (const auto &[name, value] : sent.queryItems(QUrl::FullyDecoded))
             values << value;
         QVERIFY2(values.contains(QStringLiteral("reader")), qPrintable(sent.toString()));
-        QVERIFY2(values.contains(QStringLiteral("s3cret pass")), qPrintable(sent.toString()));
+        QVERIFY2(values.contains(Password), qPrintable(sent.toString()));
         QCOMPARE(outcome.finalUrl, m_browser->navigations().last());
     }
     if (!submitted && filled > 0) {
@@ -207,7 +219,7 @@ void tst_SiteLogin::missingData()
     for (const bool showMessages : { true, false }) {
         m_dialogs.messages.clear();
         SiteLoginOptions &options = m_login->options();
-        options = SiteLoginOptions { address, account, password, ipLogin, true, false };
+        options = SiteLoginOptions { address, account, password, ipLogin, true, false, {} };
         QSignalSpy autoLogin(m_login.get(), &SiteLogin::autoLoginChanged);
         QSignalSpy finished(m_login.get(), &SiteLogin::finished);
 
@@ -232,8 +244,8 @@ void tst_SiteLogin::missingData()
 void tst_SiteLogin::overlappingRunReturnsAtOnce()
 {
     m_browser->setPage(LoginUrl,
-        page(QStringLiteral("<form action='/session'><input name='user'><input name='pass'>"
-                            "<input type='submit'></form>")));
+        page(QStringLiteral("<form method='post' action='/session'><input name='user'>"
+                            "<input name='pass'><input type='submit'></form>")));
     m_login->run(false);
     m_login->run(true); // "测试登录" is disabled: this one returns
     QVERIFY(m_dialogs.messages.isEmpty());
@@ -278,6 +290,129 @@ void tst_SiteLogin::pageThatNeverLoads()
     QCOMPARE(m_browser->snapshotsTaken(), 0);
 }
 
+void tst_SiteLogin::whereTheLoginGoes_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("pageUrl"); // where the login address ends after redirects
+    QTest::addColumn<bool>("showMessages");
+    QTest::addColumn<QStringList>("answers"); // "yes" or "no" for each question
+    QTest::addColumn<QStringList>("allowed");
+    QTest::addColumn<QString>("sentTo"); // empty: nothing filled in, nothing sent
+    QTest::addColumn<QString>("shown"); // message box (with messages) or status text
+
+    const QString post = QStringLiteral("<form method='post' action='%1'>") + Fields
+        + QStringLiteral("<input type='submit'></form>");
+    const QString elsewhere = post.arg(QStringLiteral("http://sso.test/session"));
+    const QString silentStop
+        = QStringLiteral("登录表单在另一个网站（sso.test）上，自动登录没有发送帐号和密码。");
+    const QString question = SiteLogin::otherHostQuestion(QStringLiteral("sso.test"));
+    const QStringList none;
+
+    QTest::newRow("form sent to another host, silent")
+        << elsewhere << LoginUrl << false << none << none << QString() << silentStop;
+    QTest::newRow("form sent to another host, asked, No")
+        << elsewhere << LoginUrl << true << QStringList { QStringLiteral("no") } << none
+        << QString() << question;
+    QTest::newRow("form sent to another host, asked, Yes")
+        << elsewhere << LoginUrl << true << QStringList { QStringLiteral("yes") } << none
+        << QStringLiteral("http://sso.test/session") << question;
+    QTest::newRow("host agreed to beforehand")
+        << elsewhere << LoginUrl << false << none << QStringList { QStringLiteral("SSO.test.") }
+        << QStringLiteral("http://sso.test/session") << QString();
+    QTest::newRow("page redirected to another host")
+        << post.arg(QStringLiteral("/session")) << QStringLiteral("http://sso.test/login") << false
+        << none << none << QString() << silentStop;
+    QTest::newRow("page on another host, a field without a button")
+        << QStringLiteral("<form method='post'><input name='user'></form>")
+        << QStringLiteral("http://sso.test/login") << false << none << none << QString()
+        << silentStop;
+    QTest::newRow("the button's formaction names another host")
+        << QStringLiteral("<form method='post' action='/session'>") + Fields
+            + QStringLiteral("<input type='submit' formaction='http://sso.test/x'></form>")
+        << LoginUrl << false << none << none << QString() << silentStop;
+    QTest::newRow("same host, other port and scheme")
+        << post.arg(QStringLiteral("https://site.test:8443/session")) << LoginUrl << true << none
+        << none << QStringLiteral("https://site.test:8443/session") << QString();
+    QTest::newRow("same host in capitals")
+        << post.arg(QStringLiteral("http://SITE.TEST/session")) << LoginUrl << false << none << none
+        << QStringLiteral("http://site.test/session") << QString();
+
+    const QString get = QStringLiteral("<form %1 action='/session'>") + Fields
+        + QStringLiteral("<input type='submit' %2></form>");
+    QTest::newRow("GET form, with messages") << get.arg(QString(), QString()) << LoginUrl << true
+                                             << none << none << QString() << GetRefused;
+    QTest::newRow("GET form, silent")
+        << get.arg(QStringLiteral("method='GET'"), QString()) << LoginUrl << false << none << none
+        << QString() << GetRefused;
+    QTest::newRow("GET by the button's formmethod")
+        << get.arg(QStringLiteral("method='post'"), QStringLiteral("formmethod='get'")) << LoginUrl
+        << false << none << none << QString() << GetRefused;
+    QTest::newRow("POST by the button's formmethod")
+        << get.arg(QStringLiteral("method='get'"), QStringLiteral("formmethod='post'")) << LoginUrl
+        << false << none << none << QStringLiteral("http://site.test/session") << QString();
+    QTest::newRow("GET form on another host: no question")
+        << get.arg(QString(), QString()) << QStringLiteral("http://sso.test/login") << true
+        << QStringList { QStringLiteral("yes") } << none << QString() << GetRefused;
+}
+
+void tst_SiteLogin::whereTheLoginGoes()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, pageUrl);
+    QFETCH(bool, showMessages);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, allowed);
+    QFETCH(QString, sentTo);
+    QFETCH(QString, shown);
+
+    if (pageUrl != LoginUrl)
+        m_browser->setRedirect(LoginUrl, pageUrl);
+    m_browser->setPage(pageUrl, page(form));
+    for (const QString &answer : std::as_const(answers)) {
+        m_dialogs.answers.enqueue(
+            answer == QLatin1String("yes") ? UserDialogs::Answer::Yes : UserDialogs::Answer::No);
+    }
+    m_login->options().allowedHosts = allowed;
+    QSignalSpy status(m_login.get(), &SiteLogin::statusTitle);
+
+    QVERIFY(m_login->run(showMessages));
+    const SiteLogin::Outcome outcome = finishRun();
+    QVERIFY(outcome.started);
+
+    QStringList shownTexts;
+    for (const FakeDialogs::Shown &message : std::as_const(m_dialogs.messages))
+        shownTexts << message.text;
+    for (const QList<QVariant> &text : std::as_const(status)) {
+        if (text.first().toString() != QLatin1String("Log in"))
+            shownTexts << text.first().toString();
+    }
+    QCOMPARE(shownTexts, shown.isEmpty() ? QStringList() : QStringList { shown });
+    if (!showMessages)
+        QVERIFY(m_dialogs.messages.isEmpty());
+
+    QCOMPARE(outcome.submitted, !sentTo.isEmpty());
+    if (!sentTo.isEmpty()) {
+        const QUrl sent(m_browser->navigations().last());
+        QCOMPARE(sent.adjusted(QUrl::RemoveQuery).toString(), sentTo);
+        const QUrlQuery values(sent);
+        QCOMPARE(values.queryItemValue(QStringLiteral("password"), QUrl::FullyDecoded), Password);
+        QCOMPARE(outcome.refusal, SiteLogin::Outcome::Refusal::None);
+        return;
+    }
+    // Not a letter went into the page: its scripts could send it anywhere.
+    QCOMPARE(m_browser->navigations(), QStringList { LoginUrl });
+    QCOMPARE(outcome.fieldsFilled, 0);
+    const auto live = m_browser->livePage();
+    QVERIFY(live);
+    for (const Element input : live->elementsByTagName(QStringLiteral("INPUT")))
+        QCOMPARE(live->value(input), QString());
+    QCOMPARE(outcome.refusal,
+        shown == GetRefused ? SiteLogin::Outcome::Refusal::PasswordInAddress
+                            : SiteLogin::Outcome::Refusal::OtherHost);
+    if (outcome.refusal == SiteLogin::Outcome::Refusal::OtherHost)
+        QCOMPARE(outcome.otherHost, QStringLiteral("sso.test"));
+}
+
 void tst_SiteLogin::autoLoginCheckedByUser_data()
 {
     QTest::addColumn<bool>("ipLogin");
@@ -290,6 +425,8 @@ void tst_SiteLogin::autoLoginCheckedByUser_data()
     QTest::newRow("account login, no password") << false << LoginUrl << QString() << NoAccount;
     QTest::newRow("account login, complete")
         << false << LoginUrl << QStringLiteral("pw") << QString();
+    QTest::newRow("a password of spaces is a password")
+        << false << LoginUrl << QStringLiteral("   ") << QString();
     QTest::newRow("ip login needs no account") << true << LoginUrl << QString() << QString();
 }
 

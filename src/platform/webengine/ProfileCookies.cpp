@@ -18,8 +18,7 @@ CookieFileResult ShareProfileCookies(CookieJar &jar)
     const CookieFileResult stored = ReadBrowserCookieDatabase(
         ProfileFolder::cookieDatabase(ProgramProfile::plannedDataPath()));
     // Before the bridge exists: the store has these already.
-    for (const QNetworkCookie &cookie : stored.cookies)
-        jar.insertCookie(cookie);
+    jar.insertCookies(stored.cookies);
 
     QWebEngineProfile *profile = ProgramProfile::profile();
     new CookieStoreBridge(profile->cookieStore(), &jar, profile);

@@ -22,6 +22,10 @@ const char kSnapshotScript[] = R"JS(
         list = document.querySelectorAll(parts.join(','));
     }
     var els = [], out = [], index = new Map();
+    // The form's own getters: a field named "action" or "method" shadows
+    // the form's properties of those names.
+    var formAction = Object.getOwnPropertyDescriptor(HTMLFormElement.prototype, 'action').get;
+    var formMethod = Object.getOwnPropertyDescriptor(HTMLFormElement.prototype, 'method').get;
     for (var i = 0; i < list.length; ++i) {
         var e = list[i];
         index.set(e, i);
@@ -46,6 +50,10 @@ const char kSnapshotScript[] = R"JS(
             o.n = e.getAttribute('name') || '';
             o.ty = tag === 'INPUT' ? (e.getAttribute('type') || 'text') : '';
             o.v = e.value || '';
+        }
+        if ((tag === 'INPUT' || tag === 'BUTTON') && e.form) {
+            o.fa = e.hasAttribute('formaction') ? e.formAction : formAction.call(e.form);
+            o.fm = e.hasAttribute('formmethod') ? e.formMethod : formMethod.call(e.form);
         }
         out.push(o);
     }
@@ -127,6 +135,8 @@ std::shared_ptr<WebEngineDocument> WebEngineDocument::fromJson(
         n.name = o.value(QStringLiteral("n")).toString();
         n.type = o.value(QStringLiteral("ty")).toString();
         n.value = o.value(QStringLiteral("v")).toString();
+        n.formAction = o.value(QStringLiteral("fa")).toString();
+        n.formMethod = o.value(QStringLiteral("fm")).toString().toLower();
         // A parent always comes before its children in document order.
         if (n.parent >= int(doc->m_nodes.size()))
             n.parent = -1;
@@ -195,6 +205,8 @@ QM_FIELD(href, href)
 QM_FIELD(inputName, name)
 QM_FIELD(inputType, type)
 QM_FIELD(value, value)
+QM_FIELD(formAction, formAction)
+QM_FIELD(formMethod, formMethod)
 #undef QM_FIELD
 
 bool WebEngineDocument::act(Element e, const QString &action)

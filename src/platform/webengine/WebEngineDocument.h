@@ -28,6 +28,8 @@ public:
         QString name;
         QString type;
         QString value;
+        QString formAction;
+        QString formMethod;
         int parent = -1; // nearest element of the snapshot above this one
         int last = -1; // last element of the snapshot below this one (or itself)
     };
@@ -51,6 +53,8 @@ public:
     QString inputName(Element e) const override;
     QString inputType(Element e) const override;
     QString value(Element e) const override;
+    QString formAction(Element e) const override;
+    QString formMethod(Element e) const override;
     bool setValue(Element e, const QString &value) override;
     bool click(Element e) override;
 

@@ -39,6 +39,20 @@ public:
     CurlInternetTransfer &inet() { return *m_inet; }
     NoticeSounds &sounds() { return *m_sounds; }
 
+    // Closing the download window. Step 1 of every close: the same-name
+    // policy and the method are written, even when the close is refused.
+    void storeChoices();
+    // Downloads run or the list is not finished: closing asks first.
+    bool busy() const;
+    // The close box or "关闭本下载窗口": writes the choices, then, when busy,
+    // asks "正在下载文件或者下载没有完成，要强制关闭窗口吗？". False when the
+    // user answered No: the window stays and nothing else happens.
+    bool confirmClose();
+    // The window goes (after confirmClose, or when the program ends): the
+    // timers stop, every download stops as "停止下载" does, and the position
+    // of the connection count is written.
+    void end();
+
 Q_SIGNALS:
     // Status-bar panels: 2 current file, 3 transfer state, 4 counters.
     void panelText(int panel, const QString &text);
@@ -47,6 +61,7 @@ private:
     DownloadList m_list;
     DownloadOptions m_options;
     DownloadWindowState m_state;
+    UserDialogs &m_dialogs;
     std::unique_ptr<NoticeSounds> m_sounds;
     std::unique_ptr<CurlInternetTransfer> m_inet;
     std::unique_ptr<SingleConnectionTransfer> m_single;

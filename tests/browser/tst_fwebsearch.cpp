@@ -11,6 +11,7 @@
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
+#include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
 #include "download/ui/fFileDownload.h"
 #include "platform/AppPaths.h"
@@ -25,6 +26,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +34,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -60,6 +63,8 @@ private Q_SLOTS:
     void innerFramesLeavePageLoading();
     void analysisHandsRowsToTheDownloadWindow();
     void selectedRowsClearingAndExport();
+    void clearingRowsApartLeavesNothingSelected();
+    void placementFitsTheScreenAndIsRemembered();
     void entriesOpenTheWindowAndClosingBringsTheCoverBack();
 
 private:
@@ -455,6 +460,66 @@ void tst_fWebSearch::selectedRowsClearingAndExport()
     QVERIFY(!m_dialogs.messages.isEmpty());
     QVERIFY(m_dialogs.messages.last().text.startsWith(QStringLiteral("保存文件完毕：")));
     QVERIFY(m_dialogs.messages.last().text.endsWith(QStringLiteral("KB")));
+}
+
+void tst_fWebSearch::clearingRowsApartLeavesNothingSelected()
+{
+    QVERIFY(openWithFirstPage(QStringLiteral("apart")));
+    fWebSearch *window = m_window;
+    const int rows = window->list().size();
+    auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView1"));
+    for (const int row : { 1, 3 })
+        view->selectionModel()->select(
+            view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window->list().setStatus(0, QStringLiteral("成功"));
+    window->list().setStatus(2, QStringLiteral("成功"));
+
+    // Rows 0 and 2 go at once: the view's selection is emptied, and so is
+    // the list's, so nothing that looks unselected is taken later.
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除分析成功项") })->trigger();
+    QCOMPARE(window->list().size(), rows - 2);
+    QVERIFY(!view->selectionModel()->hasSelection());
+    QVERIFY(!window->list().hasSelection());
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除选中项") })->trigger();
+    QCOMPARE(window->list().size(), rows - 2);
+
+    // What the view selects afterwards is what the list takes.
+    view->selectionModel()->select(
+        view->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(window->list().firstSelectedRow(), 2);
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除选中项") })->trigger();
+    QCOMPARE(window->list().size(), rows - 3);
+}
+
+void tst_fWebSearch::placementFitsTheScreenAndIsRemembered()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    fWebSearch *window = openWindow();
+    // The first run: as tall as the free area allows, not maximised.
+    QVERIFY(!window->isMaximized());
+    QVERIFY(area.contains(window->frameGeometry()));
+    QVERIFY2(window->frameGeometry().height() >= area.height() - 60,
+        qPrintable(QString::number(window->frameGeometry().height())));
+
+    window->setGeometry(40, 50, 500, 400); // the window keeps its minimum width
+    const QRect placed = window->geometry();
+    QVERIFY(window->close());
+    QCOMPARE(ReadSetting(WindowName::WebSearch, Settings::Placement::Resolution, QString()),
+        ScreenResolutionText());
+    QCOMPARE(ReadSetting(WindowName::WebSearch, Settings::Placement::Width, QString()),
+        QString::number(placed.width() * 15));
+    fWebSearch *again = openWindow();
+    QCOMPARE(again->geometry(), placed);
+    QVERIFY(again->close());
+
+    // Stored beyond the screen's edges, it comes back inside them.
+    WriteSetting(WindowName::WebSearch, Settings::Placement::Left,
+        QString::number((area.right() - 100) * 15));
+    WriteSetting(WindowName::WebSearch, Settings::Placement::Height,
+        QString::number(area.height() * 2 * 15));
+    fWebSearch *clamped = openWindow();
+    QVERIFY(area.contains(clamped->frameGeometry()));
+    QCOMPARE(clamped->width(), placed.width());
 }
 
 void tst_fWebSearch::entriesOpenTheWindowAndClosingBringsTheCoverBack()

@@ -4,15 +4,24 @@
 #include "app/ui/fCover.h"
 #include "app/ui/frmAbout.h"
 #include "common/WindowNames.h"
+#include "common/ui/WindowPlacement.h"
 #include "download/ui/fFileDownload.h"
 #include "download/ui/fOption.h"
 #include "download/ui/fSeleFileSavePath.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 AppWindows::AppWindows(AppServices services, QObject *parent)
     : QObject(parent), m_services(services)
-{ }
+{
+    // The program ends only through endProgram(), when the start-up window
+    // closes: closing any other window, dialog or message box never ends it,
+    // even while the start-up window is hidden.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Every window opens within the free area of its screen.
+    QCoreApplication::instance()->installEventFilter(new ScreenFit(this));
+}
 
 AppWindows::~AppWindows()
 {

@@ -261,6 +261,8 @@ void fFileDownload::buildMenus()
     const MenuEntries add(this);
 
     m_listMenu = menuBar()->addMenu(QStringLiteral("列表操作(&D)"));
+    // The pop-up is this same menu: both show the states of the moment.
+    connect(m_listMenu, &QMenu::aboutToShow, this, &fFileDownload::applyMenuStates);
     m_selectAllAction
         = add(m_listMenu, QStringLiteral("全选"), [this] { m_listView->selectAll(); });
     m_selectAllAction->setShortcut(QKeySequence::SelectAll);
@@ -560,7 +562,6 @@ void fFileDownload::applyMenuStates()
 
 void fFileDownload::popUpListMenu(const QPoint &position)
 {
-    applyMenuStates();
     m_listMenu->popup(m_listView->viewport()->mapToGlobal(position));
 }
 
@@ -598,24 +599,12 @@ void fFileDownload::changeEvent(QEvent *event)
 
 void fFileDownload::closeEvent(QCloseEvent *event)
 {
-    const DownloadOptions &options = m_session->options();
-    WriteSetting(Settings::DuplicateFilePolicy, duplicatePolicyCaption(options.policy));
-    WriteSetting(Settings::DownloadMethod, QString::number(options.method));
-
-    DownloadScheduler &scheduler = m_session->scheduler();
-    const bool busy = scheduler.downloadsActive() || !m_session->list().检测是否下载列表完毕();
-    if (busy
-        && m_windows.services().dialogs.message(
-               QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？"),
-               UserDialogs::Style::QuestionYesNo)
-            != UserDialogs::Answer::Yes) {
+    if (!m_session->confirmClose()) {
         event->ignore();
         return;
     }
-    scheduler.Timer1().stop();
-    scheduler.stop();
+    m_session->end();
     SaveWindowPlacement(this);
-    WriteSetting(Settings::ConnectionCountIndex, QString::number(m_combo1->currentIndex()));
     event->accept();
     MarkWindowClosed(this);
     m_windows.showCoverUnless(WindowName::WebSearch);
@@ -623,8 +612,10 @@ void fFileDownload::closeEvent(QCloseEvent *event)
 
 void fFileDownload::endWithProgram()
 {
-    m_session->scheduler().Timer1().stop();
-    m_session->scheduler().stop();
+    // The same settings as a close, without the question.
+    m_session->storeChoices();
+    m_session->end();
+    SaveWindowPlacement(this);
     MarkWindowClosed(this);
     setAttribute(Qt::WA_DeleteOnClose, true);
     hide();

@@ -39,7 +39,8 @@ public:
     // The options dialog was confirmed: the method chosen there (0 when none)
     // and the shared proxy and size values take effect at once.
     void takeOptionValues(int chosenMethod);
-    // The program ends: downloads stop as by "停止下载", without questions.
+    // The program ends: the settings are written as a close writes them and
+    // downloads stop as by "停止下载", without questions.
     void endWithProgram();
 
     // The menu "窗口(&W)"; it shows once an entry is added.

@@ -118,7 +118,8 @@ void fOption::confirm()
 {
     const OptionsForm chosen = form();
     AppValues &values = m_windows.services().values;
-    confirmOptions(chosen, values, m_windows.services().dialogs);
+    if (!confirmOptions(chosen, values, m_windows.services().dialogs))
+        return;
     if (fFileDownload *download = m_windows.downloadWindow())
         download->takeOptionValues(chosen.method);
     accept();

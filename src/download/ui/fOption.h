@@ -18,7 +18,8 @@ public:
     explicit fOption(AppWindows &windows, QWidget *parent = nullptr);
 
     OptionsForm form() const;
-    // "确定": stores the values, updates an open download window, closes.
+    // "确定": stores the values, updates an open download window, closes;
+    // an unusable proxy keeps the dialog open and stores nothing.
     void confirm();
 
 private:

@@ -4,6 +4,7 @@
 #include "app/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
 #include "common/WindowNames.h"
+#include "common/ui/WindowPlacement.h"
 #include "download/ui/fFileDownload.h"
 #include "search/ui/fWebSearch.h"
 
@@ -55,6 +56,11 @@ void InstallSearchWindowEntries(AppWindows &windows)
         addWindowMenuEntry(windows, open);
     QObject::connect(&windows, &AppWindows::downloadWindowOpened, &windows,
         [&windows](fFileDownload *window) { addWindowMenuEntry(windows, window); });
+    // Leaving through the start-up window keeps the placement as a close does.
+    QObject::connect(&windows, &AppWindows::programEnding, &windows, [] {
+        if (QWidget *open = FindOpenWindow(WindowName::WebSearch))
+            SaveWindowPlacement(open);
+    });
 }
 
 void CloseSearchWindows()

@@ -9,6 +9,7 @@
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
 #include "common/ui/WindowChrome.h"
+#include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
 #include "download/ui/fFileDownload.h"
 #include "platform/Shell.h"
@@ -160,6 +161,8 @@ void fWebSearch::buildControls()
     m_listView1->setToolTip(QStringLiteral("双击浏览选中的文章"));
     m_listView1->header()->setStretchLastSection(false);
     m_listView1->setModel(m_list);
+    // The list's own selection: what the view shows is what the commands take.
+    m_listView1->setSelectionModel(&m_list->selectionModel());
     StripeListBackground(m_listView1);
     const int widths[] = { 260, 50, 70, 120, 40 };
     for (int column = 0; column < int(std::size(widths)); ++column)
@@ -367,8 +370,6 @@ void fWebSearch::connectBrowser()
         m_listView1, &QTreeView::customContextMenuRequested, this, [this](const QPoint &position) {
             m_clearMenu->popup(m_listView1->viewport()->mapToGlobal(position));
         });
-    connect(m_listView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-        &fWebSearch::syncSelection);
     connect(m_list, &AnalysisList::counterChanged, m_label1, &QLabel::setText);
 }
 
@@ -424,6 +425,7 @@ void fWebSearch::open()
     m_check2->setChecked(true);
     m_browser->setSilent(true);
     m_browser->navigate(QStringLiteral("about:blank"));
+    RestoreWindowPlacement(this, FirstPlacement::FullHeight);
     show();
     openHomePage();
 }
@@ -502,15 +504,6 @@ void fWebSearch::fitColumns()
     SetAllColumnWidths(m_listView1, FitContentsAndHeader);
 }
 
-void fWebSearch::syncSelection()
-{
-    QList<int> rows;
-    const QModelIndexList selected = m_listView1->selectionModel()->selectedRows();
-    for (const QModelIndex &index : selected)
-        rows << index.row();
-    m_list->setSelectedRows(rows);
-}
-
 bool fWebSearch::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_picPanPrograss || watched == m_label11) {
@@ -540,6 +533,7 @@ void fWebSearch::closeEvent(QCloseEvent *event)
 {
     // A harvest or analysis run ends at its next check.
     m_core->windowClosing();
+    SaveWindowPlacement(this);
     event->accept();
     MarkWindowClosed(this);
     m_windows.showCoverUnless(WindowName::FileDownload);

@@ -72,7 +72,6 @@ private:
     void onTitleChanged(const QString &title);
     void showRunning(bool running);
     void fitColumns();
-    void syncSelection();
     void showBrowserPanel();
 
     AppWindows &m_windows;

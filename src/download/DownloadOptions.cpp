@@ -71,3 +71,26 @@ QString proxyProblem(const DownloadOptions &options)
     return QStringLiteral("代理服务器网址或者端口格式不对（地址“") + options.proxyAddress
         + QStringLiteral("”，端口“") + options.proxyPort + QStringLiteral("”），请在“设置”中改正");
 }
+
+void shareDownloadOptions(const DownloadOptions &options, AppValues &values)
+{
+    values.DownloadMethod = options.method;
+    values.ProxyEnabled = options.proxyEnabled;
+    values.ProxyAddress = options.proxyAddress;
+    values.ProxyPort = options.proxyPort;
+    values.MaxFileSizeMB = options.maxFileSizeMB;
+}
+
+void takeConfirmedOptions(DownloadOptions &options, const AppValues &values, int chosenMethod)
+{
+    if (chosenMethod == 1) {
+        options.method = 1;
+    } else if (chosenMethod == 2) {
+        options.method = 2;
+        options.connections = 1;
+    }
+    options.proxyEnabled = values.ProxyEnabled;
+    options.proxyAddress = values.ProxyAddress;
+    options.proxyPort = values.ProxyPort;
+    options.maxFileSizeMB = values.MaxFileSizeMB;
+}

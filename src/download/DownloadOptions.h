@@ -49,6 +49,14 @@ QString proxyOf(const DownloadOptions &options);
 // on it; empty when the proxy is off or usable.
 QString proxyProblem(const DownloadOptions &options);
 
+// The download window's options and the shared values of the program (which
+// the options dialog shows and confirms) hold the method, the proxy and the
+// size limit twice. Opening the window hands its options to the shared values;
+// a confirmed options dialog hands them back, the method only when one was
+// chosen (1 or 2; method 2 then shows one connection).
+void shareDownloadOptions(const DownloadOptions &options, AppValues &values);
+void takeConfirmedOptions(DownloadOptions &options, const AppValues &values, int chosenMethod);
+
 // Fills the options the download window reads from the settings store when
 // it opens: method, connection count (only for method 2), same-name policy,
 // proxy and size limit. Other options are not stored between runs.

@@ -1,5 +1,6 @@
 #include "download/DownloadSession.h"
 
+#include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "download/DownloadScheduler.h"
 #include "download/MultiConnectionTransfer.h"
@@ -25,6 +26,11 @@ DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPa
     connect(m_multi.get(), &MultiConnectionTransfer::panelText, this, &DownloadSession::panelText);
     connect(m_scheduler.get(), &DownloadScheduler::counterLine, this,
         [this](const QString &line) { Q_EMIT panelText(4, line); });
+    connect(m_scheduler.get(), &DownloadScheduler::optionsChanged, this, [this] {
+        if (m_shared)
+            m_shared->DownloadMethod = m_options.method;
+        Q_EMIT optionsChanged();
+    });
 }
 
 // The scheduler goes first: it refers to both transfers.
@@ -33,6 +39,26 @@ DownloadSession::~DownloadSession()
     m_scheduler.reset();
     m_multi.reset();
     m_single.reset();
+}
+
+void DownloadSession::open(AppValues &shared)
+{
+    m_shared = &shared;
+    loadStoredDownloadOptions(m_options);
+    shareDownloadOptions(m_options, shared);
+    m_scheduler->open();
+}
+
+void DownloadSession::takeConfirmedOptions(int chosenMethod)
+{
+    if (m_shared)
+        ::takeConfirmedOptions(m_options, *m_shared, chosenMethod);
+    Q_EMIT optionsChanged();
+}
+
+bool DownloadSession::startEntryEnabled() const
+{
+    return !m_scheduler->isRunning() || m_list.检测是否下载列表完毕();
 }
 
 void DownloadSession::storeChoices()

@@ -37,8 +37,7 @@ void loadStoredOptionValues(AppValues &values)
     values.ProxyAddress = TrimSpaces(ReadSetting(Settings::ProxyAddress));
     values.ProxyPort = TrimSpaces(ReadSetting(Settings::ProxyPort));
     values.MaxFileSizeMB = readMaxFileSizeMB();
-    values.AskSaveFolderOnExtract
-        = ReadSetting(Settings::AskSaveFolderOnExtract) == QStringLiteral("1");
+    values.AskSaveFolderOnExtract = readAskSaveFolderOnExtract();
 }
 
 bool parseMaxFileSizeMB(const QString &text, double *megabytes)

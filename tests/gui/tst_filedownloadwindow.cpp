@@ -1,11 +1,11 @@
 #include "DownloadTestRig.h"
 #include "WindowTestRig.h"
 #include "app/ui/AppWindows.h"
-#include "app/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
+#include "common/ui/OpenWindows.h"
 #include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
 #include "download/DownloadScheduler.h"
@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void firstOpening();
+    void requestsLeaveTheWindow_data();
+    void requestsLeaveTheWindow();
     void methodOneFromTheOptions();
     void closeQuestionAnsweredNo();
     void closingBringsTheStartUpWindowBack();
@@ -103,9 +106,6 @@ void TestFileDownloadWindow::firstOpening()
     QVERIFY(!window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("最新版本") })
                  ->isVisible());
     QVERIFY(!window->panel(1)->isVisible());
-    QVERIFY(!window->windowMenu()->menuAction()->isVisible());
-    window->windowMenu()->addAction(QStringLiteral("资料检索分析窗口"));
-    QVERIFY(window->windowMenu()->menuAction()->isVisible());
     QAction *locate
         = window->menuEntry({ QStringLiteral("工具(&T)"), QStringLiteral("自动定位到下载项") });
     QVERIFY(locate->isCheckable() && !locate->isChecked());
@@ -123,15 +123,51 @@ void TestFileDownloadWindow::firstOpening()
             QStringLiteral("B") }));
 }
 
+void TestFileDownloadWindow::requestsLeaveTheWindow_data()
+{
+    QTest::addColumn<QStringList>("entry");
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("search window")
+        << QStringList { QStringLiteral("窗口(&W)"), QStringLiteral("资料检索分析窗口") }
+        << QByteArray(SIGNAL(searchWindowRequested()));
+    QTest::newRow("options") << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("设置") }
+                             << QByteArray(SIGNAL(optionsRequested()));
+    QTest::newRow("about") << QStringList { QStringLiteral("帮助(&H)"), QStringLiteral("关于") }
+                           << QByteArray(SIGNAL(aboutRequested()));
+    QTest::newRow("empty the cache")
+        << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("清空IE浏览器缓存") }
+        << QByteArray(SIGNAL(cacheClearRequested()));
+}
+
+// The window on its own, without the program's other windows: each entry
+// that belongs elsewhere only asks.
+void TestFileDownloadWindow::requestsLeaveTheWindow()
+{
+    QFETCH(QStringList, entry);
+    QFETCH(QByteArray, request);
+    // Deletes itself when closed.
+    QPointer<fFileDownload> window = new fFileDownload(m_rig->services());
+    QSignalSpy asked(window.data(), request.constData());
+    QSignalSpy closed(window.data(), &fFileDownload::closed);
+    QAction *action = window->menuEntry(entry);
+    QVERIFY(action && action->isVisible() && action->isEnabled());
+    action->trigger();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
+    QVERIFY(window->close());
+    QCOMPARE(closed.size(), 1);
+    QTRY_VERIFY(window.isNull());
+}
+
 void TestFileDownloadWindow::methodOneFromTheOptions()
 {
     fFileDownload *window = m_rig->windows->showDownloadWindow();
     {
-        fOption options(*m_rig->windows, window);
-        QVERIFY(child<QRadioButton>(&options, "Option2")->isChecked());
-        child<QRadioButton>(&options, "Option1")->setChecked(true);
-        child<QPushButton>(&options, "Command1")->click();
-        QCOMPARE(options.result(), int(QDialog::Accepted));
+        const std::unique_ptr<fOption> options(m_rig->windows->newOptionsDialog(window));
+        QVERIFY(child<QRadioButton>(options.get(), "Option2")->isChecked());
+        child<QRadioButton>(options.get(), "Option1")->setChecked(true);
+        child<QPushButton>(options.get(), "Command1")->click();
+        QCOMPARE(options->result(), int(QDialog::Accepted));
     }
     QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：1"));
     QVERIFY(!child<QComboBox>(window, "Combo1")->isEnabled());
@@ -204,7 +240,8 @@ void TestFileDownloadWindow::closingBringsTheStartUpWindowBack()
 void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
 {
     fFileDownload *window = m_rig->windows->showDownloadWindow();
-    fOption options(*m_rig->windows, window);
+    const std::unique_ptr<fOption> owned(m_rig->windows->newOptionsDialog(window));
+    fOption &options = *owned;
     child<QRadioButton>(&options, "Option1")->setChecked(true);
     child<QCheckBox>(&options, "Check1")->setChecked(true);
     child<QLineEdit>(&options, "Text6")->setText(QStringLiteral("proxy.example.org"));
@@ -234,7 +271,8 @@ void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
     QCOMPARE(window->session().options().maxFileSizeMB, 4.0);
 
     // "关闭" stores nothing.
-    fOption again(*m_rig->windows, window);
+    const std::unique_ptr<fOption> againOwned(m_rig->windows->newOptionsDialog(window));
+    fOption &again = *againOwned;
     QCOMPARE(child<QLineEdit>(&again, "Text8")->text(), QStringLiteral("3128"));
     child<QLineEdit>(&again, "Text8")->setText(QStringLiteral("8080"));
     child<QPushButton>(&again, "Command2")->click();
@@ -245,7 +283,7 @@ void TestFileDownloadWindow::saveFolderDialog()
 {
     const QString typed = m_rig->dir.path() + QStringLiteral("/论文");
     {
-        fSeleFileSavePath dialog(*m_rig->windows);
+        fSeleFileSavePath dialog(m_rig->services());
         auto *combo1 = child<QComboBox>(&dialog, "Combo1");
         QCOMPARE(combo1->currentText(), QDir::homePath() + QStringLiteral("/12345"));
         QVERIFY(child<QRadioButton>(&dialog, "Option2")->isChecked());
@@ -270,7 +308,7 @@ void TestFileDownloadWindow::saveFolderDialog()
     QVERIFY(!m_rig->values.SaveFolderDialogCancelled);
     QCOMPARE(readFile(m_rig->paths.saveListPath()), (typed + QStringLiteral("\r\n")).toLocal8Bit());
 
-    fSeleFileSavePath reopened(*m_rig->windows);
+    fSeleFileSavePath reopened(m_rig->services());
     auto *combo1 = child<QComboBox>(&reopened, "Combo1");
     QCOMPARE(combo1->count(), 1);
     QCOMPARE(combo1->itemText(0), typed);

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 #include "WindowTestRig.h"
-#include "app/ui/OpenWindows.h"
+#include "common/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
 #include "common/WindowNames.h"
 #include "common/ui/TextViewer.h"

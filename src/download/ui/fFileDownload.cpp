@@ -239,8 +239,9 @@ void fFileDownload::connectControls()
             m_commands->openPanelAddress(panel(2)->text());
     });
 
-    connect(
-        m_commands.get(), &DownloadListCommands::rowCountTextChanged, ui.Label1, &QLabel::setText);
+    // Label1 has one writer, showRowCount().
+    connect(m_commands.get(), &DownloadListCommands::rowCountTextChanged, this,
+        &fFileDownload::showRowCount);
     DownloadList *rows = &m_session->list();
     connect(rows, &QAbstractItemModel::rowsInserted, this, &fFileDownload::showRowCount);
     connect(rows, &QAbstractItemModel::rowsRemoved, this, &fFileDownload::showRowCount);

@@ -15,7 +15,6 @@
 #include "platform/gui/QtUserDialogs.h"
 #include "platform/webengine/ProfileCookies.h"
 #include "platform/webengine/WebEngineBrowser.h"
-#include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -58,13 +57,9 @@ int main(int argc, char *argv[])
     // profile's stored cookies, before any browser runs, and then follows them.
     CookieJar jar;
     ShareProfileCookies(jar);
+    // The windows go (search pages first) before the application object.
     AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell, &jar });
-    InstallSearchWindowEntries(windows);
     SetBrowserEmulation(QStringLiteral("IE10"), true);
     windows.cover()->open();
-    const int status = app.exec();
-    // Browser pages go before the browser profile, which ends with the
-    // application object.
-    CloseSearchWindows();
-    return status;
+    return app.exec();
 }

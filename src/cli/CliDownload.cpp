@@ -109,8 +109,7 @@ bool readLines(const QString &source, QStringList *lines, QString *error)
     return true;
 }
 
-// HOST:PORT with a host free of white space and control characters and a
-// port of digits only, 1 to 65535.
+// HOST:PORT with a usable proxy address and port (isUsableProxy).
 bool splitProxy(const QString &proxy, QString *host, QString *port)
 {
     const qsizetype colon = proxy.lastIndexOf(QLatin1Char(':'));
@@ -118,13 +117,7 @@ bool splitProxy(const QString &proxy, QString *host, QString *port)
         return false;
     *host = proxy.left(colon);
     *port = proxy.mid(colon + 1);
-    const bool hostOk = std::none_of(host->cbegin(), host->cend(),
-        [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
-    const bool digitsOnly = !port->isEmpty() && port->size() <= 5
-        && std::all_of(
-            port->cbegin(), port->cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    const int number = digitsOnly ? port->toInt() : 0;
-    return hostOk && number >= 1 && number <= 65535;
+    return isUsableProxy(*host, *port);
 }
 
 // The error of a --to folder that can never be used, or empty: the path, or

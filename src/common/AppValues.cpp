@@ -34,6 +34,11 @@ qint64 maxFileSizeBytes(double megabytes)
     return bytes < kBeyondQint64 ? qint64(bytes) : std::numeric_limits<qint64>::max();
 }
 
+bool readAskSaveFolderOnExtract()
+{
+    return ReadSetting(Settings::AskSaveFolderOnExtract).toInt() == 1;
+}
+
 QString readSiteAddress()
 {
     QString site = TrimSpaces(ReadSetting(Settings::SiteAddress));

@@ -43,5 +43,7 @@ double readMaxFileSizeMB();
 // limit beyond the largest qint64 (infinity too) gives that largest value, so
 // it never cuts a file; NaN or a negative limit gives the default's bytes.
 qint64 maxFileSizeBytes(double megabytes);
+// The stored "提取网页信息时提示下载保存路径": true for 1 (and when missing).
+bool readAskSaveFolderOnExtract();
 // The maker's site as stored, trimmed, with a final "/" added when missing.
 QString readSiteAddress();

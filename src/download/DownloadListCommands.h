@@ -42,7 +42,8 @@ public:
     // The shuffle draws from this generator; by default the system's.
     void setRandomGenerator(QRandomGenerator *generator);
 
-    // Entry states set by a right-button press, kept until the next one.
+    // Entry states of the list menu by the right-button rule (Busy-B), taken
+    // each time the menu or its pop-up opens.
     struct MenuStates
     {
         bool clearEnabled; // submenu "清除"

@@ -3,6 +3,8 @@
 #include "common/SettingsStore.h"
 #include "common/TextMode.h"
 
+#include <algorithm>
+
 QString duplicatePolicyCaption(DuplicatePolicy policy)
 {
     switch (policy) {
@@ -42,4 +44,53 @@ void loadStoredDownloadOptions(DownloadOptions &options)
     options.proxyPort = TrimSpaces(ReadSetting(Settings::ProxyPort));
     options.proxyEnabled = ReadSetting(Settings::ProxyEnabled) == QStringLiteral("1");
     options.maxFileSizeMB = readMaxFileSizeMB();
+}
+
+bool isUsableProxy(const QString &address, const QString &port)
+{
+    const bool addressOk = !address.isEmpty()
+        && std::none_of(address.cbegin(), address.cend(),
+            [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
+    const bool digitsOnly = !port.isEmpty() && port.size() <= 5
+        && std::all_of(port.cbegin(), port.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int number = digitsOnly ? port.toInt() : 0;
+    return addressOk && number >= 1 && number <= 65535;
+}
+
+QString proxyOf(const DownloadOptions &options)
+{
+    if (!options.proxyEnabled || !isUsableProxy(options.proxyAddress, options.proxyPort))
+        return {};
+    return options.proxyAddress + QLatin1Char(':') + options.proxyPort;
+}
+
+QString proxyProblem(const DownloadOptions &options)
+{
+    if (!options.proxyEnabled || isUsableProxy(options.proxyAddress, options.proxyPort))
+        return {};
+    return QStringLiteral("代理服务器网址或者端口格式不对（地址“") + options.proxyAddress
+        + QStringLiteral("”，端口“") + options.proxyPort + QStringLiteral("”），请在“设置”中改正");
+}
+
+void shareDownloadOptions(const DownloadOptions &options, AppValues &values)
+{
+    values.DownloadMethod = options.method;
+    values.ProxyEnabled = options.proxyEnabled;
+    values.ProxyAddress = options.proxyAddress;
+    values.ProxyPort = options.proxyPort;
+    values.MaxFileSizeMB = options.maxFileSizeMB;
+}
+
+void takeConfirmedOptions(DownloadOptions &options, const AppValues &values, int chosenMethod)
+{
+    if (chosenMethod == 1) {
+        options.method = 1;
+    } else if (chosenMethod == 2) {
+        options.method = 2;
+        options.connections = 1;
+    }
+    options.proxyEnabled = values.ProxyEnabled;
+    options.proxyAddress = values.ProxyAddress;
+    options.proxyPort = values.ProxyPort;
+    options.maxFileSizeMB = values.MaxFileSizeMB;
 }

@@ -38,6 +38,25 @@ struct DownloadOptions
     double maxFileSizeMB = kDefaultMaxFileSizeMB;
 };
 
+// A proxy that method 1 can use: an address of at least one character
+// without white space or control characters, and a port of digits only from
+// 1 to 65535. The options dialog and the command line take no other.
+bool isUsableProxy(const QString &address, const QString &port);
+// "address:port" of a usable proxy, or an empty text when the options name
+// none or one that is not usable (see proxyProblem).
+QString proxyOf(const DownloadOptions &options);
+// Why the enabled proxy of the options cannot be used, for the row that fails
+// on it; empty when the proxy is off or usable.
+QString proxyProblem(const DownloadOptions &options);
+
+// The download window's options and the shared values of the program (which
+// the options dialog shows and confirms) hold the method, the proxy and the
+// size limit twice. Opening the window hands its options to the shared values;
+// a confirmed options dialog hands them back, the method only when one was
+// chosen (1 or 2; method 2 then shows one connection).
+void shareDownloadOptions(const DownloadOptions &options, AppValues &values);
+void takeConfirmedOptions(DownloadOptions &options, const AppValues &values, int chosenMethod);
+
 // Fills the options the download window reads from the settings store when
 // it opens: method, connection count (only for method 2), same-name policy,
 // proxy and size limit. Other options are not stored between runs.

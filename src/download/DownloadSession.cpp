@@ -1,14 +1,17 @@
 #include "download/DownloadSession.h"
 
+#include "common/AppValues.h"
+#include "common/SettingsStore.h"
 #include "download/DownloadScheduler.h"
 #include "download/MultiConnectionTransfer.h"
 #include "download/NoticeSounds.h"
 #include "download/SingleConnectionTransfer.h"
+#include "platform/UserDialogs.h"
 #include "platform/curl/CurlInternetTransfer.h"
 
 DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths,
     SoundPlayer &player, CookieJar *jar, QObject *parent)
-    : QObject(parent), m_sounds(std::make_unique<NoticeSounds>(paths, player)),
+    : QObject(parent), m_dialogs(dialogs), m_sounds(std::make_unique<NoticeSounds>(paths, player)),
       m_inet(std::make_unique<CurlInternetTransfer>(jar)),
       m_single(std::make_unique<SingleConnectionTransfer>(
           m_list, m_options, m_state, *m_inet, clock, dialogs, m_sounds.get())),
@@ -23,6 +26,11 @@ DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPa
     connect(m_multi.get(), &MultiConnectionTransfer::panelText, this, &DownloadSession::panelText);
     connect(m_scheduler.get(), &DownloadScheduler::counterLine, this,
         [this](const QString &line) { Q_EMIT panelText(4, line); });
+    connect(m_scheduler.get(), &DownloadScheduler::optionsChanged, this, [this] {
+        if (m_shared)
+            m_shared->DownloadMethod = m_options.method;
+        Q_EMIT optionsChanged();
+    });
 }
 
 // The scheduler goes first: it refers to both transfers.
@@ -31,4 +39,53 @@ DownloadSession::~DownloadSession()
     m_scheduler.reset();
     m_multi.reset();
     m_single.reset();
+}
+
+void DownloadSession::open(AppValues &shared)
+{
+    m_shared = &shared;
+    loadStoredDownloadOptions(m_options);
+    shareDownloadOptions(m_options, shared);
+    m_scheduler->open();
+}
+
+void DownloadSession::takeConfirmedOptions(int chosenMethod)
+{
+    if (m_shared)
+        ::takeConfirmedOptions(m_options, *m_shared, chosenMethod);
+    Q_EMIT optionsChanged();
+}
+
+bool DownloadSession::startEntryEnabled() const
+{
+    return !m_scheduler->isRunning() || m_list.检测是否下载列表完毕();
+}
+
+void DownloadSession::storeChoices()
+{
+    WriteSetting(Settings::DuplicateFilePolicy, duplicatePolicyCaption(m_options.policy));
+    WriteSetting(Settings::DownloadMethod, QString::number(m_options.method));
+}
+
+bool DownloadSession::busy() const
+{
+    return m_scheduler->downloadsActive() || !m_list.检测是否下载列表完毕();
+}
+
+bool DownloadSession::confirmClose()
+{
+    storeChoices();
+    return !busy()
+        || m_dialogs.message(QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？"),
+               UserDialogs::Style::QuestionYesNo)
+        == UserDialogs::Answer::Yes;
+}
+
+void DownloadSession::end()
+{
+    m_scheduler->Timer1().stop();
+    m_scheduler->stop();
+    // The selector shows the connection count: its position is one less.
+    WriteSetting(
+        Settings::ConnectionCountIndex, QString::number(qBound(1, m_options.connections, 6) - 1));
 }

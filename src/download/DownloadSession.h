@@ -18,6 +18,7 @@ class NoticeSounds;
 class SingleConnectionTransfer;
 class SoundPlayer;
 class UserDialogs;
+struct AppValues;
 
 // Everything one download window owns: the list, the options its controls
 // stand for, both transfer methods and the scheduler, wired together. The
@@ -39,14 +40,43 @@ public:
     CurlInternetTransfer &inet() { return *m_inet; }
     NoticeSounds &sounds() { return *m_sounds; }
 
+    // The window's opening: the stored options are read and handed to the
+    // shared values, which from now on follow the method (the method switch
+    // "切换" changes both); the watch timer starts.
+    void open(AppValues &shared);
+    // The options dialog was confirmed with `chosenMethod` (1, 2, or 0 for
+    // none): its values take effect at once.
+    void takeConfirmedOptions(int chosenMethod);
+    // "开始下载" waits while the scheduler runs, unless the list is finished.
+    bool startEntryEnabled() const;
+
+    // Closing the download window. Step 1 of every close: the same-name
+    // policy and the method are written, even when the close is refused.
+    void storeChoices();
+    // Downloads run or the list is not finished: closing asks first.
+    bool busy() const;
+    // The close box or "关闭本下载窗口": writes the choices, then, when busy,
+    // asks "正在下载文件或者下载没有完成，要强制关闭窗口吗？". False when the
+    // user answered No: the window stays and nothing else happens.
+    bool confirmClose();
+    // The window goes (after confirmClose, or when the program ends): the
+    // timers stop, every download stops as "停止下载" does, and the position
+    // of the connection count is written.
+    void end();
+
 Q_SIGNALS:
     // Status-bar panels: 2 current file, 3 transfer state, 4 counters.
     void panelText(int panel, const QString &text);
+    // Options changed outside the window's controls: the method switch, a
+    // stop (which unchecks two), a confirmed options dialog.
+    void optionsChanged();
 
 private:
     DownloadList m_list;
     DownloadOptions m_options;
     DownloadWindowState m_state;
+    UserDialogs &m_dialogs;
+    AppValues *m_shared = nullptr;
     std::unique_ptr<NoticeSounds> m_sounds;
     std::unique_ptr<CurlInternetTransfer> m_inet;
     std::unique_ptr<SingleConnectionTransfer> m_single;

@@ -3,6 +3,7 @@
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/TrimSpaces.h"
+#include "download/DownloadOptions.h"
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
@@ -12,13 +13,6 @@ namespace {
 QString megabytesText(double megabytes)
 {
     return QString::number(megabytes, 'g', 10);
-}
-
-bool isPortNumber(const QString &port)
-{
-    bool ok = false;
-    port.toDouble(&ok);
-    return ok && !port.isEmpty();
 }
 
 } // namespace
@@ -43,8 +37,7 @@ void loadStoredOptionValues(AppValues &values)
     values.ProxyAddress = TrimSpaces(ReadSetting(Settings::ProxyAddress));
     values.ProxyPort = TrimSpaces(ReadSetting(Settings::ProxyPort));
     values.MaxFileSizeMB = readMaxFileSizeMB();
-    values.AskSaveFolderOnExtract
-        = ReadSetting(Settings::AskSaveFolderOnExtract) == QStringLiteral("1");
+    values.AskSaveFolderOnExtract = readAskSaveFolderOnExtract();
 }
 
 bool parseMaxFileSizeMB(const QString &text, double *megabytes)
@@ -65,8 +58,17 @@ bool parseMaxFileSizeMB(const QString &text, double *megabytes)
     return true;
 }
 
-void confirmOptions(const OptionsForm &form, AppValues &values, UserDialogs &dialogs)
+bool confirmOptions(const OptionsForm &form, AppValues &values, UserDialogs &dialogs)
 {
+    // Checked before anything is stored: a proxy that no transfer can use is
+    // refused, and the dialog stays open for the user to mend it.
+    if (form.proxyEnabled
+        && !isUsableProxy(TrimSpaces(form.proxyAddress), TrimSpaces(form.proxyPort))) {
+        dialogs.message(
+            QStringLiteral("代理服务器网址或者端口格式不对！"), UserDialogs::Style::Error);
+        return false;
+    }
+
     if (form.method == 1 || form.method == 2)
         values.DownloadMethod = form.method;
     WriteSetting(Settings::DownloadMethod, QString::number(values.DownloadMethod));
@@ -78,9 +80,6 @@ void confirmOptions(const OptionsForm &form, AppValues &values, UserDialogs &dia
     WriteSetting(Settings::ProxyAddress, values.ProxyAddress);
     values.ProxyPort = TrimSpaces(form.proxyPort);
     WriteSetting(Settings::ProxyPort, values.ProxyPort);
-    if (values.ProxyEnabled && (values.ProxyAddress.isEmpty() || !isPortNumber(values.ProxyPort)))
-        dialogs.message(
-            QStringLiteral("代理服务器网址或者端口格式不对！"), UserDialogs::Style::Error);
 
     values.AskSaveFolderOnExtract = form.askSaveFolderOnExtract;
     WriteSetting(Settings::AskSaveFolderOnExtract,
@@ -95,4 +94,5 @@ void confirmOptions(const OptionsForm &form, AppValues &values, UserDialogs &dia
                 + megabytesText(values.MaxFileSizeMB) + QStringLiteral("MB。"),
             UserDialogs::Style::Error);
     }
+    return true;
 }

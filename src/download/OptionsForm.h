@@ -23,12 +23,13 @@ struct OptionsForm
 // (method, proxy, size limit, when to ask for the save folder).
 void loadStoredOptionValues(AppValues &values);
 
-// "确定": stores every value of the form and copies it into the shared values,
-// in the dialog's order. A checked proxy without an address or with a port
-// that is not a number is only warned about ("代理服务器网址或者端口格式不对！"):
-// the values are stored anyway. A size that is not a number keeps the old
-// limit and says so. No method chosen keeps the method.
-void confirmOptions(const OptionsForm &form, AppValues &values, UserDialogs &dialogs);
+// "确定": a checked proxy that is not usable (isUsableProxy on the trimmed
+// address and port) is refused with "代理服务器网址或者端口格式不对！" before
+// anything is stored, and the answer is false: the dialog stays open.
+// Otherwise every value of the form is stored and copied into the shared
+// values, in the dialog's order, and the answer is true. A size that is not a
+// number keeps the old limit and says so. No method chosen keeps the method.
+bool confirmOptions(const OptionsForm &form, AppValues &values, UserDialogs &dialogs);
 
 // The size-limit text as a number of megabytes; false for anything that is
 // not a non-negative decimal number.

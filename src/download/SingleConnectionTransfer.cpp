@@ -133,11 +133,15 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     m_targetPath.clear();
     m_responseType.clear();
 
-    const bool useProxy = m_options.proxyEnabled;
-    m_inet.setProxy(
-        useProxy ? m_options.proxyAddress + QLatin1Char(':') + m_options.proxyPort : QString());
-
     Q_EMIT panelText(2, QStringLiteral("正在下载:") + m_list.at(rowIndex).Name);
+    // A proxy stored by an older version may be unusable: the row fails with
+    // the reason instead of sending something libcurl cannot parse.
+    const QString problem = proxyProblem(m_options);
+    if (!problem.isEmpty()) {
+        fail(StatusText::DownloadFailed, problem);
+        return;
+    }
+    m_inet.setProxy(proxyOf(m_options));
 
     m_phase = Phase::WaitingHeaders;
     m_watchdog.start();

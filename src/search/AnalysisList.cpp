@@ -2,7 +2,37 @@
 
 #include "common/RowRuns.h"
 
-AnalysisList::AnalysisList(QObject *parent) : QAbstractTableModel(parent) { }
+AnalysisList::AnalysisList(QObject *parent) : QAbstractTableModel(parent), m_selection(this)
+{
+    connect(
+        &m_selection, &QItemSelectionModel::selectionChanged, this, &AnalysisList::followSelection);
+}
+
+void AnalysisList::followSelection(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    int first = size();
+    int last = -1;
+    for (const QItemSelection *ranges : { &deselected, &selected }) {
+        for (const QItemSelectionRange &range : *ranges) {
+            const int top = qMax(0, range.top());
+            const int bottom = qMin(size() - 1, range.bottom());
+            for (int row = top; row <= bottom; ++row)
+                m_items[row].Selected = m_selection.isRowSelected(row, {});
+            if (top <= bottom) {
+                first = qMin(first, top);
+                last = qMax(last, bottom);
+            }
+        }
+    }
+    if (!m_removing && first <= last)
+        Q_EMIT dataChanged(index(first, 0), index(last, ColumnCount - 1), { SelectedRole });
+}
+
+void AnalysisList::clearMarks()
+{
+    for (AnalysisItem &item : m_items)
+        item.Selected = false;
+}
 
 int AnalysisList::rowCount(const QModelIndex &parent) const
 {
@@ -76,10 +106,12 @@ bool AnalysisList::removeRows(int row, int count, const QModelIndex &parent)
 {
     if (parent.isValid() || row < 0 || count <= 0 || row + count > size())
         return false;
+    m_removing = true;
     beginRemoveRows({}, row, row + count - 1);
     m_items.remove(row, count);
     m_indexStale = true;
     endRemoveRows();
+    m_removing = false;
     return true;
 }
 
@@ -132,10 +164,11 @@ void AnalysisList::setStatus(int row, const QString &status)
 
 void AnalysisList::setSelected(int row, bool selected)
 {
-    if (row < 0 || row >= size() || m_items.at(row).Selected == selected)
+    if (row < 0 || row >= size())
         return;
-    m_items[row].Selected = selected;
-    Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1), { SelectedRole });
+    m_selection.select(index(row, 0),
+        (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
+            | QItemSelectionModel::Rows);
 }
 
 void AnalysisList::setSelectedRows(const QList<int> &rows)
@@ -144,19 +177,18 @@ void AnalysisList::setSelectedRows(const QList<int> &rows)
     for (const int row : rows)
         if (row >= 0 && row < size())
             wanted[row] = true;
-    // One change signal over the rows that changed, not one per row.
-    int first = -1;
-    int last = -1;
+    // Runs of rows, so a long selection is a few ranges, not one per row.
+    QItemSelection selection;
     for (int row = 0; row < size(); ++row) {
-        if (m_items.at(row).Selected == wanted.at(row))
+        if (!wanted.at(row))
             continue;
-        m_items[row].Selected = wanted.at(row);
-        if (first < 0)
-            first = row;
-        last = row;
+        int end = row;
+        while (end + 1 < size() && wanted.at(end + 1))
+            ++end;
+        selection.select(index(row, 0), index(end, ColumnCount - 1));
+        row = end;
     }
-    if (first >= 0)
-        Q_EMIT dataChanged(index(first, 0), index(last, ColumnCount - 1), { SelectedRole });
+    m_selection.select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 bool AnalysisList::hasSelection() const
@@ -182,8 +214,11 @@ int AnalysisList::removeIf(const std::function<bool(const AnalysisItem &)> &pick
         removeRows(runs.first().first, runs.first().second);
         return picked;
     }
+    // The reset empties the selection model without a change signal: the
+    // marks go with it, so no row stays selected that no view shows selected.
     beginResetModel();
     dropRowRuns(m_items, runs, picked);
+    clearMarks();
     m_indexStale = true;
     endResetModel();
     return picked;

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QItemSelectionModel>
 #include <QList>
 
 #include <functional>
@@ -51,7 +52,13 @@ public:
     // Row of the link, or -1.
     int rowOfLink(const QString &link) const;
     void setStatus(int row, const QString &status);
-    // The selection mark; the window keeps it in step with its view.
+    // The selection: the list's own selection model, which the window's view
+    // uses, is its one source. Each row's mark (AnalysisItem::Selected)
+    // follows it; removing rows apart from each other resets the model,
+    // which empties the selection and clears every mark.
+    QItemSelectionModel &selectionModel() { return m_selection; }
+    // Selects or deselects one row, or selects exactly the given rows,
+    // through the selection model.
     void setSelected(int row, bool selected);
     void setSelectedRows(const QList<int> &rows);
     bool hasSelection() const;
@@ -73,10 +80,15 @@ Q_SIGNALS:
 
 private:
     void indexLinks() const;
+    void followSelection(const QItemSelection &selected, const QItemSelection &deselected);
+    void clearMarks();
 
     QList<AnalysisItem> m_items;
     // Link -> row. Removals only mark it stale; the next lookup rebuilds it.
     mutable QHash<QString, int> m_rowOfLink;
     mutable bool m_indexStale = false;
     int m_counter = 0;
+    QItemSelectionModel m_selection;
+    // Rows are being removed: their marks change without a change signal.
+    bool m_removing = false;
 };

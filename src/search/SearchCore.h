@@ -30,6 +30,8 @@ public:
     // "加入本页到列表" (Command9) and "加入全部到列表" (Command4, with Text1).
     void addThisPage() { m_harvester.addThisPage(); }
     void addAllClicked(const QString &limitText) { m_harvester.addAllClicked(limitText); }
+    // "加入到最大页码数：" (Check1).
+    void setPageLimitEnabled(bool enabled) { m_harvester.setPageLimitEnabled(enabled); }
 
     // "开始分析" (Command2); ChooseFilter asks the window for the menu "加入",
     // whose entries call analyse().

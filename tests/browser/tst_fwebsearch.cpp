@@ -6,25 +6,27 @@
 #include "LiteratureSite.h"
 #include "RecordingSoundPlayer.h"
 #include "app/ui/AppWindows.h"
-#include "app/ui/OpenWindows.h"
-#include "app/ui/fCover.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
+#include "common/ui/OpenWindows.h"
+#include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
 #include "download/ui/fFileDownload.h"
 #include "platform/AppPaths.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
+#include "search/DownloadTarget.h"
 #include "search/Harvester.h"
+#include "search/SaveFolderSource.h"
 #include "search/SearchBrowsing.h"
-#include "search/ui/SearchWindowEntries.h"
 #include "search/ui/fWebSearch.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +34,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -41,6 +44,19 @@
 #include <QWebEngineView>
 
 #include <optional>
+
+namespace {
+
+// A download list of its own, for a search window made without the program.
+class ListTarget final : public DownloadTarget
+{
+public:
+    DownloadList &downloadList() override { return list; }
+    void 显示下载窗口(bool) override { }
+    DownloadList list;
+};
+
+} // namespace
 
 // The search window on the real browser engine against the fixture site.
 class tst_fWebSearch : public QObject
@@ -60,7 +76,10 @@ private Q_SLOTS:
     void innerFramesLeavePageLoading();
     void analysisHandsRowsToTheDownloadWindow();
     void selectedRowsClearingAndExport();
-    void entriesOpenTheWindowAndClosingBringsTheCoverBack();
+    void clearingRowsApartLeavesNothingSelected();
+    void placementFitsTheScreenAndIsRemembered();
+    void requestsLeaveTheWindow_data();
+    void requestsLeaveTheWindow();
 
 private:
     fWebSearch *openWindow();
@@ -117,9 +136,8 @@ void tst_fWebSearch::cleanup()
 
 fWebSearch *tst_fWebSearch::openWindow()
 {
-    m_window = new fWebSearch(*m_windows);
+    m_window = m_windows->showSearchWindow();
     m_window->harvester().setPollIntervalMs(20);
-    m_window->open();
     return m_window;
 }
 
@@ -195,7 +213,10 @@ void tst_fWebSearch::openingSteps()
              QStringLiteral("清空全部") })
         QVERIFY2(window->menuEntry({ QStringLiteral("清除(&C)"), entry }), qPrintable(entry));
     // No maker's site: its entries stay away.
-    QCOMPARE(window->menuEntry({ QStringLiteral("帮助(&H)") })->menu()->actions().size(), 1);
+    const QList<QAction *> help
+        = window->menuEntry({ QStringLiteral("帮助(&H)") })->menu()->actions();
+    QCOMPARE(
+        std::count_if(help.cbegin(), help.cend(), [](QAction *a) { return a->isVisible(); }), 1);
 
     // Silent, home page shown, one history entry.
     auto *check2 = window->findChild<QCheckBox *>(QStringLiteral("Check2"));
@@ -457,41 +478,104 @@ void tst_fWebSearch::selectedRowsClearingAndExport()
     QVERIFY(m_dialogs.messages.last().text.endsWith(QStringLiteral("KB")));
 }
 
-void tst_fWebSearch::entriesOpenTheWindowAndClosingBringsTheCoverBack()
+void tst_fWebSearch::clearingRowsApartLeavesNothingSelected()
 {
-    InstallSearchWindowEntries(*m_windows);
-    fCover *cover = m_windows->cover();
-    cover->show();
-    auto *button = cover->findChild<QPushButton *>(QStringLiteral("Command1"));
-    QVERIFY(button);
-    QCOMPARE(button->text(), QStringLiteral("资料检索下载"));
-    button->click();
-    QVERIFY(!cover->isVisible());
-    auto *window = qobject_cast<fWebSearch *>(FindOpenWindow(WindowName::WebSearch));
-    QVERIFY(window);
-    m_window = window;
-    QVERIFY(window->isVisible());
-    // The download window offers the way back to an open search window.
-    fFileDownload *download = m_windows->showDownloadWindow();
-    QAction *entry
-        = download->menuEntry({ QStringLiteral("窗口(&W)"), QStringLiteral("资料检索分析窗口") });
-    QVERIFY(entry);
-    entry->trigger();
-    QCOMPARE(FindOpenWindow(WindowName::WebSearch), window);
+    QVERIFY(openWithFirstPage(QStringLiteral("apart")));
+    fWebSearch *window = m_window;
+    const int rows = window->list().size();
+    auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView1"));
+    for (const int row : { 1, 3 })
+        view->selectionModel()->select(
+            view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window->list().setStatus(0, QStringLiteral("成功"));
+    window->list().setStatus(2, QStringLiteral("成功"));
 
-    // Closing one of the two leaves the cover hidden; closing the last brings it.
+    // Rows 0 and 2 go at once: the view's selection is emptied, and so is
+    // the list's, so nothing that looks unselected is taken later.
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除分析成功项") })->trigger();
+    QCOMPARE(window->list().size(), rows - 2);
+    QVERIFY(!view->selectionModel()->hasSelection());
+    QVERIFY(!window->list().hasSelection());
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除选中项") })->trigger();
+    QCOMPARE(window->list().size(), rows - 2);
+
+    // What the view selects afterwards is what the list takes.
+    view->selectionModel()->select(
+        view->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(window->list().firstSelectedRow(), 2);
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除选中项") })->trigger();
+    QCOMPARE(window->list().size(), rows - 3);
+}
+
+void tst_fWebSearch::placementFitsTheScreenAndIsRemembered()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    fWebSearch *window = openWindow();
+    // The first run: as tall as the free area allows, not maximised.
+    QVERIFY(!window->isMaximized());
+    QVERIFY(area.contains(window->frameGeometry()));
+    QVERIFY2(window->frameGeometry().height() >= area.height() - 60,
+        qPrintable(QString::number(window->frameGeometry().height())));
+
+    window->setGeometry(40, 50, 500, 400); // the window keeps its minimum width
+    const QRect placed = window->geometry();
     QVERIFY(window->close());
-    QVERIFY(!cover->isVisible());
-    QVERIFY(!IsWindowOpen(WindowName::WebSearch));
-    entry->trigger();
-    auto *again = qobject_cast<fWebSearch *>(FindOpenWindow(WindowName::WebSearch));
-    QVERIFY(again && again != window);
-    m_window = again;
-    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
-    QVERIFY(download->close());
-    QVERIFY(!cover->isVisible());
+    QCOMPARE(ReadSetting(WindowName::WebSearch, Settings::Placement::Resolution, QString()),
+        ScreenResolutionText());
+    QCOMPARE(ReadSetting(WindowName::WebSearch, Settings::Placement::Width, QString()),
+        QString::number(placed.width() * 15));
+    fWebSearch *again = openWindow();
+    QCOMPARE(again->geometry(), placed);
     QVERIFY(again->close());
-    QVERIFY(cover->isVisible());
+
+    // Stored beyond the screen's edges, it comes back inside them.
+    WriteSetting(WindowName::WebSearch, Settings::Placement::Left,
+        QString::number((area.right() - 100) * 15));
+    WriteSetting(WindowName::WebSearch, Settings::Placement::Height,
+        QString::number(area.height() * 2 * 15));
+    fWebSearch *clamped = openWindow();
+    QVERIFY(area.contains(clamped->frameGeometry()));
+    QCOMPARE(clamped->width(), placed.width());
+}
+
+void tst_fWebSearch::requestsLeaveTheWindow_data()
+{
+    QTest::addColumn<QStringList>("entry");
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("download window")
+        << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("打开下载窗口") }
+        << QByteArray(SIGNAL(downloadWindowRequested()));
+    QTest::newRow("options") << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("设置") }
+                             << QByteArray(SIGNAL(optionsRequested()));
+    QTest::newRow("about") << QStringList { QStringLiteral("帮助(&H)"), QStringLiteral("关于(&A)") }
+                           << QByteArray(SIGNAL(aboutRequested()));
+    QTest::newRow("view the cache")
+        << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("查看IE浏览器缓存") }
+        << QByteArray(SIGNAL(cacheViewRequested()));
+    QTest::newRow("empty the cache")
+        << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("清空IE浏览器缓存") }
+        << QByteArray(SIGNAL(cacheClearRequested()));
+}
+
+// The window on its own, over plain save-folder values and a list of its
+// own: each entry that belongs elsewhere only asks.
+void tst_fWebSearch::requestsLeaveTheWindow()
+{
+    QFETCH(QStringList, entry);
+    QFETCH(QByteArray, request);
+    SaveFolderValues folders;
+    ListTarget target;
+    m_window = new fWebSearch(
+        AppServices { m_values, m_clock, *m_paths, m_player, m_dialogs, m_shell }, folders, target);
+    QSignalSpy asked(m_window.data(), request.constData());
+    QSignalSpy closed(m_window.data(), &fWebSearch::closed);
+    QAction *action = m_window->menuEntry(entry);
+    QVERIFY(action && action->isVisible() && action->isEnabled());
+    action->trigger();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(m_window->close());
+    QCOMPARE(closed.size(), 1);
 }
 
 QUILLMOOR_BROWSER_TEST_MAIN(tst_fWebSearch)

@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 #include "WindowTestRig.h"
-#include "app/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
 #include "common/SettingsStore.h"
+#include "common/ui/OpenWindows.h"
 #include "download/DownloadList.h"
 #include "download/ui/fFileDownload.h"
 #include "net/VersionCheck.h"
@@ -31,6 +31,7 @@ private Q_SLOTS:
     void failedRequestAsksForTheNetwork();
     void noSiteSendsNothing();
     void closingEndsTheProgram();
+    void buttonsAskTheProgram();
 
 private:
     fCover *openCover();
@@ -193,6 +194,26 @@ void TestCover::closingEndsTheProgram()
     QVERIFY(m_rig->dialogs.messages.isEmpty());
     QVERIFY(!IsWindowOpen(QStringLiteral("fFileDownload")));
     QTRY_VERIFY(watch.isNull());
+}
+
+// The window on its own: its buttons only ask, the program answers.
+void TestCover::buttonsAskTheProgram()
+{
+    fCover cover(m_rig->services());
+    cover.open();
+    QSignalSpy search(&cover, &fCover::searchWindowRequested);
+    QSignalSpy closed(&cover, &fCover::closed);
+    auto *command1 = cover.findChild<QPushButton *>(QStringLiteral("Command1"));
+    QVERIFY(command1);
+    QCOMPARE(command1->text(), QStringLiteral("资料检索下载"));
+    command1->click();
+    QCOMPARE(search.size(), 1);
+    QVERIFY(!cover.isVisible());
+    QCOMPARE(closed.size(), 0);
+    cover.show();
+    cover.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(!cover.isVisible());
 }
 
 QTEST_MAIN(TestCover)

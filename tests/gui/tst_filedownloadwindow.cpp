@@ -1,11 +1,12 @@
 #include "DownloadTestRig.h"
 #include "WindowTestRig.h"
 #include "app/ui/AppWindows.h"
-#include "app/ui/OpenWindows.h"
 #include "app/ui/fCover.h"
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 #include "common/WindowNames.h"
+#include "common/ui/OpenWindows.h"
+#include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -40,6 +42,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void firstOpening();
+    void requestsLeaveTheWindow_data();
+    void requestsLeaveTheWindow();
     void methodOneFromTheOptions();
     void closeQuestionAnsweredNo();
     void closingBringsTheStartUpWindowBack();
@@ -48,6 +52,9 @@ private Q_SLOTS:
     void busyMessagesWhileDownloading();
     void endToEnd();
     void endingTheProgramStopsTheTransfer();
+    void leavingThroughTheStartUpWindowStoresSettings();
+    void menuBarStatesFollowTheMoment_data();
+    void menuBarStatesFollowTheMoment();
 
 private:
     template<typename T> T *child(QWidget *window, const char *name)
@@ -99,9 +106,6 @@ void TestFileDownloadWindow::firstOpening()
     QVERIFY(!window->menuEntry({ QStringLiteral("帮助(&H)"), QStringLiteral("最新版本") })
                  ->isVisible());
     QVERIFY(!window->panel(1)->isVisible());
-    QVERIFY(!window->windowMenu()->menuAction()->isVisible());
-    window->windowMenu()->addAction(QStringLiteral("资料检索分析窗口"));
-    QVERIFY(window->windowMenu()->menuAction()->isVisible());
     QAction *locate
         = window->menuEntry({ QStringLiteral("工具(&T)"), QStringLiteral("自动定位到下载项") });
     QVERIFY(locate->isCheckable() && !locate->isChecked());
@@ -119,15 +123,51 @@ void TestFileDownloadWindow::firstOpening()
             QStringLiteral("B") }));
 }
 
+void TestFileDownloadWindow::requestsLeaveTheWindow_data()
+{
+    QTest::addColumn<QStringList>("entry");
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("search window")
+        << QStringList { QStringLiteral("窗口(&W)"), QStringLiteral("资料检索分析窗口") }
+        << QByteArray(SIGNAL(searchWindowRequested()));
+    QTest::newRow("options") << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("设置") }
+                             << QByteArray(SIGNAL(optionsRequested()));
+    QTest::newRow("about") << QStringList { QStringLiteral("帮助(&H)"), QStringLiteral("关于") }
+                           << QByteArray(SIGNAL(aboutRequested()));
+    QTest::newRow("empty the cache")
+        << QStringList { QStringLiteral("工具(&T)"), QStringLiteral("清空IE浏览器缓存") }
+        << QByteArray(SIGNAL(cacheClearRequested()));
+}
+
+// The window on its own, without the program's other windows: each entry
+// that belongs elsewhere only asks.
+void TestFileDownloadWindow::requestsLeaveTheWindow()
+{
+    QFETCH(QStringList, entry);
+    QFETCH(QByteArray, request);
+    // Deletes itself when closed.
+    QPointer<fFileDownload> window = new fFileDownload(m_rig->services());
+    QSignalSpy asked(window.data(), request.constData());
+    QSignalSpy closed(window.data(), &fFileDownload::closed);
+    QAction *action = window->menuEntry(entry);
+    QVERIFY(action && action->isVisible() && action->isEnabled());
+    action->trigger();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
+    QVERIFY(window->close());
+    QCOMPARE(closed.size(), 1);
+    QTRY_VERIFY(window.isNull());
+}
+
 void TestFileDownloadWindow::methodOneFromTheOptions()
 {
     fFileDownload *window = m_rig->windows->showDownloadWindow();
     {
-        fOption options(*m_rig->windows, window);
-        QVERIFY(child<QRadioButton>(&options, "Option2")->isChecked());
-        child<QRadioButton>(&options, "Option1")->setChecked(true);
-        child<QPushButton>(&options, "Command1")->click();
-        QCOMPARE(options.result(), int(QDialog::Accepted));
+        const std::unique_ptr<fOption> options(m_rig->windows->newOptionsDialog(window));
+        QVERIFY(child<QRadioButton>(options.get(), "Option2")->isChecked());
+        child<QRadioButton>(options.get(), "Option1")->setChecked(true);
+        child<QPushButton>(options.get(), "Command1")->click();
+        QCOMPARE(options->result(), int(QDialog::Accepted));
     }
     QCOMPARE(child<QLabel>(window, "Label7")->text(), QStringLiteral("下载方式：1"));
     QVERIFY(!child<QComboBox>(window, "Combo1")->isEnabled());
@@ -200,37 +240,50 @@ void TestFileDownloadWindow::closingBringsTheStartUpWindowBack()
 void TestFileDownloadWindow::proxyWarningInTheOptionsDialog()
 {
     fFileDownload *window = m_rig->windows->showDownloadWindow();
-    fOption options(*m_rig->windows, window);
+    const std::unique_ptr<fOption> owned(m_rig->windows->newOptionsDialog(window));
+    fOption &options = *owned;
+    child<QRadioButton>(&options, "Option1")->setChecked(true);
     child<QCheckBox>(&options, "Check1")->setChecked(true);
     child<QLineEdit>(&options, "Text6")->setText(QStringLiteral("proxy.example.org"));
     child<QLineEdit>(&options, "Text8")->setText(QStringLiteral("80a"));
     child<QLineEdit>(&options, "Text1")->setText(QStringLiteral("4"));
     child<QPushButton>(&options, "Command1")->click();
 
+    // Refused: the message, the dialog still open, nothing stored or taken.
     QCOMPARE(m_rig->dialogs.messages.size(), 1);
     QCOMPARE(
         m_rig->dialogs.messages.first().text, QStringLiteral("代理服务器网址或者端口格式不对！"));
+    QCOMPARE(options.result(), int(QDialog::Rejected));
+    QCOMPARE(ReadSetting(Settings::ProxyPort), QString());
+    QCOMPARE(ReadSetting(Settings::ProxyEnabled), QStringLiteral("0"));
+    QVERIFY(!window->session().options().proxyEnabled);
+    QCOMPARE(window->session().options().method, 2);
+    QCOMPARE(window->session().options().maxFileSizeMB, 10.0);
+
+    // Mended, it is taken: the open window's transfers use it at once.
+    child<QLineEdit>(&options, "Text8")->setText(QStringLiteral("3128"));
+    child<QPushButton>(&options, "Command1")->click();
     QCOMPARE(options.result(), int(QDialog::Accepted));
-    QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("80a"));
-    QCOMPARE(ReadSetting(Settings::ProxyEnabled), QStringLiteral("1"));
-    // The open window's transfers use the new values at once.
+    QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("3128"));
     QVERIFY(window->session().options().proxyEnabled);
-    QCOMPARE(window->session().options().proxyPort, QStringLiteral("80a"));
+    QCOMPARE(window->session().options().proxyPort, QStringLiteral("3128"));
+    QCOMPARE(window->session().options().method, 1);
     QCOMPARE(window->session().options().maxFileSizeMB, 4.0);
 
     // "关闭" stores nothing.
-    fOption again(*m_rig->windows, window);
-    QCOMPARE(child<QLineEdit>(&again, "Text8")->text(), QStringLiteral("80a"));
-    child<QLineEdit>(&again, "Text8")->setText(QStringLiteral("3128"));
+    const std::unique_ptr<fOption> againOwned(m_rig->windows->newOptionsDialog(window));
+    fOption &again = *againOwned;
+    QCOMPARE(child<QLineEdit>(&again, "Text8")->text(), QStringLiteral("3128"));
+    child<QLineEdit>(&again, "Text8")->setText(QStringLiteral("8080"));
     child<QPushButton>(&again, "Command2")->click();
-    QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("80a"));
+    QCOMPARE(ReadSetting(Settings::ProxyPort), QStringLiteral("3128"));
 }
 
 void TestFileDownloadWindow::saveFolderDialog()
 {
     const QString typed = m_rig->dir.path() + QStringLiteral("/论文");
     {
-        fSeleFileSavePath dialog(*m_rig->windows);
+        fSeleFileSavePath dialog(m_rig->services());
         auto *combo1 = child<QComboBox>(&dialog, "Combo1");
         QCOMPARE(combo1->currentText(), QDir::homePath() + QStringLiteral("/12345"));
         QVERIFY(child<QRadioButton>(&dialog, "Option2")->isChecked());
@@ -255,7 +308,7 @@ void TestFileDownloadWindow::saveFolderDialog()
     QVERIFY(!m_rig->values.SaveFolderDialogCancelled);
     QCOMPARE(readFile(m_rig->paths.saveListPath()), (typed + QStringLiteral("\r\n")).toLocal8Bit());
 
-    fSeleFileSavePath reopened(*m_rig->windows);
+    fSeleFileSavePath reopened(m_rig->services());
     auto *combo1 = child<QComboBox>(&reopened, "Combo1");
     QCOMPARE(combo1->count(), 1);
     QCOMPARE(combo1->itemText(0), typed);
@@ -311,8 +364,7 @@ void TestFileDownloadWindow::busyMessagesWhileDownloading()
     QCOMPARE(m_rig->dialogs.messages.first().text, QStringLiteral("停止下载后方可排序！"));
     QCOMPARE(window->list().size(), 1);
 
-    // The pop-up menu disables the clearing entries while downloading; the
-    // menu bar keeps those states until the next right-button press.
+    // The pop-up menu disables the clearing entries while downloading.
     auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView3"));
     Q_EMIT view->customContextMenuRequested(QPoint(5, 5));
     const auto entry = [window](const QString &caption) {
@@ -410,6 +462,84 @@ void TestFileDownloadWindow::endingTheProgramStopsTheTransfer()
     QTRY_VERIFY(partFiles(folder()).isEmpty());
     QCOMPARE(
         readFile(folder() + QStringLiteral("paper.pdf")), QByteArray("%PDF-1.4 the earlier file"));
+}
+
+void TestFileDownloadWindow::leavingThroughTheStartUpWindowStoresSettings()
+{
+    fCover *cover = m_rig->windows->cover();
+    cover->open();
+    cover->hide();
+    QPointer<fFileDownload> window = m_rig->windows->showDownloadWindow();
+    child<QRadioButton>(window, "Option1")->setChecked(true); // "跳过"
+    child<QComboBox>(window, "Combo1")->setCurrentIndex(4);
+    window->showNormal();
+    window->setGeometry(30, 40, 700, 500);
+    const int width = window->width();
+    window->list().addItem(m_rig->server.urlText(QStringLiteral("/a.pdf")), QStringLiteral("a"),
+        QStringLiteral("pdf"), folder(), {});
+
+    cover->close();
+    QTRY_VERIFY(window.isNull());
+    // No question, and the settings a close of the window writes.
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
+    QCOMPARE(ReadSetting(Settings::DuplicateFilePolicy), QStringLiteral("跳过"));
+    QCOMPARE(ReadSetting(Settings::DownloadMethod), QStringLiteral("2"));
+    QCOMPARE(ReadSetting(Settings::ConnectionCountIndex), QStringLiteral("4"));
+    using namespace Settings::Placement;
+    QCOMPARE(ReadSetting(DownloadWindowSection, Resolution, QString()), ScreenResolutionText());
+    QCOMPARE(ReadSetting(DownloadWindowSection, Width, QString()), QString::number(width * 15));
+}
+
+void TestFileDownloadWindow::menuBarStatesFollowTheMoment_data()
+{
+    QTest::addColumn<bool>("busyAtRightClick");
+    QTest::newRow("right click while idle, menu bar while downloading") << false;
+    QTest::newRow("right click while downloading, menu bar after the stop") << true;
+}
+
+void TestFileDownloadWindow::menuBarStatesFollowTheMoment()
+{
+    QFETCH(bool, busyAtRightClick);
+    Response stall = Response::pattern(1 << 20, "application/pdf");
+    stall.stallAfterBytes = 4096;
+    m_rig->server.route("/stall.pdf", stall);
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    window->list().addItem(m_rig->server.urlText(QStringLiteral("/stall.pdf")),
+        QStringLiteral("stall"), QStringLiteral("pdf"), folder(), {});
+    m_rig->clock.advance(5);
+    auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView3"));
+    QMenu *listMenu = window->menuBar()->actions().first()->menu();
+    const auto rightClick = [&] {
+        Q_EMIT view->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(listMenu->isVisible());
+        listMenu->close();
+    };
+    const auto start = [&] {
+        child<QPushButton>(window, "Command4")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window->list().at(0).StatusCode, Status::Downloading, 10000);
+    };
+    if (busyAtRightClick)
+        start();
+    rightClick();
+    if (busyAtRightClick)
+        child<QPushButton>(window, "Command31")->click();
+    else
+        start();
+    const bool busy = !busyAtRightClick;
+
+    // Opened from the menu bar, the menu shows the states of this moment.
+    window->menuBar()->setActiveAction(window->menuBar()->actions().first());
+    QTRY_VERIFY(listMenu->isVisible());
+    const auto entry = [window](const QString &caption) {
+        return window->menuEntry({ QStringLiteral("列表操作(&D)"), caption });
+    };
+    QCOMPARE(entry(QStringLiteral("清空"))->isEnabled(), !busy);
+    QCOMPARE(entry(QStringLiteral("清除"))->isEnabled(), !busy);
+    QCOMPARE(entry(QStringLiteral("全选"))->isEnabled(), !busy);
+    QCOMPARE(entry(QStringLiteral("停止下载"))->isEnabled(), busy);
+    listMenu->close();
+    child<QPushButton>(window, "Command31")->click();
+    QTRY_VERIFY(partFiles(folder()).isEmpty());
 }
 
 QTEST_MAIN(TestFileDownloadWindow)

@@ -2,6 +2,7 @@
 #include "common/SettingsStore.h"
 #include "common/ui/WindowPlacement.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
@@ -50,6 +51,9 @@ private Q_SLOTS:
     void restoreBounds_data();
     void restoreBounds();
     void restoreLeavesMaximisedState();
+    void firstRunFullHeight_data();
+    void firstRunFullHeight();
+    void shownWindowsKeepWithinTheScreen();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -148,12 +152,10 @@ void TestWindowPlacement::maximisedCloseKeepsEarlierPlacement()
 void TestWindowPlacement::restoreBounds_data()
 {
     // Stored texts for top, left, width, height (empty: missing) and the
-    // geometry in pixels that results.
+    // geometry in pixels that results; an empty one: cut to fit the screen.
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QRect>("expected");
     const QString missing;
-    QTest::newRow("nothing stored but the resolution")
-        << QStringList { missing, missing, missing, missing } << QRect(7, 7, 1000, 667);
     QTest::newRow("negative edges become 0") << QStringList { QStringLiteral("-300"),
         QStringLiteral("-15"), QStringLiteral("6000"), QStringLiteral("4500") }
                                              << QRect(0, 0, 400, 300);
@@ -161,11 +163,14 @@ void TestWindowPlacement::restoreBounds_data()
         QStringLiteral("450"), QStringLiteral("2000"), QStringLiteral("100") }
                                                      << QRect(30, 20, 267, 200);
     QTest::newRow("not whole numbers count as missing") << QStringList { QStringLiteral("abc"),
-        QStringLiteral("1500.5"), QStringLiteral(""), QStringLiteral("12px") }
-                                                        << QRect(7, 7, 1000, 667);
-    QTest::newRow("no upper bound") << QStringList { QStringLiteral("30000"),
-        QStringLiteral("60000"), QStringLiteral("30000"), QStringLiteral("15000") }
-                                    << QRect(4000, 2000, 2000, 1000);
+        QStringLiteral("1500.5"), QStringLiteral("6000"), QStringLiteral("3000") }
+                                                        << QRect(7, 7, 400, 200);
+    QTest::newRow("defaults larger than the screen")
+        << QStringList { missing, missing, QStringLiteral("150000"), QStringLiteral("150000") }
+        << QRect();
+    QTest::newRow("beyond the right and bottom edges") << QStringList { QStringLiteral("30000"),
+        QStringLiteral("60000"), QStringLiteral("6000"), QStringLiteral("4500") }
+                                                       << QRect();
 }
 
 void TestWindowPlacement::restoreBounds()
@@ -183,7 +188,70 @@ void TestWindowPlacement::restoreBounds()
     const auto window = makeWindow();
     RestoreWindowPlacement(window.get());
     QVERIFY(!window->isMaximized());
-    QCOMPARE(QRect(window->pos(), window->size()), expected);
+    const QRect placed(window->pos(), window->size());
+    if (!expected.isNull()) {
+        QCOMPARE(placed, expected);
+        return;
+    }
+    // Moved and cut so that it lies within the free area of the screen.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(area.contains(placed),
+        qPrintable(QStringLiteral("%1,%2 %3x%4")
+                       .arg(placed.x())
+                       .arg(placed.y())
+                       .arg(placed.width())
+                       .arg(placed.height())));
+    QVERIFY(placed.width() >= 267 && placed.height() >= 200);
+}
+
+void TestWindowPlacement::firstRunFullHeight_data()
+{
+    QTest::addColumn<QString>("resolution"); // empty: nothing stored
+    QTest::addColumn<bool>("maximised");
+    QTest::newRow("first run") << QString() << false;
+    QTest::newRow("closed maximised") << QStringLiteral("0*0") << true;
+    QTest::newRow("other resolution") << QStringLiteral("1*1") << true;
+}
+
+void TestWindowPlacement::firstRunFullHeight()
+{
+    QFETCH(QString, resolution);
+    QFETCH(bool, maximised);
+    if (!resolution.isEmpty())
+        store(Settings::Placement::Resolution, resolution);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto window = makeWindow();
+    window->resize(area.width() / 2, 100);
+    RestoreWindowPlacement(window.get(), FirstPlacement::FullHeight);
+    QCOMPARE(window->isMaximized(), maximised);
+    if (maximised)
+        return;
+    const QRect placed(window->pos(), window->size());
+    QVERIFY(area.contains(placed));
+    QCOMPARE(placed.top(), area.top());
+    // The title bar and frame take a little of the height, nothing more.
+    QVERIFY(placed.height() >= area.height() - 80);
+    QCOMPARE(placed.width(), area.width() / 2);
+    QVERIFY(qAbs(placed.center().x() - area.center().x()) <= 1);
+}
+
+void TestWindowPlacement::shownWindowsKeepWithinTheScreen()
+{
+    ScreenFit fit;
+    qApp->installEventFilter(&fit);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.move(area.right() - 50, area.top() + 10);
+    window.resize(area.width() * 2, area.height() + 10);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(area.contains(window.frameGeometry()));
+    // A window the program never placed keeps the window manager's place.
+    QWidget unplaced;
+    unplaced.resize(100, 80);
+    unplaced.show();
+    QCOMPARE(unplaced.size(), QSize(100, 80));
+    qApp->removeEventFilter(&fit);
 }
 
 void TestWindowPlacement::restoreLeavesMaximisedState()
@@ -191,9 +259,11 @@ void TestWindowPlacement::restoreLeavesMaximisedState()
     store(Settings::Placement::Resolution, ScreenResolutionText());
     const auto window = makeWindow();
     window->setWindowState(Qt::WindowMaximized);
+    store(Settings::Placement::Width, QStringLiteral("6000"));
+    store(Settings::Placement::Height, QStringLiteral("4500"));
     RestoreWindowPlacement(window.get());
     QCOMPARE(window->windowState(), Qt::WindowNoState);
-    QCOMPARE(window->size(), QSize(1000, 667));
+    QCOMPARE(window->size(), QSize(400, 300));
 }
 
 QTEST_MAIN(TestWindowPlacement)

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void webPageFailureSounds();
     void statePanelTexts();
     void throughRealProxy();
+    void unusableStoredProxyFailsTheRow_data();
+    void unusableStoredProxyFailsTheRow();
 };
 
 void TestSingleConnectionTransfer::completesBodies_data()
@@ -517,6 +519,39 @@ void TestSingleConnectionTransfer::throughRealProxy()
     QCOMPARE(rig.list().at(row).StatusCode, Status::Completed);
     QVERIFY(rig.server.lastRequest().hasHeader("Via"));
     QVERIFY(rig.server.lastRequest().header("Via").contains("tinyproxy"));
+}
+
+void TestSingleConnectionTransfer::unusableStoredProxyFailsTheRow_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("port");
+    QTest::newRow("empty address") << QString() << QStringLiteral("3128");
+    QTest::newRow("port 80a") << QStringLiteral("127.0.0.1") << QStringLiteral("80a");
+    QTest::newRow("port 70000") << QStringLiteral("127.0.0.1") << QStringLiteral("70000");
+}
+
+// A settings file of an older version may hold a proxy the options dialog
+// now refuses: the row fails and says why, and nothing is sent.
+void TestSingleConnectionTransfer::unusableStoredProxyFailsTheRow()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, port);
+    DownloadTestRig rig;
+    rig.options().proxyEnabled = true;
+    rig.options().proxyAddress = address;
+    rig.options().proxyPort = port;
+    rig.server.route("/file", Response::pattern(4000));
+    const int row = rig.addRow(QStringLiteral("/file"), QStringLiteral("f"));
+    QVERIFY(rig.runSingle(row));
+    QCOMPARE(rig.list().at(row).StatusCode, Status::Failed);
+    QCOMPARE(rig.list().at(row).Size, QStringLiteral("下载失败"));
+    QVERIFY2(rig.list().at(row).FailureReason.startsWith(
+                 QStringLiteral("代理服务器网址或者端口格式不对")),
+        qPrintable(rig.list().at(row).FailureReason));
+    QVERIFY(rig.list().at(row).FailureReason.contains(port));
+    QCOMPARE(rig.server.requests().size(), 0);
+    QVERIFY(!rig.single().isRunning());
+    QVERIFY(!rig.session.state().TransferBusy);
 }
 
 QTEST_GUILESS_MAIN(TestSingleConnectionTransfer)

@@ -16,7 +16,6 @@
 #include "platform/BrowserSandbox.h"
 #include "platform/Clock.h"
 #include "platform/gui/QtTranslations.h"
-#include "search/ui/SearchWindowEntries.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,7 +84,6 @@ int main(int argc, char *argv[])
     RecordingSoundPlayer player;
     FixedAppPaths paths(work.path() + QStringLiteral("/program"));
     AppWindows windows({ values, SteadyClock::instance(), paths, player, dialogs, shell });
-    InstallSearchWindowEntries(windows);
 
     ShotContext context { windows, site, dialogs, shell, work.path() + QLatin1Char('/'), {}, {} };
     int failures = 0;

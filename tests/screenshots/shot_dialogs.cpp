@@ -12,13 +12,13 @@ namespace {
 
 void shootOptions(ShotContext &context)
 {
-    fOption dialog(context.windows);
+    fOption dialog(context.windows.services());
     context.save(&dialog, QStringLiteral("options-dialog"));
 }
 
 void shootSaveFolder(ShotContext &context)
 {
-    fSeleFileSavePath dialog(context.windows);
+    fSeleFileSavePath dialog(context.windows.services());
     context.save(&dialog, QStringLiteral("save-folder-dialog"));
 }
 

@@ -1,11 +1,13 @@
 #include "FixtureServer.h"
 #include "LiteratureSite.h"
 #include "Shots.h"
+#include "app/ui/AppWindows.h"
 #include "common/SettingsStore.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
 #include "search/Harvester.h"
 #include "search/SearchBrowsing.h"
+#include "search/SearchCore.h"
 #include "search/ui/fWebSearch.h"
 
 #include <QApplication>
@@ -25,10 +27,9 @@ void shootSearchWindow(ShotContext &context)
     // Entries are taken without asking for a folder first.
     WriteSetting(Settings::AskSaveFolderOnExtract.section, Settings::AskSaveFolderOnExtract.key,
         QStringLiteral("0"));
-    auto *window = new fWebSearch(context.windows);
+    fWebSearch *window = context.windows.showSearchWindow();
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
     window->setGeometry(screen);
-    window->open();
 
     const QString query = QStringLiteral("soil carbon pages-4");
     WebEngineBrowser &browser = window->browser();
@@ -40,7 +41,7 @@ void shootSearchWindow(ShotContext &context)
         QObject::connect(
             &window->harvester(), &Harvester::thisPageAdded, window, [&added] { added = true; },
             Qt::SingleShotConnection);
-        window->harvester().addThisPage();
+        window->core().addThisPage();
         context.waitUntil([&added] { return added; }, 20000);
     }
     window->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);

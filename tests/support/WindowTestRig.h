@@ -6,6 +6,7 @@
 #include "FixtureServer.h"
 #include "RecordingSoundPlayer.h"
 #include "app/ui/AppWindows.h"
+#include "common/AppServices.h"
 #include "common/AppValues.h"
 #include "platform/AppPaths.h"
 
@@ -34,6 +35,9 @@ public:
         if (!programFolder.isEmpty())
             QDir(dir.path()).mkpath(programFolder);
     }
+
+    // The services over the fakes, for a window made on its own.
+    AppServices services() { return { values, clock, paths, player, dialogs, shell }; }
 
     // (Re)creates the windows; they read the time from `windowClock`.
     void openWindows(Clock &windowClock)

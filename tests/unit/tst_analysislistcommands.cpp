@@ -32,6 +32,8 @@ private Q_SLOTS:
     void model();
     void clearing_data();
     void clearing();
+    void selectionAfterRemovals_data();
+    void selectionAfterRemovals();
     void refusedWhileAnalysing();
     void kilobytes_data();
     void kilobytes();
@@ -177,6 +179,57 @@ void tst_AnalysisListCommands::clearing()
     QCOMPARE(counter.size(), counterRefreshed ? 1 : 0);
     if (counterRefreshed)
         QCOMPARE(m_list.counterText(), QString::number(left.size()));
+}
+
+void tst_AnalysisListCommands::selectionAfterRemovals_data()
+{
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QStringList>("selectedAfter");
+
+    // Rows a to f; b and e are selected in the selection model.
+    QTest::newRow("next to each other: the others stay selected")
+        << QStringList { QStringLiteral("c"), QStringLiteral("d") }
+        << QStringList { QStringLiteral("b"), QStringLiteral("e") };
+    QTest::newRow("a selected one among them") << QStringList { QStringLiteral("a"),
+        QStringLiteral("b") } << QStringList { QStringLiteral("e") };
+    // Apart from each other: a reset, which leaves nothing selected.
+    QTest::newRow("apart from each other: nothing stays selected")
+        << QStringList { QStringLiteral("a"), QStringLiteral("d") } << QStringList {};
+}
+
+// The marks that the commands and the analysis run read follow the selection
+// model that the view shows, whatever a removal does to it.
+void tst_AnalysisListCommands::selectionAfterRemovals()
+{
+    QFETCH(QStringList, removed);
+    QFETCH(QStringList, selectedAfter);
+    QAbstractItemModelTester tester(
+        &m_list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fill({ { QStringLiteral("a"), {} }, { QStringLiteral("b"), {} }, { QStringLiteral("c"), {} },
+        { QStringLiteral("d"), {} }, { QStringLiteral("e"), {} }, { QStringLiteral("f"), {} } });
+    QItemSelectionModel &selection = m_list.selectionModel();
+    for (const int row : { 1, 4 })
+        selection.select(
+            m_list.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(m_list.firstSelectedRow(), 1);
+
+    m_list.removeIf([&](const AnalysisItem &item) { return removed.contains(item.Title); });
+    QStringList marked;
+    QStringList shown;
+    for (int row = 0; row < m_list.size(); ++row) {
+        if (m_list.at(row).Selected)
+            marked << m_list.at(row).Title;
+        if (selection.isRowSelected(row, {}))
+            shown << m_list.at(row).Title;
+    }
+    QCOMPARE(shown, selectedAfter);
+    QCOMPARE(marked, selectedAfter);
+    QCOMPARE(m_list.hasSelection(), !selectedAfter.isEmpty());
+
+    // "清除选中项" takes exactly the rows the view shows selected.
+    const int before = m_list.size();
+    QVERIFY(ClearSelectedRows(m_list, m_dialogs, true));
+    QCOMPARE(m_list.size(), before - int(selectedAfter.size()));
 }
 
 void tst_AnalysisListCommands::refusedWhileAnalysing()

@@ -21,8 +21,8 @@ private Q_SLOTS:
             .clear();
     }
     void storesEveryValueInTheSharedValues();
-    void proxyWarning_data();
-    void proxyWarning();
+    void proxyCheckedFirst_data();
+    void proxyCheckedFirst();
     void noMethodChosenKeepsTheMethod();
     void sizeText_data();
     void sizeText();
@@ -64,49 +64,69 @@ void TestOptionsForm::storesEveryValueInTheSharedValues()
     QVERIFY(!next.AskSaveFolderOnExtract);
 }
 
-void TestOptionsForm::proxyWarning_data()
+void TestOptionsForm::proxyCheckedFirst_data()
 {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("port");
-    QTest::addColumn<bool>("warned");
+    QTest::addColumn<bool>("refused");
 
     QTest::newRow("port 80a") << true << QStringLiteral("proxy.example.org")
                               << QStringLiteral("80a") << true;
     QTest::newRow("empty address")
         << true << QStringLiteral("   ") << QStringLiteral("3128") << true;
     QTest::newRow("empty port") << true << QStringLiteral("proxy.example.org") << QString() << true;
-    QTest::newRow("well formed") << true << QStringLiteral("proxy.example.org")
-                                 << QStringLiteral("80") << false;
+    QTest::newRow("port 0") << true << QStringLiteral("proxy.example.org") << QStringLiteral("0")
+                            << true;
+    QTest::newRow("port 65536") << true << QStringLiteral("proxy.example.org")
+                                << QStringLiteral("65536") << true;
+    QTest::newRow("port with a sign")
+        << true << QStringLiteral("proxy.example.org") << QStringLiteral("+80") << true;
+    QTest::newRow("space inside the address")
+        << true << QStringLiteral("proxy example.org") << QStringLiteral("80") << true;
+    QTest::newRow("well formed, spaces around")
+        << true << QStringLiteral(" proxy.example.org ") << QStringLiteral(" 65535 ") << false;
     QTest::newRow("proxy off, port 80a") << false << QString() << QStringLiteral("80a") << false;
 }
 
-void TestOptionsForm::proxyWarning()
+void TestOptionsForm::proxyCheckedFirst()
 {
     QFETCH(bool, enabled);
     QFETCH(QString, address);
     QFETCH(QString, port);
-    QFETCH(bool, warned);
+    QFETCH(bool, refused);
 
     AppValues values;
     FakeDialogs dialogs;
     OptionsForm form = OptionsForm::fromValues(values);
+    form.method = 1;
     form.proxyEnabled = enabled;
     form.proxyAddress = address;
     form.proxyPort = port;
     form.askSaveFolderOnExtract = false;
-    confirmOptions(form, values, dialogs);
+    form.maxFileSizeText = QStringLiteral("3");
+    QCOMPARE(confirmOptions(form, values, dialogs), !refused);
 
-    QCOMPARE(dialogs.messages.size(), warned ? 1 : 0);
-    if (warned) {
+    QCOMPARE(dialogs.messages.size(), refused ? 1 : 0);
+    if (refused) {
         QCOMPARE(dialogs.messages.first().text, QStringLiteral("代理服务器网址或者端口格式不对！"));
         QCOMPARE(dialogs.messages.first().style, UserDialogs::Style::Error);
+        // Nothing at all is stored or taken over.
+        QCOMPARE(QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
+                     QStringLiteral("Quillmoor"))
+                     .allKeys(),
+            QStringList());
+        QCOMPARE(values.DownloadMethod, AppValues().DownloadMethod);
+        QCOMPARE(values.ProxyEnabled, false);
+        QVERIFY(values.AskSaveFolderOnExtract);
+        QCOMPARE(values.MaxFileSizeMB, kDefaultMaxFileSizeMB);
+        return;
     }
-    // Only a warning: the values are stored all the same, and the steps after
-    // it still run.
     QCOMPARE(ReadSetting(Settings::ProxyPort), port.trimmed());
     QCOMPARE(values.ProxyPort, port.trimmed());
+    QCOMPARE(values.DownloadMethod, 1);
     QCOMPARE(ReadSetting(Settings::AskSaveFolderOnExtract), QStringLiteral("0"));
+    QCOMPARE(values.MaxFileSizeMB, 3.0);
 }
 
 void TestOptionsForm::noMethodChosenKeepsTheMethod()

@@ -1,43 +1,33 @@
 #pragma once
 
+#include "common/AppServices.h"
+
 #include <QObject>
 #include <QPointer>
 
-class AppPaths;
-class Clock;
-class CookieJar;
-class Shell;
-class SoundPlayer;
+#include <memory>
+
+class DownloadTarget;
 class QWidget;
-class UserDialogs;
+class SaveFolderSource;
 class fCover;
 class fFileDownload;
-struct AppValues;
+class fOption;
+class fWebSearch;
 
-// What the windows of the desktop program share: the process-wide values and
-// the platform services. The program owns each of them; tests hand in fakes.
-struct AppServices
-{
-    AppValues &values;
-    Clock &clock;
-    const AppPaths &paths;
-    SoundPlayer &player;
-    UserDialogs &dialogs;
-    Shell &shell;
-    CookieJar *jar = nullptr;
-};
-
-// Finds and opens the program's windows, so that each window can reach the
-// others: the start-up window, the download window, the options, save-folder
-// and about dialogs.
+// Owns the program's windows and wires them: each window asks for what lies
+// outside it by a signal (another window, a dialog, the end of the program),
+// and this class answers. It also stands behind the search window's narrow
+// interfaces to the save-folder dialog and the download list. The windows
+// never call back into it.
 class AppWindows : public QObject
 {
     Q_OBJECT
 public:
-    explicit AppWindows(AppServices services, QObject *parent = nullptr);
+    explicit AppWindows(const AppServices &services, QObject *parent = nullptr);
     ~AppWindows() override;
 
-    AppServices &services() { return m_services; }
+    const AppServices &services() const { return m_services; }
 
     // The start-up window, created on first use; it lives while the program
     // runs and closing it ends the program.
@@ -51,30 +41,46 @@ public:
     // Shows (creating if needed) and raises the download window.
     fFileDownload *showDownloadWindow();
 
-    // A window closed: the start-up window comes back unless the named other
-    // window is still open.
-    void showCoverUnless(const QString &otherWindowName);
+    // The open search window, or null.
+    fWebSearch *searchWindow() const;
+    // Shows the search window, creating and opening it when none is open.
+    fWebSearch *showSearchWindow();
 
-    // The options dialog "设置", modal over `owner`; true when confirmed.
+    // The options dialog "设置" over `owner`, wired to the download window;
+    // the caller shows and deletes it.
+    fOption *newOptionsDialog(QWidget *owner);
+    // The options dialog, modal over `owner`; true when confirmed.
     bool execOptions(QWidget *owner);
     // The save-folder dialog, modal over `owner`; afterwards the caller reads
     // SaveFolderDialogCancelled, SaveFolder and UseOriginalFileName.
     void execSaveFolder(QWidget *owner);
     // The about box, modal over `owner`.
     void execAbout(QWidget *owner);
+    // The cache window, modal over `owner`; emptying the browser cache.
+    void execCacheWindow(QWidget *owner);
+    void clearBrowserCache(QWidget *owner);
 
-    // The start-up window was closed: every window closes without questions,
-    // a running download ends as a stop does, and the program quits.
+    // The start-up window was closed: every window closes without questions
+    // (the download window writes its settings as a close does), a running
+    // download ends as a stop does, and the program quits.
     void endProgram();
 
 Q_SIGNALS:
     void downloadWindowOpened(fFileDownload *window);
+    void searchWindowOpened(fWebSearch *window);
     // endProgram() has closed the windows; the program quits next.
     void programEnding();
 
 private:
+    // A window closed: the start-up window comes back unless the named other
+    // window is still open.
+    void showCoverUnless(const QString &otherWindowName);
+
     AppServices m_services;
+    std::unique_ptr<SaveFolderSource> m_folders;
+    std::unique_ptr<DownloadTarget> m_target;
     QPointer<fCover> m_cover;
     QPointer<fFileDownload> m_download;
+    QPointer<fWebSearch> m_search;
     bool m_ending = false;
 };

@@ -1,8 +1,8 @@
 #include "app/ui/fCover.h"
 
-#include "app/ui/AppWindows.h"
 #include "common/AppValues.h"
 #include "common/WindowNames.h"
+#include "common/ui/ClickableLabel.h"
 #include "net/VersionCheck.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
@@ -12,7 +12,6 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -28,8 +27,8 @@ const QString kIntroduction = QStringLiteral(
 
 } // namespace
 
-fCover::fCover(AppWindows &windows, QWidget *parent)
-    : QWidget(parent), m_windows(windows), m_version(programVersion())
+fCover::fCover(const AppServices &services, QWidget *parent)
+    : QWidget(parent), m_services(services), m_version(programVersion())
 {
     setObjectName(WindowName::Cover);
     setAttribute(Qt::WA_QuitOnClose, true);
@@ -59,13 +58,21 @@ fCover::fCover(AppWindows &windows, QWidget *parent)
     m_label4->setWordWrap(true);
     m_label4->setStyleSheet(QStringLiteral("color: #b00000;"));
 
-    m_label3 = new QLabel(QStringLiteral("最新版本："), this);
+    m_label3 = new ClickableLabel(QStringLiteral("最新版本："), this);
     m_label3->setObjectName(QStringLiteral("Label3"));
     m_label3->setCursor(Qt::PointingHandCursor);
     m_label3->setStyleSheet(QStringLiteral("color: #0000c0; text-decoration: underline;"));
-    m_label3->installEventFilter(this);
+    connect(m_label3, &ClickableLabel::clicked, this,
+        [this] { m_services.shell.openUrl(m_services.values.programPageUrl()); });
     m_label3->hide();
 
+    m_command1 = new QPushButton(QStringLiteral("资料检索下载"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setDefault(true);
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        hide();
+        Q_EMIT searchWindowRequested();
+    });
     m_command3 = new QPushButton(QStringLiteral("退出软件"), this);
     m_command3->setObjectName(QStringLiteral("Command3"));
     connect(m_command3, &QPushButton::clicked, this, &QWidget::close);
@@ -75,9 +82,10 @@ fCover::fCover(AppWindows &windows, QWidget *parent)
     versionRow->addStretch();
     versionRow->addWidget(m_label5);
 
-    m_buttons = new QHBoxLayout;
-    m_buttons->addStretch();
-    m_buttons->addWidget(m_command3);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_command1);
+    buttons->addStretch();
+    buttons->addWidget(m_command3);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 20);
@@ -87,7 +95,7 @@ fCover::fCover(AppWindows &windows, QWidget *parent)
     layout->addWidget(m_label1, 1);
     layout->addWidget(m_label4);
     layout->addWidget(m_label3);
-    layout->addLayout(m_buttons);
+    layout->addLayout(buttons);
 
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setInterval(100);
@@ -109,7 +117,7 @@ void fCover::open()
     setWindowTitle(ProgramTitle);
     m_label2->setText(QStringLiteral("版本:") + m_version.text());
     show();
-    AppValues &values = m_windows.services().values;
+    AppValues &values = m_services.values;
     values.MaxFileSizeMB = readMaxFileSizeMB();
     values.SiteAddress = readSiteAddress();
     m_timer1.start();
@@ -119,14 +127,13 @@ void fCover::open()
 void fCover::CheckNewerVersion()
 {
     m_timer1.stop();
-    const AppValues &values = m_windows.services().values;
+    const AppValues &values = m_services.values;
     delete m_check;
     m_check = new VersionCheck(values.versionFileUrl(), m_version, this);
     connect(m_check, &VersionCheck::newerVersion, this,
         [this](const QString &, const QString &notice) { ShowNewerVersion(notice); });
     connect(m_check, &VersionCheck::failed, this, [this] {
-        m_windows.services().dialogs.message(
-            QStringLiteral("请保持网络畅通！"), UserDialogs::Style::Error);
+        m_services.dialogs.message(QStringLiteral("请保持网络畅通！"), UserDialogs::Style::Error);
         Q_EMIT versionCheckEnded();
     });
     connect(m_check, &VersionCheck::upToDate, this, &fCover::versionCheckEnded);
@@ -138,22 +145,12 @@ void fCover::ShowNewerVersion(const QString &notice)
 {
     m_label3->setText(notice);
     m_label3->show();
-    m_windows.services().shell.openUrl(m_windows.services().values.programPageUrl());
+    m_services.shell.openUrl(m_services.values.programPageUrl());
     Q_EMIT versionCheckEnded();
-}
-
-bool fCover::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_label3 && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        m_windows.services().shell.openUrl(m_windows.services().values.programPageUrl());
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void fCover::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    m_windows.endProgram();
+    Q_EMIT closed();
 }

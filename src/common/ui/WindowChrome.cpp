@@ -1,9 +1,6 @@
 #include "common/ui/WindowChrome.h"
 
-#include <QLabel>
-#include <QMainWindow>
 #include <QMenuBar>
-#include <QStatusBar>
 
 QAction *FindMenuEntry(const QMenuBar *bar, const QStringList &captions)
 {
@@ -23,18 +20,4 @@ QAction *FindMenuEntry(const QMenuBar *bar, const QStringList &captions)
         level = found->menu() ? found->menu()->actions() : QList<QAction *>();
     }
     return found;
-}
-
-QList<QLabel *> AddStatusPanels(QMainWindow *window, const QList<int> &stretches)
-{
-    auto *bar = Named(new QStatusBar(window), QStringLiteral("StatusBar1"));
-    QList<QLabel *> panels;
-    for (int stretch : stretches) {
-        auto *label = Named(new QLabel(bar), QStringLiteral("Panel%1").arg(panels.size() + 1));
-        label->setFrameShape(QFrame::StyledPanel);
-        bar->addWidget(label, stretch);
-        panels.append(label);
-    }
-    window->setStatusBar(bar);
-    return panels;
 }

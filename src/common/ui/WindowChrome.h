@@ -7,8 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-class QLabel;
-class QMainWindow;
 class QMenuBar;
 
 // The object name of a control is its name in the forms ("Command4").
@@ -40,7 +38,3 @@ private:
 // The entry reached from the menu bar by its captions: a menu's title, then
 // entry by entry down the submenus; null when one is missing.
 QAction *FindMenuEntry(const QMenuBar *bar, const QStringList &captions);
-
-// Gives the window a status bar "StatusBar1" with one framed label "Panel1",
-// "Panel2", ... per stretch factor; returns the labels in that order.
-QList<QLabel *> AddStatusPanels(QMainWindow *window, const QList<int> &stretches);

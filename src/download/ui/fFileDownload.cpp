@@ -1,12 +1,11 @@
 #include "download/ui/fFileDownload.h"
 
-#include "app/ui/AppWindows.h"
-#include "app/ui/OpenWindows.h"
-#include "cachetools/ui/fIEcache.h"
 #include "common/AppValues.h"
-#include "common/SettingsStore.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
+#include "common/ui/OpenWindows.h"
+#include "common/ui/PanelStatusBar.h"
+#include "common/ui/SharedMenuEntries.h"
 #include "common/ui/WindowChrome.h"
 #include "common/ui/WindowPlacement.h"
 #include "download/DownloadListCommands.h"
@@ -18,53 +17,40 @@
 #include "download/ui/StatusIconProxyModel.h"
 #include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
-#include "platform/UserDialogs.h"
-#include "platform/webengine/ProgramProfile.h"
 #include "platform/webengine/WebEngineBrowser.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <QWebEngineProfile>
 
 #include <algorithm>
 
-namespace {
-
-QLabel *namedLabel(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-} // namespace
-
-fFileDownload::fFileDownload(AppWindows &windows, QWidget *parent)
-    : QMainWindow(parent), m_windows(windows)
+fFileDownload::fFileDownload(const AppServices &services, QWidget *parent)
+    : QMainWindow(parent), m_services(services)
 {
     setObjectName(WindowName::FileDownload);
     setAttribute(Qt::WA_DeleteOnClose, true);
     // The start-up window ends the program; this one only comes and goes.
     setAttribute(Qt::WA_QuitOnClose, false);
-    const AppServices &services = m_windows.services();
     m_session = std::make_unique<DownloadSession>(
-        services.clock, services.dialogs, services.paths, services.player, services.jar);
-    m_commands = std::make_unique<DownloadListCommands>(m_session->list(), services.dialogs,
-        services.shell, DownloadListCommands::busyTestsOf(m_session->scheduler()));
-    buildControls();
+        m_services.clock, m_services.dialogs, m_services.paths, m_services.player, m_services.jar);
+    m_commands = std::make_unique<DownloadListCommands>(m_session->list(), m_services.dialogs,
+        m_services.shell, DownloadListCommands::busyTestsOf(m_session->scheduler()));
+    ui.setupUi(this);
+    m_iconModel = new StatusIconProxyModel(this);
+    m_iconModel->setSourceModel(&m_session->list());
+    ui.ListView3->setModel(m_iconModel);
+    StripeListBackground(ui.ListView3);
+    const int widths[] = { 420, 50, 90, 90, 60, 420, 24 };
+    for (int column = 0; column < int(std::size(widths)); ++column)
+        ui.ListView3->setColumnWidth(column, widths[column]);
     buildMenus();
     connectControls();
     open();
@@ -94,157 +80,6 @@ DownloadListCommands &fFileDownload::commands()
     return *m_commands;
 }
 
-void fFileDownload::buildControls()
-{
-    auto *central = new QWidget(this);
-    auto *optionsPanel = new QWidget(central);
-    optionsPanel->setObjectName(QStringLiteral("OptionsPanel"));
-
-    m_label7 = namedLabel(QStringLiteral("Label7"), QStringLiteral("下载方式："), optionsPanel);
-    m_command26
-        = Named(new QPushButton(QStringLiteral("切换"), optionsPanel), QStringLiteral("Command26"));
-    m_command26->setToolTip(QStringLiteral("更改下载方式"));
-    m_combo1 = Named(new QComboBox(optionsPanel), QStringLiteral("Combo1"));
-    for (int n = 1; n <= 6; ++n)
-        m_combo1->addItem(QString::number(n));
-    m_combo2 = Named(new QComboBox(optionsPanel), QStringLiteral("Combo2"));
-    m_combo2->setMaxVisibleItems(20);
-
-    m_option1
-        = Named(new QRadioButton(QStringLiteral("跳过"), optionsPanel), QStringLiteral("Option1"));
-    m_option2
-        = Named(new QRadioButton(QStringLiteral("覆盖"), optionsPanel), QStringLiteral("Option2"));
-    m_option3 = Named(
-        new QRadioButton(QStringLiteral("重命名"), optionsPanel), QStringLiteral("Option3"));
-    auto *policyGroup = new QButtonGroup(this);
-    policyGroup->addButton(m_option1);
-    policyGroup->addButton(m_option2);
-    policyGroup->addButton(m_option3);
-    m_option3->setChecked(true);
-
-    m_check3 = Named(
-        new QCheckBox(QStringLiteral("自动重新下载："), optionsPanel), QStringLiteral("Check3"));
-    m_combo4 = Named(new QComboBox(optionsPanel), QStringLiteral("Combo4"));
-    m_combo4->addItems({ QStringLiteral("出错项"), QStringLiteral("文件类型为HTM和HTML项"),
-        QStringLiteral("出错项和文件类型为HTM和HTML项") });
-    m_combo4->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_combo4->setMinimumContentsLength(8);
-    m_check4 = Named(new QCheckBox(QStringLiteral("当有待下载项时，自动启动下载"), optionsPanel),
-        QStringLiteral("Check4"));
-    m_check5 = Named(
-        new QCheckBox(QStringLiteral("有5个以上下载出错或者网页文件，就停止下载"), optionsPanel),
-        QStringLiteral("Check5"));
-    m_check6
-        = Named(new QCheckBox(QStringLiteral("声音提示"), optionsPanel), QStringLiteral("Check6"));
-    m_command1 = Named(
-        new QPushButton(QStringLiteral("网页登录"), optionsPanel), QStringLiteral("Command1"));
-    m_command4 = Named(
-        new QPushButton(QStringLiteral("开始下载"), optionsPanel), QStringLiteral("Command4"));
-    m_command31 = Named(
-        new QPushButton(QStringLiteral("停止下载"), optionsPanel), QStringLiteral("Command31"));
-    m_shape1 = namedLabel(QStringLiteral("Shape1"), QString(), optionsPanel);
-    m_shape1->setFixedSize(14, 14);
-    m_shape1->setStyleSheet(QStringLiteral("background: #2e9d4f; border-radius: 7px;"));
-    m_shape1->setToolTip(QStringLiteral("正在下载"));
-    m_shape1->setVisible(false);
-
-    auto *row1 = new QHBoxLayout;
-    row1->addWidget(m_label7);
-    row1->addWidget(m_command26);
-    row1->addSpacing(16);
-    row1->addWidget(namedLabel(QStringLiteral("Label2"), QStringLiteral("线程数："), optionsPanel));
-    row1->addWidget(m_combo1);
-    row1->addSpacing(16);
-    row1->addWidget(
-        namedLabel(QStringLiteral("Label5"), QStringLiteral("两个文件下载间隔："), optionsPanel));
-    row1->addWidget(m_combo2);
-    row1->addWidget(new QLabel(QStringLiteral("秒"), optionsPanel));
-    row1->addSpacing(16);
-    row1->addWidget(
-        namedLabel(QStringLiteral("Label8"), QStringLiteral("同名文件："), optionsPanel));
-    row1->addWidget(m_option1);
-    row1->addWidget(m_option2);
-    row1->addWidget(m_option3);
-    row1->addStretch();
-    row1->addWidget(m_shape1);
-    row1->addWidget(m_command4);
-    row1->addWidget(m_command31);
-
-    auto *row2 = new QHBoxLayout;
-    row2->addWidget(m_check3);
-    row2->addWidget(m_combo4);
-    row2->addSpacing(16);
-    row2->addWidget(m_check4);
-    row2->addSpacing(16);
-    row2->addWidget(m_check5);
-    row2->addSpacing(16);
-    row2->addWidget(m_check6);
-    row2->addStretch();
-    row2->addWidget(m_command1);
-
-    auto *optionsLayout = new QVBoxLayout(optionsPanel);
-    optionsLayout->setContentsMargins(0, 0, 0, 0);
-    optionsLayout->addLayout(row1);
-    optionsLayout->addLayout(row2);
-
-    m_label1 = namedLabel(QStringLiteral("Label1"), QStringLiteral("0条"), central);
-    auto *listHeading = new QHBoxLayout;
-    listHeading->addWidget(
-        namedLabel(QStringLiteral("Label4"), QStringLiteral("下载列表："), central));
-    listHeading->addWidget(m_label1);
-    listHeading->addStretch();
-
-    m_listView = Named(new QTreeView(central), QStringLiteral("ListView3"));
-    m_listView->setRootIsDecorated(false);
-    m_listView->setUniformRowHeights(true);
-    m_listView->setItemsExpandable(false);
-    m_listView->setAllColumnsShowFocus(true);
-    m_listView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listView->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_listView->setToolTip(QStringLiteral("双击鼠标：下载当前项或者打开文件"));
-    m_listView->header()->setSectionsClickable(true);
-    m_listView->header()->setStretchLastSection(false);
-    m_iconModel = new StatusIconProxyModel(this);
-    m_iconModel->setSourceModel(&m_session->list());
-    m_listView->setModel(m_iconModel);
-    StripeListBackground(m_listView);
-    const int widths[] = { 420, 50, 90, 90, 60, 420, 24 };
-    for (int column = 0; column < int(std::size(widths)); ++column)
-        m_listView->setColumnWidth(column, widths[column]);
-
-    auto *leftSide = new QWidget(central);
-    auto *leftLayout = new QVBoxLayout(leftSide);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(optionsPanel);
-    leftLayout->addLayout(listHeading);
-    leftLayout->addWidget(m_listView, 1);
-
-    m_loginPanelHost = new QWidget(central);
-    m_loginPanelHost->setObjectName(QStringLiteral("LoginPanel"));
-    m_loginPanelHost->hide();
-
-    auto *splitter = new QSplitter(Qt::Horizontal, central);
-    splitter->setObjectName(QStringLiteral("MainSplitter"));
-    splitter->addWidget(leftSide);
-    splitter->addWidget(m_loginPanelHost);
-    splitter->setStretchFactor(0, 1);
-    splitter->setChildrenCollapsible(false);
-
-    auto *centralLayout = new QVBoxLayout(central);
-    centralLayout->setContentsMargins(6, 6, 6, 0);
-    centralLayout->addWidget(splitter);
-    setCentralWidget(central);
-
-    const QList<QLabel *> panels = AddStatusPanels(this, { 0, 3, 1, 0 });
-    std::copy(panels.cbegin(), panels.cend(), m_panels);
-    for (QLabel *panel : panels)
-        panel->installEventFilter(this);
-    m_panels[1]->setMinimumWidth(200);
-    m_panels[3]->setMinimumWidth(320);
-}
-
 QAction *fFileDownload::menuEntry(const QStringList &captions) const
 {
     return FindMenuEntry(menuBar(), captions);
@@ -252,7 +87,7 @@ QAction *fFileDownload::menuEntry(const QStringList &captions) const
 
 QLabel *fFileDownload::panel(int number) const
 {
-    return number >= 1 && number <= 4 ? m_panels[number - 1] : nullptr;
+    return ui.StatusBar1->panel(number);
 }
 
 void fFileDownload::buildMenus()
@@ -261,14 +96,16 @@ void fFileDownload::buildMenus()
     const MenuEntries add(this);
 
     m_listMenu = menuBar()->addMenu(QStringLiteral("列表操作(&D)"));
+    // The pop-up is this same menu: both show the states of the moment.
+    connect(m_listMenu, &QMenu::aboutToShow, this, &fFileDownload::applyMenuStates);
     m_selectAllAction
-        = add(m_listMenu, QStringLiteral("全选"), [this] { m_listView->selectAll(); });
+        = add(m_listMenu, QStringLiteral("全选"), [this] { ui.ListView3->selectAll(); });
     m_selectAllAction->setShortcut(QKeySequence::SelectAll);
-    add(m_listMenu, QStringLiteral("全不选"), [this] { m_listView->clearSelection(); });
+    add(m_listMenu, QStringLiteral("全不选"), [this] { ui.ListView3->clearSelection(); });
     add(m_listMenu, QStringLiteral("随机排序列表(打乱)"), [commands] { commands->shuffle(); });
     add(m_listMenu, QStringLiteral("自动调整列宽"), [this] {
-        SetAllColumnWidths(m_listView, FitContentsAndHeader);
-        StripeListBackground(m_listView);
+        SetAllColumnWidths(ui.ListView3, FitContentsAndHeader);
+        StripeListBackground(ui.ListView3);
     });
     m_listMenu->addSeparator();
 
@@ -323,16 +160,21 @@ void fFileDownload::buildMenus()
     m_listMenu->addSeparator();
     add(m_listMenu, QStringLiteral("关闭本下载窗口"), [this] { close(); });
     // Shortcuts of the pop-up entries work in the list too.
-    m_listView->addActions({ m_selectAllAction, copyName });
+    ui.ListView3->addActions({ m_selectAllAction, copyName });
     m_selectAllAction->setShortcutContext(Qt::WidgetShortcut);
     copyName->setShortcutContext(Qt::WidgetShortcut);
 
     m_windowMenu = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
-    m_windowMenu->menuAction()->setVisible(false);
-    m_windowMenu->installEventFilter(this);
+    add(m_windowMenu, QStringLiteral("资料检索分析窗口"),
+        [this] { Q_EMIT searchWindowRequested(); });
 
+    auto *shared = new SharedMenuEntries(m_services.values, m_services.shell, this);
+    connect(shared, &SharedMenuEntries::optionsRequested, this, &fFileDownload::optionsRequested);
+    connect(shared, &SharedMenuEntries::aboutRequested, this, &fFileDownload::aboutRequested);
+    connect(
+        shared, &SharedMenuEntries::cacheClearRequested, this, &fFileDownload::cacheClearRequested);
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
-    add(tools, QStringLiteral("设置"), [this] { m_windows.execOptions(this); });
+    shared->addOptions(tools);
     m_scrollToRowAction = add(tools, QStringLiteral("自动定位到下载项"),
         [this](bool checked) { m_session->options().scrollToRow = checked; });
     m_scrollToRowAction->setCheckable(true);
@@ -342,28 +184,11 @@ void fFileDownload::buildMenus()
         [commands] { commands->correctFileTypes(); });
     add(tools, QStringLiteral("打开文件判断类型"), [commands] { commands->showFileType(); });
     tools->addSeparator();
-    add(tools, QStringLiteral("清空IE浏览器缓存"), [this] {
-        ClearBrowserCache(this, ProgramProfile::cachePath(), m_windows.services().dialogs,
-            [] { ProgramProfile::profile()->clearHttpCache(); });
-    });
+    shared->addClearCache(tools);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
-    add(help, QStringLiteral("关于"), [this] { m_windows.execAbout(this); });
-    const QString site = m_windows.services().values.SiteAddress;
-    const QList<QPair<QString, QString>> makerPages = {
-        { QStringLiteral("软件网站"), site },
-        { QStringLiteral("最新版本"), m_windows.services().values.programPageUrl() },
-        { QStringLiteral("使用教程"), site + QStringLiteral("quillmoor/help/") },
-        { QStringLiteral("意见建议"), site + QStringLiteral("quillmoor/feedback/") },
-    };
-    QAction *separator = help->addSeparator();
-    m_makerEntries.append(separator);
-    for (const auto &[caption, address] : makerPages) {
-        const QString target = address;
-        m_makerEntries.append(add(help, caption, [this, target] { openMakerPage(target); }));
-    }
-    for (QAction *entry : std::as_const(m_makerEntries))
-        entry->setVisible(!site.isEmpty());
+    shared->addAbout(help, QStringLiteral("关于"));
+    shared->addMakerPages(help, SharedMenuEntries::MakerPages::WithGuides);
 }
 
 void fFileDownload::connectControls()
@@ -371,169 +196,143 @@ void fFileDownload::connectControls()
     DownloadOptions &options = m_session->options();
     DownloadScheduler &scheduler = m_session->scheduler();
 
-    connect(m_command1, &QPushButton::clicked, this, &fFileDownload::showLoginPanel);
-    connect(m_command26, &QPushButton::clicked, this,
+    connect(ui.Command1, &QPushButton::clicked, this, &fFileDownload::showLoginPanel);
+    connect(ui.Command26, &QPushButton::clicked, this,
         [this] { m_session->scheduler().switchMethod(); });
-    connect(m_combo1, &QComboBox::currentIndexChanged, this,
+    connect(ui.Combo1, &QComboBox::currentIndexChanged, this,
         [&options](int index) { options.connections = index + 1; });
-    connect(m_combo2, &QComboBox::currentIndexChanged, this,
+    connect(ui.Combo2, &QComboBox::currentIndexChanged, this,
         [&options](int index) { options.intervalSeconds = qMax(0, index); });
     const auto policy = [this, &options] {
-        options.policy = m_option1->isChecked() ? DuplicatePolicy::Skip
-            : m_option2->isChecked()            ? DuplicatePolicy::Overwrite
-                                                : DuplicatePolicy::Rename;
+        options.policy = ui.Option1->isChecked() ? DuplicatePolicy::Skip
+            : ui.Option2->isChecked()            ? DuplicatePolicy::Overwrite
+                                                 : DuplicatePolicy::Rename;
     };
-    for (QRadioButton *option : { m_option1, m_option2, m_option3 })
+    for (QRadioButton *option : { ui.Option1, ui.Option2, ui.Option3 })
         connect(option, &QRadioButton::toggled, this, policy);
     connect(
-        m_check3, &QCheckBox::toggled, this, [&options](bool on) { options.autoRedownload = on; });
-    connect(m_combo4, &QComboBox::currentIndexChanged, this, [&options](int index) {
+        ui.Check3, &QCheckBox::toggled, this, [&options](bool on) { options.autoRedownload = on; });
+    connect(ui.Combo4, &QComboBox::currentIndexChanged, this, [&options](int index) {
         options.autoRedownloadKind = static_cast<AutoRedownload>(qBound(0, index, 2));
     });
-    connect(m_check4, &QCheckBox::toggled, this, [&options](bool on) { options.autoStart = on; });
+    connect(ui.Check4, &QCheckBox::toggled, this, [&options](bool on) { options.autoStart = on; });
     connect(
-        m_check5, &QCheckBox::toggled, this, [&options](bool on) { options.stopOnFailures = on; });
-    connect(m_check6, &QCheckBox::toggled, this, [&options](bool on) { options.sound = on; });
-    connect(m_command4, &QPushButton::clicked, &scheduler, &DownloadScheduler::start);
-    connect(m_command31, &QPushButton::clicked, &scheduler, &DownloadScheduler::stop);
+        ui.Check5, &QCheckBox::toggled, this, [&options](bool on) { options.stopOnFailures = on; });
+    connect(ui.Check6, &QCheckBox::toggled, this, [&options](bool on) { options.sound = on; });
+    connect(ui.Command4, &QPushButton::clicked, &scheduler, &DownloadScheduler::start);
+    connect(ui.Command31, &QPushButton::clicked, &scheduler, &DownloadScheduler::stop);
 
-    connect(&scheduler, &DownloadScheduler::optionsChanged, this, [this] {
+    connect(m_session.get(), &DownloadSession::optionsChanged, this, [this] {
         showOptions();
         showMethod();
     });
     connect(&scheduler, &DownloadScheduler::runningChanged, this, &fFileDownload::showRunState);
     connect(&scheduler, &DownloadScheduler::counterLine, this, &fFileDownload::showRunState);
     connect(&scheduler, &DownloadScheduler::scrollToRow, this,
-        [this](int row) { m_listView->scrollTo(m_iconModel->index(row, 0)); });
-    connect(m_session.get(), &DownloadSession::panelText, this,
-        [this](int number, const QString &text) {
-            if (QLabel *label = panel(number))
-                label->setText(text);
-        });
-
+        [this](int row) { ui.ListView3->scrollTo(m_iconModel->index(row, 0)); });
     connect(
-        m_commands.get(), &DownloadListCommands::rowCountTextChanged, m_label1, &QLabel::setText);
+        m_session.get(), &DownloadSession::panelText, ui.StatusBar1, &PanelStatusBar::setPanelText);
+    connect(ui.StatusBar1, &PanelStatusBar::panelClicked, this, [this](int number) {
+        if (number == 1 && !m_services.values.SiteAddress.isEmpty())
+            m_services.shell.openUrl(m_services.values.SiteAddress);
+        else if (number == 2)
+            m_commands->openPanelAddress(panel(2)->text());
+    });
+
+    // Label1 has one writer, showRowCount().
+    connect(m_commands.get(), &DownloadListCommands::rowCountTextChanged, this,
+        &fFileDownload::showRowCount);
     DownloadList *rows = &m_session->list();
     connect(rows, &QAbstractItemModel::rowsInserted, this, &fFileDownload::showRowCount);
     connect(rows, &QAbstractItemModel::rowsRemoved, this, &fFileDownload::showRowCount);
     connect(rows, &QAbstractItemModel::modelReset, this, &fFileDownload::showRowCount);
 
-    connect(m_listView->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+    connect(ui.ListView3->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (m_commands->sortByColumn(column)) {
-            m_listView->header()->setSortIndicatorShown(true);
-            m_listView->header()->setSortIndicator(column, m_commands->sortOrder());
+            ui.ListView3->header()->setSortIndicatorShown(true);
+            ui.ListView3->header()->setSortIndicator(column, m_commands->sortOrder());
         }
     });
-    connect(m_listView, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) {
+    connect(ui.ListView3, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) {
         m_commands->doubleClicked(index.isValid() ? index.row() : -1);
     });
-    connect(m_listView, &QTreeView::clicked, this, [this](const QModelIndex &index) {
-        m_panels[1]->setText(m_commands->clickedPanelText(index.row()));
+    connect(ui.ListView3, &QTreeView::clicked, this, [this](const QModelIndex &index) {
+        ui.StatusBar1->setPanelText(2, m_commands->clickedPanelText(index.row()));
     });
-    connect(m_listView, &QWidget::customContextMenuRequested, this, &fFileDownload::popUpListMenu);
+    connect(
+        ui.ListView3, &QWidget::customContextMenuRequested, this, &fFileDownload::popUpListMenu);
 }
 
 // The opening steps; a step that cannot run is passed over.
 void fFileDownload::open()
 {
     setWindowTitle(WindowCaption(QStringLiteral("文件下载")));
-    if (QWidget *cover = FindOpenWindow(WindowName::Cover))
-        setWindowIcon(cover->windowIcon());
 
-    m_combo4->setCurrentIndex(0);
-    FitDropDownWidth(m_combo4);
+    ui.Combo4->setCurrentIndex(0);
+    FitDropDownWidth(ui.Combo4);
 
-    DownloadOptions &options = m_session->options();
-    loadStoredDownloadOptions(options);
-    AppValues &values = m_windows.services().values;
-    values.DownloadMethod = options.method;
-    values.ProxyEnabled = options.proxyEnabled;
-    values.ProxyAddress = options.proxyAddress;
-    values.ProxyPort = options.proxyPort;
-    values.MaxFileSizeMB = options.maxFileSizeMB;
+    m_session->open(m_services.values);
     showMethod();
-
+    const DownloadOptions &options = m_session->options();
     switch (options.policy) {
     case DuplicatePolicy::Skip:
-        m_option1->setChecked(true);
+        ui.Option1->setChecked(true);
         break;
     case DuplicatePolicy::Overwrite:
-        m_option2->setChecked(true);
+        ui.Option2->setChecked(true);
         break;
     case DuplicatePolicy::Rename:
-        m_option3->setChecked(true);
+        ui.Option3->setChecked(true);
         break;
     }
 
     RestoreWindowPlacement(this);
 
-    m_combo2->clear();
+    ui.Combo2->clear();
     for (int seconds = 0; seconds <= 600; ++seconds)
-        m_combo2->addItem(QString::number(seconds));
-    m_combo2->setCurrentIndex(0);
+        ui.Combo2->addItem(QString::number(seconds));
+    ui.Combo2->setCurrentIndex(0);
 
-    m_session->scheduler().open();
     showRowCount();
     showRunState();
-    const QString site = values.SiteAddress;
-    m_panels[0]->setText(site);
-    m_panels[0]->setVisible(!site.isEmpty());
-    m_panels[0]->setCursor(Qt::PointingHandCursor);
+    const QString site = m_services.values.SiteAddress;
+    ui.StatusBar1->setPanelText(1, site);
+    panel(1)->setVisible(!site.isEmpty());
 }
 
 void fFileDownload::showMethod()
 {
     const DownloadOptions &options = m_session->options();
-    m_label7->setText(QStringLiteral("下载方式：") + QString::number(options.method));
-    m_windows.services().values.DownloadMethod = options.method;
-    const QSignalBlocker blocker(m_combo1);
-    m_combo1->setCurrentIndex(qBound(1, options.connections, 6) - 1);
-    m_combo1->setEnabled(options.method != 1);
+    ui.Label7->setText(QStringLiteral("下载方式：") + QString::number(options.method));
+    const QSignalBlocker blocker(ui.Combo1);
+    ui.Combo1->setCurrentIndex(qBound(1, options.connections, 6) - 1);
+    ui.Combo1->setEnabled(options.method != 1);
 }
 
 void fFileDownload::showOptions()
 {
     const DownloadOptions &options = m_session->options();
-    const QSignalBlocker block3(m_check3);
-    const QSignalBlocker block4(m_check4);
-    m_check3->setChecked(options.autoRedownload);
-    m_check4->setChecked(options.autoStart);
+    const QSignalBlocker block3(ui.Check3);
+    const QSignalBlocker block4(ui.Check4);
+    ui.Check3->setChecked(options.autoRedownload);
+    ui.Check4->setChecked(options.autoStart);
 }
 
 void fFileDownload::showRunState()
 {
-    const DownloadScheduler &scheduler = m_session->scheduler();
-    m_shape1->setVisible(scheduler.isRunning());
-    // "开始下载" waits while the scheduler runs, unless the list is finished.
-    m_startAction->setEnabled(!scheduler.isRunning() || m_session->list().检测是否下载列表完毕());
+    ui.Shape1->setVisible(m_session->scheduler().isRunning());
+    m_startAction->setEnabled(m_session->startEntryEnabled());
 }
 
 void fFileDownload::showRowCount()
 {
-    m_label1->setText(DownloadListCommands::rowCountText(m_session->list().size()));
-}
-
-void fFileDownload::takeOptionValues(int chosenMethod)
-{
-    DownloadOptions &options = m_session->options();
-    if (chosenMethod == 1) {
-        options.method = 1;
-    } else if (chosenMethod == 2) {
-        options.method = 2;
-        options.connections = 1;
-    }
-    const AppValues &values = m_windows.services().values;
-    options.proxyEnabled = values.ProxyEnabled;
-    options.proxyAddress = values.ProxyAddress;
-    options.proxyPort = values.ProxyPort;
-    options.maxFileSizeMB = values.MaxFileSizeMB;
-    showMethod();
+    ui.Label1->setText(DownloadListCommands::rowCountText(m_session->list().size()));
 }
 
 QList<int> fFileDownload::selectedRows() const
 {
     QList<int> rows;
-    const QModelIndexList selected = m_listView->selectionModel()->selectedRows();
+    const QModelIndexList selected = ui.ListView3->selectionModel()->selectedRows();
     for (const QModelIndex &index : selected)
         rows.append(index.row());
     std::sort(rows.begin(), rows.end());
@@ -542,8 +341,8 @@ QList<int> fFileDownload::selectedRows() const
 
 int fFileDownload::currentRow() const
 {
-    const QModelIndex current = m_listView->currentIndex();
-    if (current.isValid() && m_listView->selectionModel()->isRowSelected(current.row(), {}))
+    const QModelIndex current = ui.ListView3->currentIndex();
+    if (current.isValid() && ui.ListView3->selectionModel()->isRowSelected(current.row(), {}))
         return current.row();
     const QList<int> rows = selectedRows();
     return rows.isEmpty() ? -1 : rows.first();
@@ -560,33 +359,7 @@ void fFileDownload::applyMenuStates()
 
 void fFileDownload::popUpListMenu(const QPoint &position)
 {
-    applyMenuStates();
-    m_listMenu->popup(m_listView->viewport()->mapToGlobal(position));
-}
-
-void fFileDownload::openMakerPage(const QString &address)
-{
-    if (!address.isEmpty())
-        m_windows.services().shell.openUrl(address);
-}
-
-bool fFileDownload::eventFilter(QObject *watched, QEvent *event)
-{
-    // The window menu appears with its first entry.
-    if (watched == m_windowMenu && event->type() == QEvent::ActionAdded)
-        m_windowMenu->menuAction()->setVisible(true);
-    if (event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        if (watched == m_panels[0]) {
-            openMakerPage(m_windows.services().values.SiteAddress);
-            return true;
-        }
-        if (watched == m_panels[1]) {
-            m_commands->openPanelAddress(m_panels[1]->text());
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
+    m_listMenu->popup(ui.ListView3->viewport()->mapToGlobal(position));
 }
 
 void fFileDownload::changeEvent(QEvent *event)
@@ -598,33 +371,23 @@ void fFileDownload::changeEvent(QEvent *event)
 
 void fFileDownload::closeEvent(QCloseEvent *event)
 {
-    const DownloadOptions &options = m_session->options();
-    WriteSetting(Settings::DuplicateFilePolicy, duplicatePolicyCaption(options.policy));
-    WriteSetting(Settings::DownloadMethod, QString::number(options.method));
-
-    DownloadScheduler &scheduler = m_session->scheduler();
-    const bool busy = scheduler.downloadsActive() || !m_session->list().检测是否下载列表完毕();
-    if (busy
-        && m_windows.services().dialogs.message(
-               QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？"),
-               UserDialogs::Style::QuestionYesNo)
-            != UserDialogs::Answer::Yes) {
+    if (!m_session->confirmClose()) {
         event->ignore();
         return;
     }
-    scheduler.Timer1().stop();
-    scheduler.stop();
+    m_session->end();
     SaveWindowPlacement(this);
-    WriteSetting(Settings::ConnectionCountIndex, QString::number(m_combo1->currentIndex()));
     event->accept();
     MarkWindowClosed(this);
-    m_windows.showCoverUnless(WindowName::WebSearch);
+    Q_EMIT closed();
 }
 
 void fFileDownload::endWithProgram()
 {
-    m_session->scheduler().Timer1().stop();
-    m_session->scheduler().stop();
+    // The same settings as a close, without the question.
+    m_session->storeChoices();
+    m_session->end();
+    SaveWindowPlacement(this);
     MarkWindowClosed(this);
     setAttribute(Qt::WA_DeleteOnClose, true);
     hide();
@@ -643,25 +406,26 @@ void fFileDownload::showLoginPanel()
 
 void fFileDownload::buildLoginPanel()
 {
-    const AppServices &services = m_windows.services();
     m_loginBrowser = std::make_unique<WebEngineBrowser>();
     m_loginBrowser->setSilent(true);
-    m_siteLogin = std::make_unique<SiteLogin>(*m_loginBrowser, services.clock, services.dialogs);
+    m_siteLogin
+        = std::make_unique<SiteLogin>(*m_loginBrowser, m_services.clock, m_services.dialogs);
     m_siteLogin->attach(*m_session);
 
-    m_loginPanel = new LoginPanel(*m_siteLogin, *m_loginBrowser, m_loginPanelHost);
-    auto *hostLayout = new QVBoxLayout(m_loginPanelHost);
+    m_loginPanel = new LoginPanel(*m_siteLogin, *m_loginBrowser, ui.LoginPanel);
+    auto *hostLayout = new QVBoxLayout(ui.LoginPanel);
     hostLayout->setContentsMargins(0, 0, 0, 0);
     hostLayout->addWidget(m_loginPanel);
     // At least 360 pixels, and never so narrow that a caption is cut.
-    m_loginPanelHost->setMinimumWidth(qMax(360, m_loginPanel->minimumSizeHint().width()));
+    ui.LoginPanel->setMinimumWidth(qMax(360, m_loginPanel->minimumSizeHint().width()));
 
     connect(m_loginPanel, &LoginPanel::showRequested, this, [this] {
-        m_loginPanelHost->show();
-        m_loginPanelHost->raise();
+        ui.LoginPanel->show();
+        ui.LoginPanel->raise();
     });
-    connect(m_loginPanel, &LoginPanel::hideRequested, m_loginPanelHost, &QWidget::hide);
-    connect(m_siteLogin.get(), &SiteLogin::statusTitle, m_panels[2], &QLabel::setText);
+    connect(m_loginPanel, &LoginPanel::hideRequested, ui.LoginPanel, &QWidget::hide);
+    connect(m_siteLogin.get(), &SiteLogin::statusTitle, this,
+        [this](const QString &title) { ui.StatusBar1->setPanelText(3, title); });
 
     m_loginBrowser->navigate(QStringLiteral("about:blank"));
 }

@@ -1,22 +1,19 @@
 #pragma once
 
+#include "common/AppServices.h"
+#include "download/ui/fFileDownloadUi.h"
+
 #include <QMainWindow>
 
 #include <memory>
 
-class AppWindows;
 class DownloadList;
 class DownloadListCommands;
 class DownloadSession;
 class LoginPanel;
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QMenu;
-class QPushButton;
-class QRadioButton;
-class QTreeView;
 class SiteLogin;
 class StatusIconProxyModel;
 class WebEngineBrowser;
@@ -25,27 +22,26 @@ class WebEngineBrowser;
 // scheduler's controls, the list tools in its menus and pop-up menu, and the
 // status bar with its four panels. Every rule lives in the session and the
 // list commands; this class only shows them and forwards the user's actions.
+// What belongs to other windows it asks for with its signals.
 class fFileDownload : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit fFileDownload(AppWindows &windows, QWidget *parent = nullptr);
+    explicit fFileDownload(const AppServices &services, QWidget *parent = nullptr);
     ~fFileDownload() override;
 
     DownloadSession &session();
     DownloadList &list();
     DownloadListCommands &commands();
 
-    // The options dialog was confirmed: the method chosen there (0 when none)
-    // and the shared proxy and size values take effect at once.
-    void takeOptionValues(int chosenMethod);
-    // The program ends: downloads stop as by "停止下载", without questions.
+    // The program ends: the settings are written as a close writes them and
+    // downloads stop as by "停止下载", without questions.
     void endWithProgram();
 
-    // The menu "窗口(&W)"; it shows once an entry is added.
+    // The menu "窗口(&W)".
     QMenu *windowMenu() const { return m_windowMenu; }
     // Room for the site-login panel beside the list; hidden until "网页登录".
-    QWidget *loginPanelHost() const { return m_loginPanelHost; }
+    QWidget *loginPanelHost() const { return ui.LoginPanel; }
     // "网页登录": shows the login panel, made with its browser on first use.
     void showLoginPanel();
     // The login and its browser once the panel was shown, else null.
@@ -56,13 +52,21 @@ public:
     // The four status-bar panels, 1 to 4.
     QLabel *panel(int number) const;
 
+Q_SIGNALS:
+    // "窗口(&W)"/"资料检索分析窗口".
+    void searchWindowRequested();
+    // "工具(&T)"/"设置", "帮助(&H)"/"关于", "工具(&T)"/"清空IE浏览器缓存".
+    void optionsRequested();
+    void aboutRequested();
+    void cacheClearRequested();
+    // The window accepted its close.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildControls();
     void buildMenus();
     void buildLoginPanel();
     void open();
@@ -77,36 +81,15 @@ private:
     void applyMenuStates();
     QList<int> selectedRows() const;
     int currentRow() const;
-    void openMakerPage(const QString &address);
 
-    AppWindows &m_windows;
+    AppServices m_services;
+    fFileDownloadUi ui;
     std::unique_ptr<DownloadSession> m_session;
     std::unique_ptr<DownloadListCommands> m_commands;
     StatusIconProxyModel *m_iconModel = nullptr;
-
-    QLabel *m_label7 = nullptr;
-    QPushButton *m_command26 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QComboBox *m_combo2 = nullptr;
-    QRadioButton *m_option1 = nullptr;
-    QRadioButton *m_option2 = nullptr;
-    QRadioButton *m_option3 = nullptr;
-    QCheckBox *m_check3 = nullptr;
-    QComboBox *m_combo4 = nullptr;
-    QCheckBox *m_check4 = nullptr;
-    QCheckBox *m_check5 = nullptr;
-    QCheckBox *m_check6 = nullptr;
-    QPushButton *m_command4 = nullptr;
-    QPushButton *m_command31 = nullptr;
-    QLabel *m_shape1 = nullptr;
-    QLabel *m_label1 = nullptr;
-    QTreeView *m_listView = nullptr;
-    QWidget *m_loginPanelHost = nullptr;
-    QPushButton *m_command1 = nullptr;
     std::unique_ptr<WebEngineBrowser> m_loginBrowser;
     std::unique_ptr<SiteLogin> m_siteLogin;
     LoginPanel *m_loginPanel = nullptr;
-    QLabel *m_panels[4] = {};
 
     QMenu *m_listMenu = nullptr;
     QMenu *m_windowMenu = nullptr;
@@ -116,5 +99,4 @@ private:
     QAction *m_startAction = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_scrollToRowAction = nullptr;
-    QList<QAction *> m_makerEntries;
 };

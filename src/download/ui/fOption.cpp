@@ -1,9 +1,7 @@
 #include "download/ui/fOption.h"
 
-#include "app/ui/AppWindows.h"
 #include "common/AppValues.h"
 #include "common/WindowNames.h"
-#include "download/ui/fFileDownload.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -27,7 +25,8 @@ QLabel *hint(const QString &text, QWidget *parent)
 
 } // namespace
 
-fOption::fOption(AppWindows &windows, QWidget *parent) : QDialog(parent), m_windows(windows)
+fOption::fOption(const AppServices &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(WindowName::Options);
     setWindowTitle(WindowCaption(QStringLiteral("设置")));
@@ -92,7 +91,7 @@ fOption::fOption(AppWindows &windows, QWidget *parent) : QDialog(parent), m_wind
     layout->addStretch();
     layout->addLayout(buttons);
 
-    const OptionsForm form = OptionsForm::fromValues(m_windows.services().values);
+    const OptionsForm form = OptionsForm::fromValues(m_services.values);
     m_check1->setChecked(form.proxyEnabled);
     m_text6->setText(form.proxyAddress);
     m_text8->setText(form.proxyPort);
@@ -117,9 +116,8 @@ OptionsForm fOption::form() const
 void fOption::confirm()
 {
     const OptionsForm chosen = form();
-    AppValues &values = m_windows.services().values;
-    confirmOptions(chosen, values, m_windows.services().dialogs);
-    if (fFileDownload *download = m_windows.downloadWindow())
-        download->takeOptionValues(chosen.method);
+    if (!confirmOptions(chosen, m_services.values, m_services.dialogs))
+        return;
+    Q_EMIT confirmed(chosen.method);
     accept();
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/AppServices.h"
 #include "download/OptionsForm.h"
 
 #include <QDialog>
 
-class AppWindows;
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
@@ -15,14 +15,20 @@ class fOption : public QDialog
 {
     Q_OBJECT
 public:
-    explicit fOption(AppWindows &windows, QWidget *parent = nullptr);
+    explicit fOption(const AppServices &services, QWidget *parent = nullptr);
 
     OptionsForm form() const;
-    // "确定": stores the values, updates an open download window, closes.
+    // "确定": stores the values, says so with confirmed(), closes; an unusable
+    // proxy keeps the dialog open and stores nothing.
     void confirm();
 
+Q_SIGNALS:
+    // The values are stored; `chosenMethod` is 1 or 2, or 0 when neither
+    // method was chosen. An open download window takes them at once.
+    void confirmed(int chosenMethod);
+
 private:
-    AppWindows &m_windows;
+    AppServices m_services;
     QCheckBox *m_check1;
     QLineEdit *m_text6;
     QLineEdit *m_text8;

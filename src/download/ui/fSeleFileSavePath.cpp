@@ -1,6 +1,5 @@
 #include "download/ui/fSeleFileSavePath.h"
 
-#include "app/ui/AppWindows.h"
 #include "common/AppValues.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
@@ -15,8 +14,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-fSeleFileSavePath::fSeleFileSavePath(AppWindows &windows, QWidget *parent)
-    : QDialog(parent), m_windows(windows)
+fSeleFileSavePath::fSeleFileSavePath(const AppServices &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(WindowName::SaveFolder);
     setWindowTitle(WindowCaption(QStringLiteral("选择下载保存路径")));
@@ -66,7 +65,7 @@ fSeleFileSavePath::fSeleFileSavePath(AppWindows &windows, QWidget *parent)
     layout->addStretch();
     layout->addLayout(buttons);
 
-    m_form = openSaveFolderForm(m_windows.services().values, m_windows.services().paths);
+    m_form = openSaveFolderForm(m_services.values, m_services.paths);
     m_option2->setChecked(true);
     m_option1->setChecked(m_form.useOriginalFileName);
     m_combo1->addItems(m_form.history);
@@ -77,7 +76,7 @@ fSeleFileSavePath::fSeleFileSavePath(AppWindows &windows, QWidget *parent)
 void fSeleFileSavePath::browse()
 {
     const QString initial = m_combo1->currentText();
-    const QString picked = m_windows.services().dialogs.existingFolder(
+    const QString picked = m_services.dialogs.existingFolder(
         BrowseStartFolder(initial), QStringLiteral("请选择要浏览的文件夹:"));
     m_combo1->setEditText(BrowseResult(initial, picked));
 }
@@ -86,8 +85,8 @@ void fSeleFileSavePath::confirm()
 {
     m_form.useOriginalFileName = m_option1->isChecked();
     m_form.folderText = m_combo1->currentText();
-    const bool ok = confirmSaveFolder(m_form, m_windows.services().values,
-        m_windows.services().paths, m_windows.services().dialogs);
+    const bool ok
+        = confirmSaveFolder(m_form, m_services.values, m_services.paths, m_services.dialogs);
     if (!ok) {
         m_combo1->setEditText(m_form.folderText);
         return;
@@ -98,6 +97,6 @@ void fSeleFileSavePath::confirm()
 
 void fSeleFileSavePath::cancel()
 {
-    cancelSaveFolder(m_windows.services().values);
+    cancelSaveFolder(m_services.values);
     reject();
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/AppServices.h"
 #include "download/SaveFolderChoice.h"
 
 #include <QDialog>
 
-class AppWindows;
 class QComboBox;
 class QRadioButton;
 
@@ -14,7 +14,7 @@ class fSeleFileSavePath : public QDialog
 {
     Q_OBJECT
 public:
-    explicit fSeleFileSavePath(AppWindows &windows, QWidget *parent = nullptr);
+    explicit fSeleFileSavePath(const AppServices &services, QWidget *parent = nullptr);
 
     // "...": the folder picker, started at the parent of the box's folder.
     void browse();
@@ -24,7 +24,7 @@ public:
     void cancel();
 
 private:
-    AppWindows &m_windows;
+    AppServices m_services;
     SaveFolderForm m_form;
     QComboBox *m_combo1;
     QRadioButton *m_option1;

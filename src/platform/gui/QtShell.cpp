@@ -1,6 +1,7 @@
 #include "platform/gui/QtShell.h"
 
 #include "common/ui/TextViewer.h"
+#include "platform/gui/DialogOwner.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -87,11 +88,13 @@ bool QtShell::openUrl(const QString &address)
 
 void QtShell::openTextViewer(const QString &path)
 {
-    auto *viewer = new TextViewer(m_parent, Qt::Window);
+    // Owned like a dialog: it stays above its window and goes with it.
+    QWidget *owner = m_parent ? m_parent.data() : DialogOwner();
+    auto *viewer = new TextViewer(owner, Qt::Window);
     QString error;
     if (!viewer->open(path, &error)) {
         delete viewer;
-        QMessageBox::critical(m_parent, QStringLiteral("Quillmoor"), error);
+        QMessageBox::critical(owner, QStringLiteral("Quillmoor"), error);
         return;
     }
     viewer->show();

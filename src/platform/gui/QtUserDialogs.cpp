@@ -1,14 +1,17 @@
 #include "platform/gui/QtUserDialogs.h"
 
+#include "platform/gui/DialogOwner.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
-// Without a fixed parent a dialog belongs to the window the user works in.
+// Without a fixed parent a dialog belongs to the window the user works in,
+// or to a visible window of the program when none has the focus.
 QWidget *QtUserDialogs::owner() const
 {
-    return m_parent ? m_parent : QApplication::activeWindow();
+    return m_parent ? m_parent.data() : DialogOwner();
 }
 
 QString QtUserDialogs::caption(const QString &title) const

@@ -2,10 +2,13 @@
 
 #include "platform/UserDialogs.h"
 
+#include <QPointer>
+
 class QWidget;
 
 // The real dialogs: QMessageBox, QFileDialog and QInputDialog over a parent
-// window. Captions are the window's caption, "-", and the program title.
+// window, the fixed one or else DialogOwner(). Captions are the window's caption, "-", and the
+// program title.
 class QtUserDialogs final : public UserDialogs
 {
 public:
@@ -26,5 +29,5 @@ public:
 private:
     QString caption(const QString &title) const;
     QWidget *owner() const;
-    QWidget *m_parent;
+    QPointer<QWidget> m_parent;
 };

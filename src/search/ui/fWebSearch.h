@@ -1,38 +1,32 @@
 #pragma once
 
+#include "common/AppServices.h"
+#include "search/ui/fWebSearchUi.h"
+
 #include <QMainWindow>
 
-#include <memory>
-
 class AnalysisList;
-class AppWindows;
 class DownloadTarget;
 class Harvester;
 class SearchCore;
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
 class QMenu;
-class QPushButton;
-class QSplitter;
-class QTreeView;
-class QWebEngineView;
 class SaveFolderSource;
 class WebEngineBrowser;
 
 // The search window: the literature site in the embedded browser beside the
 // to-analyse list, with the commands that take result entries page after page
-// and hand them to the download window. The rules live in the harvester, the
-// analysis list and the browsing rules; this class shows them and forwards the
-// user's actions.
+// and hand them to the download window. The rules live in the search core
+// (the harvester, the analysis list and run, the browsing rules); this class
+// shows them and forwards the user's actions. The save folder and the
+// download list come in through their interfaces; what belongs to other
+// windows it asks for with its signals.
 class fWebSearch : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit fWebSearch(AppWindows &windows, QWidget *parent = nullptr);
+    fWebSearch(const AppServices &services, SaveFolderSource &folders, DownloadTarget &target,
+        QWidget *parent = nullptr);
     ~fWebSearch() override;
 
     // The opening steps: caption, settings, silent browser, about:blank, then
@@ -57,12 +51,23 @@ public:
     void goBack();
     void goForward();
 
+Q_SIGNALS:
+    // "工具(&T)"/"打开下载窗口".
+    void downloadWindowRequested();
+    // "工具(&T)"/"设置", "帮助(&H)"/"关于(&A)", and the two cache entries.
+    void optionsRequested();
+    void aboutRequested();
+    void cacheViewRequested();
+    void cacheClearRequested();
+    // The window accepted its close.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Drags the progress panel of an analysis run.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildControls();
     void buildMenus();
     void connectBrowser();
     void connectHarvest();
@@ -72,38 +77,14 @@ private:
     void onTitleChanged(const QString &title);
     void showRunning(bool running);
     void fitColumns();
-    void syncSelection();
     void showBrowserPanel();
 
-    AppWindows &m_windows;
-    std::unique_ptr<SaveFolderSource> m_folders;
-    std::unique_ptr<DownloadTarget> m_target;
+    AppServices m_services;
+    fWebSearchUi ui;
     WebEngineBrowser *m_browser = nullptr;
     SearchCore *m_core = nullptr;
     AnalysisList *m_list = nullptr;
-    Harvester *m_harvester = nullptr;
     QStringList m_makerDomains;
-
-    QSplitter *m_picBar = nullptr;
-    QWidget *m_picPanList = nullptr;
-    QWidget *m_picPanWeb = nullptr;
-    QWebEngineView *m_webBrowser1 = nullptr;
-    QTreeView *m_listView1 = nullptr;
-    QLabel *m_label1 = nullptr;
-    QPushButton *m_command9 = nullptr;
-    QPushButton *m_command4 = nullptr;
-    QCheckBox *m_check1 = nullptr;
-    QLineEdit *m_text1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command3 = nullptr;
-    QPushButton *m_command7 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QCheckBox *m_check2 = nullptr;
-    QFrame *m_picPanPrograss = nullptr;
-    QLabel *m_label11 = nullptr;
-    QPushButton *m_command5 = nullptr;
-    QLabel *m_panels[3] = {};
     QPoint m_dragOffset;
 
     QMenu *m_addMenu = nullptr;

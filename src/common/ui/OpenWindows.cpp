@@ -1,4 +1,4 @@
-#include "app/ui/OpenWindows.h"
+#include "common/ui/OpenWindows.h"
 
 #include "common/WindowNames.h"
 

@@ -1,0 +1,158 @@
+#include "DownloadTestRig.h"
+#include "common/AppValues.h"
+#include "common/SettingsStore.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+// What the download window's session decides when the window opens, when
+// the options dialog is confirmed and when the window closes.
+class TestDownloadSession : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        useTestLocations();
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmoor"),
+            QStringLiteral("Quillmoor"))
+            .clear();
+    }
+    void openingSharesTheOptions();
+    void confirmedOptions_data();
+    void confirmedOptions();
+    void closing_data();
+    void closing();
+    void startEntry();
+};
+
+void TestDownloadSession::openingSharesTheOptions()
+{
+    WriteSetting(Settings::DownloadMethod, QStringLiteral("1"));
+    WriteSetting(Settings::ProxyEnabled, QStringLiteral("1"));
+    WriteSetting(Settings::ProxyAddress, QStringLiteral("proxy.example"));
+    WriteSetting(Settings::ProxyPort, QStringLiteral("3128"));
+    WriteSetting(Settings::MaxFileSizeMB, QStringLiteral("7"));
+    DownloadTestRig rig;
+    AppValues shared;
+    rig.session.open(shared);
+    QCOMPARE(shared.DownloadMethod, 1);
+    QVERIFY(shared.ProxyEnabled);
+    QCOMPARE(shared.ProxyAddress, QStringLiteral("proxy.example"));
+    QCOMPARE(shared.ProxyPort, QStringLiteral("3128"));
+    QCOMPARE(shared.MaxFileSizeMB, 7.0);
+    QVERIFY(rig.scheduler().Timer1().isActive());
+
+    // "切换" changes the shared method too, and says so.
+    QSignalSpy changed(&rig.session, &DownloadSession::optionsChanged);
+    rig.scheduler().switchMethod();
+    QCOMPARE(rig.options().method, 2);
+    QCOMPARE(shared.DownloadMethod, 2);
+    QCOMPARE(changed.size(), 1);
+}
+
+void TestDownloadSession::confirmedOptions_data()
+{
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("connections");
+    QTest::newRow("method 1") << 1 << 1 << 4;
+    QTest::newRow("method 2 shows one connection") << 2 << 2 << 1;
+    QTest::newRow("none chosen keeps the method") << 0 << 2 << 4;
+}
+
+void TestDownloadSession::confirmedOptions()
+{
+    QFETCH(int, chosen);
+    DownloadTestRig rig;
+    AppValues shared;
+    rig.session.open(shared);
+    rig.options().connections = 4;
+    shared.ProxyEnabled = true;
+    shared.ProxyAddress = QStringLiteral("127.0.0.1");
+    shared.ProxyPort = QStringLiteral("8080");
+    shared.MaxFileSizeMB = 2.5;
+    QSignalSpy changed(&rig.session, &DownloadSession::optionsChanged);
+    rig.session.takeConfirmedOptions(chosen);
+    QTEST(rig.options().method, "method");
+    QTEST(rig.options().connections, "connections");
+    QVERIFY(rig.options().proxyEnabled);
+    QCOMPARE(rig.options().proxyPort, QStringLiteral("8080"));
+    QCOMPARE(rig.options().maxFileSizeMB, 2.5);
+    QCOMPARE(changed.size(), 1);
+}
+
+void TestDownloadSession::closing_data()
+{
+    QTest::addColumn<bool>("rowWaiting");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<int>("answer"); // -1: no question expected
+    QTest::addColumn<bool>("closes");
+    const int yes = int(UserDialogs::Answer::Yes);
+    const int no = int(UserDialogs::Answer::No);
+    QTest::newRow("finished list, idle") << false << false << -1 << true;
+    QTest::newRow("a row waiting, answered no") << true << false << no << false;
+    QTest::newRow("a row waiting, answered yes") << true << false << yes << true;
+    QTest::newRow("scheduler on, empty list, answered no") << false << true << no << false;
+}
+
+void TestDownloadSession::closing()
+{
+    QFETCH(bool, rowWaiting);
+    QFETCH(bool, running);
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    DownloadTestRig rig;
+    AppValues shared;
+    rig.session.open(shared);
+    rig.options().policy = DuplicatePolicy::Skip;
+    rig.options().connections = 5;
+    if (rowWaiting)
+        rig.addRow(QStringLiteral("/a.pdf"), QStringLiteral("a"));
+    if (running)
+        switchOnQuietly(rig.scheduler());
+    if (answer >= 0)
+        rig.dialogs.answers.enqueue(UserDialogs::Answer(answer));
+
+    QCOMPARE(rig.session.busy(), rowWaiting || running);
+    QCOMPARE(rig.session.confirmClose(), closes);
+    QCOMPARE(rig.dialogs.messages.size(), answer >= 0 ? 1 : 0);
+    if (answer >= 0) {
+        QCOMPARE(rig.dialogs.messages.first().text,
+            QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？"));
+        QCOMPARE(rig.dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
+    }
+    // The policy and the method are written even when the close is refused;
+    // the connection count only when the window goes.
+    QCOMPARE(ReadSetting(Settings::DuplicateFilePolicy), QStringLiteral("跳过"));
+    QCOMPARE(ReadSetting(Settings::DownloadMethod), QStringLiteral("2"));
+    QCOMPARE(ReadSetting(Settings::ConnectionCountIndex), QStringLiteral("2"));
+    if (!closes) {
+        QCOMPARE(rig.scheduler().isRunning(), running);
+        return;
+    }
+    rig.session.end();
+    QCOMPARE(ReadSetting(Settings::ConnectionCountIndex), QStringLiteral("4"));
+    QVERIFY(!rig.scheduler().isRunning());
+    QVERIFY(!rig.scheduler().Timer1().isActive());
+}
+
+void TestDownloadSession::startEntry()
+{
+    DownloadTestRig rig;
+    AppValues shared;
+    rig.session.open(shared);
+    QVERIFY(rig.session.startEntryEnabled());
+    rig.addRow(QStringLiteral("/a.pdf"), QStringLiteral("a"));
+    switchOnQuietly(rig.scheduler());
+    // Waits while the scheduler runs over an unfinished list...
+    QVERIFY(!rig.session.startEntryEnabled());
+    // ...and is offered again once the list is finished.
+    rig.list().update(0, [](DownloadItem &item) { item.StatusCode = Status::Completed; });
+    QVERIFY(rig.session.startEntryEnabled());
+}
+
+QTEST_GUILESS_MAIN(TestDownloadSession)
+#include "tst_downloadsession.moc"

@@ -2,10 +2,12 @@
 
 #include "CliCookies.h"
 #include "ConsoleDialogs.h"
+#include "ReportFormat.h"
 #include "StandardStreams.h"
 #include "common/ControlCharacters.h"
 #include "common/FileNameHelpers.h"
 #include "common/TextMode.h"
+#include "download/DownloadCitations.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/InputLines.h"
@@ -22,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QTimer>
@@ -47,7 +50,8 @@ const char *const kDownloadUsage
     = "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
       "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
       "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
-      "                              [--report FILE|-] [--input FILE|-]\n"
+      "                              [--report FILE|-] [--format tsv|ris|bibtex|csv]\n"
+      "                              [--input FILE|-]\n"
       "                              [--cookies FILE | --no-cookies] [URL ...]\n";
 
 namespace {
@@ -68,6 +72,8 @@ const char *const kDownloadHelp
       "  --to DIR              folder to save into (created when missing)\n"
       "  --referer URL         Referer sent with every request\n"
       "  --report FILE|-       where the report goes; - is standard output\n"
+      "  --format F            the report: tsv (one line per row, the default),\n"
+      "                        ris, bibtex or csv (citations of the rows)\n"
       "  --input FILE|-        read addresses from a file or standard input\n"
       "  --cookies FILE        send the cookies of a Netscape cookie file\n"
       "  --no-cookies          send no cookies (by default the login cookies of\n"
@@ -235,7 +241,7 @@ bool writeReport(const QString &target, const QByteArray &bytes, QString *error)
 
 } // namespace
 
-int runDownloadCommand(const QStringList &arguments)
+int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &handedOff)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -249,9 +255,10 @@ int runDownloadCommand(const QStringList &arguments)
     const QCommandLineOption refererOpt(QStringLiteral("referer"), {}, QStringLiteral("URL"));
     const QCommandLineOption reportOpt(QStringLiteral("report"), {}, QStringLiteral("FILE"));
     const QCommandLineOption inputOpt(QStringLiteral("input"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption formatOpt(QStringLiteral("format"), {}, QStringLiteral("F"));
     const QCommandLineOption helpOpt(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     parser.addOptions({ methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
-        toOpt, refererOpt, reportOpt, inputOpt, helpOpt });
+        toOpt, refererOpt, reportOpt, inputOpt, formatOpt, helpOpt });
     const CookieOptions cookieOptions;
     cookieOptions.addTo(parser);
     if (!parser.parse(arguments))
@@ -330,6 +337,14 @@ int runDownloadCommand(const QStringList &arguments)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
 
+    ReportFormat format = ReportFormat::Tsv;
+    if (parser.isSet(formatOpt)) {
+        const std::optional<ReportFormat> named = ReportFormatFromName(parser.value(formatOpt));
+        if (!named)
+            return usageError(kReportFormatError);
+        format = *named;
+    }
+
     const QString reportTarget = parser.value(reportOpt);
     if (!reportTarget.isEmpty() && reportTarget != QStringLiteral("-")) {
         if (const QString problem = reportTargetProblem(reportTarget); !problem.isEmpty())
@@ -356,12 +371,25 @@ int runDownloadCommand(const QStringList &arguments)
     session.options() = options;
     DownloadList &list = session.list();
 
+    QHash<QString, DownloadItem> handedOffRows;
+    for (const DownloadItem &item : handedOff)
+        handedOffRows.insert(item.Key, item);
     for (const QString &raw : std::as_const(lines)) {
         const std::optional<InputLine> line = ParseInputLine(raw);
         if (!line)
             continue;
-        const DownloadItem row = DownloadItemForInputLine(*line, folder, referer);
-        list.addItem(row.Key, row.Name, row.Type, row.Folder, row.Referer);
+        DownloadItem row = DownloadItemForInputLine(*line, folder, referer);
+        if (const auto known = handedOffRows.constFind(row.Key); known != handedOffRows.cend()) {
+            if (!known->Doi.isEmpty())
+                row.Doi = known->Doi;
+            row.Kind = known->Kind;
+        }
+        if (!list.addItem(row.Key, row.Name, row.Type, row.Folder, row.Referer))
+            continue;
+        list.update(list.size() - 1, [&row](DownloadItem &added) {
+            added.Doi = row.Doi;
+            added.Kind = row.Kind;
+        });
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));
@@ -437,7 +465,10 @@ int runDownloadCommand(const QStringList &arguments)
 
     printFailedRows(list);
     QString error;
-    const bool reportWritten = writeReport(reportTarget, reportText(list).toUtf8(), &error);
+    const QByteArray report = format == ReportFormat::Tsv
+        ? reportText(list).toUtf8()
+        : CitationBytes(CitationRowsOf(list), CitationFormatOf(format));
+    const bool reportWritten = writeReport(reportTarget, report, &error);
     if (!reportWritten)
         std::fprintf(stderr, "quillmoor-cli download: cannot write the report: %s\n",
             error.toLocal8Bit().constData());

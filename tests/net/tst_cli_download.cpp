@@ -22,6 +22,7 @@ private Q_SLOTS:
     void downloadsList_data();
     void downloadsList();
     void inputFileWithTitles();
+    void bibTeXReport();
     void badUsage_data();
     void badUsage();
     void helpPrintsUsage();
@@ -183,6 +184,30 @@ void TestCliDownload::inputFileWithTitles()
         3000);
 }
 
+void TestCliDownload::bibTeXReport()
+{
+    QTemporaryDir out;
+    const QString report = out.filePath(QStringLiteral("papers.bib"));
+    const Run run = runCli(
+        { QStringLiteral("--to"), out.path(), QStringLiteral("--format"), QStringLiteral("bibtex"),
+            QStringLiteral("--report"), report, m_base + QStringLiteral("/paper.pdf\tA_title"),
+            QStringLiteral("http://127.0.0.1:9/gone.pdf") });
+    QCOMPARE(run.exitCode, 1);
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+        QStringLiteral("@misc{quillmoor1,\n"
+                       "  title = {A\\_title},\n"
+                       "  url = {%1/paper.pdf},\n"
+                       "  file = {:%2:PDF}\n"
+                       "}\n\n"
+                       "@misc{quillmoor2,\n"
+                       "  title = {gone},\n"
+                       "  url = {http://127.0.0.1:9/gone.pdf}\n"
+                       "}\n\n")
+            .arg(m_base, out.filePath(QStringLiteral("A_title.pdf"))));
+}
+
 void TestCliDownload::badUsage_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -225,6 +250,8 @@ void TestCliDownload::badUsage_data()
         m_root.filePath(QStringLiteral("missing/report.tsv")), url };
     QTest::newRow("report names a folder")
         << QStringList { QStringLiteral("--report"), m_root.path(), url };
+    QTest::newRow("unknown report format")
+        << QStringList { QStringLiteral("--format"), QStringLiteral("xml"), url };
 }
 
 void TestCliDownload::badUsage()

@@ -5,6 +5,7 @@
 #include "ReportFormat.h"
 #include "StandardStreams.h"
 #include "common/ControlCharacters.h"
+#include "common/Doi.h"
 #include "common/FileNameHelpers.h"
 #include "common/TextMode.h"
 #include "download/DownloadCitations.h"
@@ -18,6 +19,7 @@
 #include "platform/CookieJar.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TerminationSignals.h"
+#include "search/SiteOrigin.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,6 +28,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QTextStream>
 #include <QTimer>
 
@@ -51,7 +54,7 @@ const char *const kDownloadUsage
       "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
       "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
       "                              [--report FILE|-] [--format tsv|ris|bibtex|csv]\n"
-      "                              [--input FILE|-]\n"
+      "                              [--input FILE|-] [--site URL]\n"
       "                              [--cookies FILE | --no-cookies] [URL ...]\n";
 
 namespace {
@@ -61,6 +64,9 @@ const char *const kDownloadHelp
       "Downloads every address into a folder and writes one report line per\n"
       "address. An address may be followed by a tab and a title for the file name,\n"
       "and that by a tab and the http(s) page it was found on (its Referer).\n"
+      "An address may also be a DOI (10.1007/..., doi:10.1007/..., or\n"
+      "https://doi.org/10.1007/...): it is fetched as the PDF of that DOI on the\n"
+      "literature site, named after the DOI unless a title follows.\n"
       "\n"
       "  --method 1|2          1: one file at a time over one connection;\n"
       "                        2: several connections\n"
@@ -75,6 +81,8 @@ const char *const kDownloadHelp
       "  --format F            the report: tsv (one line per row, the default),\n"
       "                        ris, bibtex or csv (citations of the rows)\n"
       "  --input FILE|-        read addresses from a file or standard input\n"
+      "  --site URL            the literature site DOIs are fetched from (by\n"
+      "                        default the stored home page)\n"
       "  --cookies FILE        send the cookies of a Netscape cookie file\n"
       "  --no-cookies          send no cookies (by default the login cookies of\n"
       "                        the program's browser are sent)\n"
@@ -256,9 +264,10 @@ int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &
     const QCommandLineOption reportOpt(QStringLiteral("report"), {}, QStringLiteral("FILE"));
     const QCommandLineOption inputOpt(QStringLiteral("input"), {}, QStringLiteral("FILE"));
     const QCommandLineOption formatOpt(QStringLiteral("format"), {}, QStringLiteral("F"));
+    const QCommandLineOption siteOpt(QStringLiteral("site"), {}, QStringLiteral("URL"));
     const QCommandLineOption helpOpt(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     parser.addOptions({ methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
-        toOpt, refererOpt, reportOpt, inputOpt, formatOpt, helpOpt });
+        toOpt, refererOpt, reportOpt, inputOpt, formatOpt, siteOpt, helpOpt });
     const CookieOptions cookieOptions;
     cookieOptions.addTo(parser);
     if (!parser.parse(arguments))
@@ -344,6 +353,15 @@ int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &
             return usageError(kReportFormatError);
         format = *named;
     }
+    // DOI lines become PDF addresses on this site.
+    QUrl site;
+    if (parser.isSet(siteOpt)) {
+        site = SiteOriginOf(parser.value(siteOpt));
+        if (site.isEmpty())
+            return usageError(QStringLiteral("--site must be an http or https address"));
+    } else {
+        site = StoredSiteOrigin();
+    }
 
     const QString reportTarget = parser.value(reportOpt);
     if (!reportTarget.isEmpty() && reportTarget != QStringLiteral("-")) {
@@ -374,18 +392,24 @@ int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &
     QHash<QString, DownloadItem> handedOffRows;
     for (const DownloadItem &item : handedOff)
         handedOffRows.insert(item.Key, item);
+    QSet<QString> dois;
     for (const QString &raw : std::as_const(lines)) {
         const std::optional<InputLine> line = ParseInputLine(raw);
         if (!line)
             continue;
-        DownloadItem row = DownloadItemForInputLine(*line, folder, referer);
+        DownloadItem row = DownloadItemForInputLine(*line, folder, referer, site);
         if (const auto known = handedOffRows.constFind(row.Key); known != handedOffRows.cend()) {
             if (!known->Doi.isEmpty())
                 row.Doi = known->Doi;
             row.Kind = known->Kind;
         }
+        // A paper is fetched once, however its DOI is written.
+        if (!row.Doi.isEmpty() && dois.contains(DoiKey(row.Doi)))
+            continue;
         if (!list.addItem(row.Key, row.Name, row.Type, row.Folder, row.Referer))
             continue;
+        if (!row.Doi.isEmpty())
+            dois.insert(DoiKey(row.Doi));
         list.update(list.size() - 1, [&row](DownloadItem &added) {
             added.Doi = row.Doi;
             added.Kind = row.Kind;

@@ -2,10 +2,13 @@
 
 #include "CliCookies.h"
 #include "ConsoleDialogs.h"
+#include "ReportFormat.h"
 #include "StandardStreams.h"
 #include "common/ControlCharacters.h"
+#include "common/Doi.h"
 #include "common/FileNameHelpers.h"
 #include "common/TextMode.h"
+#include "download/DownloadCitations.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/InputLines.h"
@@ -16,13 +19,16 @@
 #include "platform/CookieJar.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TerminationSignals.h"
+#include "search/SiteOrigin.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QTextStream>
 #include <QTimer>
 
@@ -47,7 +53,8 @@ const char *const kDownloadUsage
     = "usage: quillmoor-cli download [--method 1|2] [--connections N] [--interval S]\n"
       "                              [--policy skip|overwrite|rename] [--max-size MB]\n"
       "                              [--proxy HOST:PORT] [--to DIR] [--referer URL]\n"
-      "                              [--report FILE|-] [--input FILE|-]\n"
+      "                              [--report FILE|-] [--format tsv|ris|bibtex|csv]\n"
+      "                              [--input FILE|-] [--site URL]\n"
       "                              [--cookies FILE | --no-cookies] [URL ...]\n";
 
 namespace {
@@ -57,6 +64,9 @@ const char *const kDownloadHelp
       "Downloads every address into a folder and writes one report line per\n"
       "address. An address may be followed by a tab and a title for the file name,\n"
       "and that by a tab and the http(s) page it was found on (its Referer).\n"
+      "An address may also be a DOI (10.1007/..., doi:10.1007/..., or\n"
+      "https://doi.org/10.1007/...): it is fetched as the PDF of that DOI on the\n"
+      "literature site, named after the DOI unless a title follows.\n"
       "\n"
       "  --method 1|2          1: one file at a time over one connection;\n"
       "                        2: several connections\n"
@@ -68,7 +78,11 @@ const char *const kDownloadHelp
       "  --to DIR              folder to save into (created when missing)\n"
       "  --referer URL         Referer sent with every request\n"
       "  --report FILE|-       where the report goes; - is standard output\n"
+      "  --format F            the report: tsv (one line per row, the default),\n"
+      "                        ris, bibtex or csv (citations of the rows)\n"
       "  --input FILE|-        read addresses from a file or standard input\n"
+      "  --site URL            the literature site DOIs are fetched from (by\n"
+      "                        default the stored home page)\n"
       "  --cookies FILE        send the cookies of a Netscape cookie file (at most\n"
       "                        64 MiB, lines of at most 64 KiB)\n"
       "  --no-cookies          send no cookies (by default the login cookies of\n"
@@ -229,7 +243,7 @@ bool writeReport(const QString &target, const QByteArray &bytes, QString *error)
 
 } // namespace
 
-int runDownloadCommand(const QStringList &arguments)
+int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &handedOff)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -243,9 +257,11 @@ int runDownloadCommand(const QStringList &arguments)
     const QCommandLineOption refererOpt(QStringLiteral("referer"), {}, QStringLiteral("URL"));
     const QCommandLineOption reportOpt(QStringLiteral("report"), {}, QStringLiteral("FILE"));
     const QCommandLineOption inputOpt(QStringLiteral("input"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption formatOpt(QStringLiteral("format"), {}, QStringLiteral("F"));
+    const QCommandLineOption siteOpt(QStringLiteral("site"), {}, QStringLiteral("URL"));
     const QCommandLineOption helpOpt(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     parser.addOptions({ methodOpt, connectionsOpt, intervalOpt, policyOpt, maxSizeOpt, proxyOpt,
-        toOpt, refererOpt, reportOpt, inputOpt, helpOpt });
+        toOpt, refererOpt, reportOpt, inputOpt, formatOpt, siteOpt, helpOpt });
     const CookieOptions cookieOptions;
     cookieOptions.addTo(parser);
     if (!parser.parse(arguments))
@@ -324,6 +340,23 @@ int runDownloadCommand(const QStringList &arguments)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
 
+    ReportFormat format = ReportFormat::Tsv;
+    if (parser.isSet(formatOpt)) {
+        const std::optional<ReportFormat> named = ReportFormatFromName(parser.value(formatOpt));
+        if (!named)
+            return usageError(kReportFormatError);
+        format = *named;
+    }
+    // DOI lines become PDF addresses on this site.
+    QUrl site;
+    if (parser.isSet(siteOpt)) {
+        site = SiteOriginOf(parser.value(siteOpt));
+        if (site.isEmpty())
+            return usageError(QStringLiteral("--site must be an http or https address"));
+    } else {
+        site = StoredSiteOrigin();
+    }
+
     const QString reportTarget = parser.value(reportOpt);
     if (!reportTarget.isEmpty() && reportTarget != QStringLiteral("-")) {
         if (const QString problem = reportTargetProblem(reportTarget); !problem.isEmpty())
@@ -350,12 +383,31 @@ int runDownloadCommand(const QStringList &arguments)
     session.options() = options;
     DownloadList &list = session.list();
 
+    QHash<QString, DownloadItem> handedOffRows;
+    for (const DownloadItem &item : handedOff)
+        handedOffRows.insert(item.Key, item);
+    QSet<QString> dois;
     for (const QString &raw : std::as_const(lines)) {
         const std::optional<InputLine> line = ParseInputLine(raw);
         if (!line)
             continue;
-        const DownloadItem row = DownloadItemForInputLine(*line, folder, referer);
-        list.addItem(row.Key, row.Name, row.Type, row.Folder, row.Referer);
+        DownloadItem row = DownloadItemForInputLine(*line, folder, referer, site);
+        if (const auto known = handedOffRows.constFind(row.Key); known != handedOffRows.cend()) {
+            if (!known->Doi.isEmpty())
+                row.Doi = known->Doi;
+            row.Kind = known->Kind;
+        }
+        // A paper is fetched once, however its DOI is written.
+        if (!row.Doi.isEmpty() && dois.contains(DoiKey(row.Doi)))
+            continue;
+        if (!list.addItem(row.Key, row.Name, row.Type, row.Folder, row.Referer))
+            continue;
+        if (!row.Doi.isEmpty())
+            dois.insert(DoiKey(row.Doi));
+        list.update(list.size() - 1, [&row](DownloadItem &added) {
+            added.Doi = row.Doi;
+            added.Kind = row.Kind;
+        });
     }
     if (list.size() == 0)
         return usageError(QStringLiteral("no addresses given"));
@@ -431,7 +483,10 @@ int runDownloadCommand(const QStringList &arguments)
 
     printFailedRows(list);
     QString error;
-    const bool reportWritten = writeReport(reportTarget, reportText(list).toUtf8(), &error);
+    const QByteArray report = format == ReportFormat::Tsv
+        ? reportText(list).toUtf8()
+        : CitationBytes(CitationRowsOf(list), CitationFormatOf(format));
+    const bool reportWritten = writeReport(reportTarget, report, &error);
     if (!reportWritten)
         std::fprintf(stderr, "quillmoor-cli download: cannot write the report: %s\n",
             error.toLocal8Bit().constData());

@@ -4,11 +4,13 @@
 #include "CommandUsage.h"
 #include "ConsoleDialogs.h"
 #include "HeadlessEngine.h"
+#include "ReportFormat.h"
 #include "download/DownloadList.h"
 #include "platform/Clock.h"
 #include "platform/CookieJar.h"
 #include "platform/webengine/ProfileCookies.h"
 #include "platform/webengine/WebEngineBrowser.h"
+#include "search/AnalysisCitations.h"
 #include "search/AnalysisList.h"
 #include "search/AnalysisRun.h"
 #include "search/DownloadTarget.h"
@@ -34,6 +36,7 @@ struct HarvestOptions
     QString maxPage; // empty: no page limit
     double pauseSeconds = Harvester::DefaultPauseSeconds;
     QString report;
+    QString format; // as given; empty: tsv
     bool download = false;
     bool originalNames = false;
     QStringList downloadArguments;
@@ -81,6 +84,9 @@ int parse(const QStringList &args, HarvestOptions *options)
         } else if (arg == QStringLiteral("--report")) {
             if (!value(&options->report))
                 return usageError(QStringLiteral("--report needs a file or -"));
+        } else if (arg == QStringLiteral("--format") && !options->download) {
+            if (!value(&options->format) || !ReportFormatFromName(options->format))
+                return usageError(kReportFormatError);
         } else if (arg == QStringLiteral("--download")) {
             options->download = true;
         } else if (arg == QStringLiteral("--original-names") && options->download) {
@@ -233,7 +239,12 @@ int runHarvestCommand(int argc, char *argv[])
         std::fprintf(stderr, "\r\033[K%d 条\n", int(list.size()));
 
     if (!options.download || list.isEmpty()) {
-        if (!writeReport(options.report, listReport(list).toUtf8())) {
+        const ReportFormat format
+            = ReportFormatFromName(options.format).value_or(ReportFormat::Tsv);
+        const QByteArray report = format == ReportFormat::Tsv
+            ? listReport(list).toUtf8()
+            : CitationBytes(CitationRowsOf(list), CitationFormatOf(format));
+        if (!writeReport(options.report, report)) {
             std::fprintf(stderr, "quillmoor-cli harvest: cannot write the report to %s\n",
                 options.report.toLocal8Bit().constData());
             return 1;
@@ -268,5 +279,11 @@ int runHarvestCommand(int argc, char *argv[])
     downloadArgs << options.downloadArguments << QStringLiteral("--input") << input.fileName();
     if (!options.report.isEmpty())
         downloadArgs << QStringLiteral("--report") << options.report;
-    return runDownloadCommand(downloadArgs);
+    if (!options.format.isEmpty())
+        downloadArgs << QStringLiteral("--format") << options.format;
+    // The rows keep their DOI and kind in the download report.
+    QList<DownloadItem> handedOff;
+    for (int row = 0; row < rows.size(); ++row)
+        handedOff.append(rows.at(row));
+    return runDownloadCommand(downloadArgs, handedOff);
 }

@@ -2,6 +2,7 @@
 
 const char *const kHarvestUsage
     = "usage: quillmoor-cli harvest [--all] [--max-page N] [--pause S] [--report FILE|-]\n"
+      "                             [--format tsv|ris|bibtex|csv]\n"
       "                             [--download [--original-names] [download options]] URL\n";
 
 const char *const kLoginUsage

@@ -11,7 +11,8 @@ bool sameContent(const DownloadItem &a, const DownloadItem &b)
     return a.Key == b.Key && a.Name == b.Name && a.Type == b.Type && a.Size == b.Size
         && a.Received == b.Received && a.Percent == b.Percent && a.Folder == b.Folder
         && a.Referer == b.Referer && a.StatusCode == b.StatusCode
-        && a.FailureReason == b.FailureReason && a.ReplaceableFile == b.ReplaceableFile;
+        && a.FailureReason == b.FailureReason && a.ReplaceableFile == b.ReplaceableFile
+        && a.Doi == b.Doi && a.Kind == b.Kind;
 }
 
 bool isUntouched(const DownloadItem &item)

@@ -56,14 +56,24 @@ QList<InputLine> ParseInputLines(const QString &text)
 }
 
 DownloadItem DownloadItemForInputLine(
-    const InputLine &line, const QString &folder, const QString &defaultReferer)
+    const InputLine &line, const QString &folder, const QString &defaultReferer, const QUrl &site)
 {
-    const QString url = DownloadList::选择url(line.Key);
     DownloadItem item;
-    item.Key = line.Key;
-    item.Type = UrlFileNameAndExtension(url);
-    item.Name = CleanFileName(
-        line.Title.isEmpty() ? FileNameFromPath(url, true) : TitleOnOneLine(line.Title));
+    const QString pdfAddress = line.Doi.isEmpty() ? QString() : PdfAddressForDoi(site, line.Doi);
+    if (!pdfAddress.isEmpty()) {
+        item.Key = pdfAddress;
+        item.Type = QStringLiteral("pdf");
+        item.Name = CleanFileName(line.Title.isEmpty() ? QString(line.Doi).replace(u'/', u'_')
+                                                       : TitleOnOneLine(line.Title));
+        item.Doi = line.Doi;
+    } else {
+        const QString url = DownloadList::选择url(line.Key);
+        item.Key = line.Key;
+        item.Type = UrlFileNameAndExtension(url);
+        item.Name = CleanFileName(
+            line.Title.isEmpty() ? FileNameFromPath(url, true) : TitleOnOneLine(line.Title));
+        item.Doi = line.Doi.isEmpty() ? DoiFromPdfUrl(QUrl(url)) : line.Doi;
+    }
     if (item.Name.isEmpty())
         item.Name = QStringLiteral("download");
     item.Folder = folder;

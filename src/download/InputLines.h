@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 
@@ -33,6 +34,10 @@ QList<InputLine> ParseInputLines(const QString &text);
 // The waiting row a line adds to a download list in `folder`: the type from
 // the first alternative's address, the name from the title, else from that
 // address ("download" when both clean to nothing), the line's own referring
-// page, else `defaultReferer`.
+// page, else `defaultReferer`. A PDF address /content/pdf/<DOI>.pdf gives the
+// row its DOI. A DOI line becomes the PDF address of the DOI on the site whose
+// origin (scheme, host, port) is `site`, type "pdf", named from its title or
+// else from the DOI with "/" turned into "_"; the row carries the DOI. Nothing
+// is asked of doi.org. Without a usable site a DOI line keeps its text as key.
 DownloadItem DownloadItemForInputLine(
-    const InputLine &line, const QString &folder, const QString &defaultReferer = {});
+    const InputLine &line, const QString &folder, const QString &defaultReferer, const QUrl &site);

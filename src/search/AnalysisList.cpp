@@ -116,7 +116,8 @@ bool AnalysisList::removeRows(int row, int count, const QModelIndex &parent)
 }
 
 bool AnalysisList::加入LV1(const QString &title, const QString &link, const QString &sourcePage,
-    const QString &type, const QString &folder, const QString &typeColumn)
+    const QString &type, const QString &folder, const QString &typeColumn, const QString &doi,
+    const QString &kind)
 {
     if (title.isEmpty() || link.isEmpty() || rowOfLink(link) >= 0)
         return false;
@@ -127,6 +128,8 @@ bool AnalysisList::加入LV1(const QString &title, const QString &link, const QS
     item.SourcePage = sourcePage;
     item.Folder = folder;
     item.TypeColumn = typeColumn;
+    item.Doi = doi;
+    item.Kind = kind;
     const int row = size();
     beginInsertRows({}, row, row);
     m_items.append(std::move(item));

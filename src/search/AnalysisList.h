@@ -42,9 +42,10 @@ public:
 
     // Appends a row; false, and nothing changes, when the link is already in
     // the list or title or link is empty. Links are compared exactly. The
-    // status starts empty.
+    // status starts empty. The DOI and content kind are kept when known.
     bool 加入LV1(const QString &title, const QString &link, const QString &sourcePage,
-        const QString &type, const QString &folder, const QString &typeColumn);
+        const QString &type, const QString &folder, const QString &typeColumn,
+        const QString &doi = {}, const QString &kind = {});
 
     int size() const { return int(m_items.size()); }
     bool isEmpty() const { return m_items.isEmpty(); }

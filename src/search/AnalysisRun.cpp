@@ -132,7 +132,13 @@ void AnalysisRun::HandOffItem(int row)
     const QString name = CleanFileName(
         m_folders.useOriginalFileName() ? FileNameFromPath(item.Link, true) : title);
     // An address already in the download list is not added twice.
-    m_target.downloadList().addItem(item.Link, name, item.Type, folder, item.SourcePage);
+    DownloadList &downloads = m_target.downloadList();
+    if (downloads.addItem(item.Link, name, item.Type, folder, item.SourcePage)) {
+        downloads.update(downloads.size() - 1, [&item](DownloadItem &added) {
+            added.Doi = item.Doi;
+            added.Kind = item.Kind;
+        });
+    }
     m_list.setStatus(row, AnalysisStatus::Succeeded);
 }
 

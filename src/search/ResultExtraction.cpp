@@ -1,8 +1,11 @@
 #include "search/ResultExtraction.h"
 
+#include "common/Doi.h"
 #include "common/TextMode.h"
 #include "common/TrimSpaces.h"
 #include "search/AnalysisList.h"
+
+#include <QUrl>
 
 namespace {
 
@@ -27,6 +30,31 @@ QString downloadPdfLink(const Document &document, const QList<Element> &anchors)
             return TrimSpaces(document.href(anchor));
     }
     return {};
+}
+
+// What an entry's links tell of it: the DOI of its PDF address, else that of
+// the first content link (/article/<DOI>, /chapter/<DOI>, ...) among its
+// anchors on the page's own site; the kind from that content link when it
+// names the same DOI.
+ContentLink entryContent(
+    const Document &document, const QList<Element> &anchors, const QString &link)
+{
+    ContentLink entry { DoiFromPdfUrl(QUrl(link)), ContentKind::Unknown };
+    const QString host = QUrl(document.url()).host();
+    for (const Element anchor : anchors) {
+        const QUrl address(TrimSpaces(document.href(anchor)));
+        if (address.host() != host)
+            continue;
+        const std::optional<ContentLink> content = ContentLinkFromUrl(address);
+        if (!content)
+            continue;
+        if (entry.Doi.isEmpty())
+            return *content;
+        if (SameDoi(entry.Doi, content->Doi))
+            entry.Kind = content->Kind;
+        break;
+    }
+    return entry;
 }
 
 } // namespace
@@ -58,7 +86,9 @@ int ExtractFromResultsList(const Document *document, AnalysisList &list, const Q
         const QString link = unescapeAmpersands(downloadPdfLink(*document, anchors));
         if (title.isEmpty() || link.isEmpty())
             continue;
-        list.加入LV1(title, link, page, Pdf, saveFolder, QString());
+        const ContentLink content = entryContent(*document, anchors, link);
+        list.加入LV1(title, link, page, Pdf, saveFolder, QString(), content.Doi,
+            ContentKindName(content.Kind));
         ++found;
     }
     list.refreshCounter();
@@ -92,12 +122,14 @@ int ExtractFromOrderedList(const Document *document, AnalysisList &list, const Q
                     title += u' ' + text;
             }
         }
-        const QString link = unescapeAmpersands(
-            downloadPdfLink(*document, document->elementsByTagName(QStringLiteral("A"), item)));
+        const QList<Element> anchors = document->elementsByTagName(QStringLiteral("A"), item);
+        const QString link = unescapeAmpersands(downloadPdfLink(*document, anchors));
         title = TrimSpaces(title);
         if (title.isEmpty() || link.isEmpty())
             continue;
-        list.加入LV1(title, link, page, Pdf, saveFolder, QString());
+        const ContentLink content = entryContent(*document, anchors, link);
+        list.加入LV1(title, link, page, Pdf, saveFolder, QString(), content.Doi,
+            ContentKindName(content.Kind));
         ++found;
     }
 
@@ -125,7 +157,9 @@ int ExtractFromOrderedList(const Document *document, AnalysisList &list, const Q
     link = unescapeAmpersands(link);
     title = TrimSpaces(title);
     if (!title.isEmpty() && !link.isEmpty()) {
-        list.加入LV1(title, link, page, Pdf, saveFolder, QString());
+        // The anchor offers the whole book: that is its kind.
+        list.加入LV1(title, link, page, Pdf, saveFolder, QString(), DoiFromPdfUrl(QUrl(link)),
+            ContentKindName(ContentKind::Book));
         ++found;
     }
     list.refreshCounter();

@@ -1,10 +1,12 @@
 #include "BrowserTestMain.h"
 #include "FixtureServer.h"
 #include "LiteratureSite.h"
+#include "common/Doi.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -31,6 +33,7 @@ private Q_SLOTS:
     void thisPageReport();
     void allPagesWithLimit();
     void downloadTheRows();
+    void citationReports();
     void badUsageAndUnloadablePages_data();
     void badUsageAndUnloadablePages();
     void rootTurnsTheSandboxOff();
@@ -172,6 +175,58 @@ void tst_CliHarvest::downloadTheRows()
         qPrintable(QDir(second).entryList().join(QLatin1Char(' '))));
 }
 
+// The list report and the download report as citations: every entry keeps
+// its DOI and kind, and a downloaded one its file.
+void tst_CliHarvest::citationReports()
+{
+    const QString query = QStringLiteral("cite");
+    const QString page = url(LiteratureSite::searchPath(query));
+    QStringList dois;
+    QStringList types;
+    QStringList entries;
+    for (int index = 0; index < LiteratureSite::ResultsPerPage; ++index) {
+        if (index == LiteratureSite::PreviewOnlyPosition)
+            continue;
+        dois << DoiFromPdfUrl(QUrl(LiteratureSite::resultPdfPath(query, 1, index)));
+        types << (index % 3 == 2 ? QStringLiteral("CHAP") : QStringLiteral("JOUR"));
+        entries << (index % 3 == 2 ? QStringLiteral("incollection") : QStringLiteral("article"));
+    }
+
+    const Run ris = run({ QStringLiteral("--format"), QStringLiteral("ris"), page });
+    QCOMPARE(ris.exitCode, 0);
+    const QString text = QString::fromUtf8(ris.out);
+    QCOMPARE(text.count(QStringLiteral("\r\nER  - \r\n")), dois.size());
+    static const QRegularExpression field(
+        QStringLiteral("^(TY|DO)  - (.*)\r$"), QRegularExpression::MultilineOption);
+    QStringList readTypes;
+    QStringList readDois;
+    for (auto it = field.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        (m.captured(1) == QStringLiteral("TY") ? readTypes : readDois) << m.captured(2);
+    }
+    QCOMPARE(readTypes, types);
+    QCOMPARE(readDois, dois);
+
+    const QString folder = m_dir.filePath(QStringLiteral("cited"));
+    const Run bib = run({ QStringLiteral("--format"), QStringLiteral("bibtex"),
+        QStringLiteral("--download"), QStringLiteral("--to"), folder, QStringLiteral("--method"),
+        QStringLiteral("1"), page });
+    QCOMPARE(bib.exitCode, 0);
+    static const QRegularExpression entry(
+        QStringLiteral("^@(\\w+)\\{doi:([^,]+),\n(?:.*\n)*?  file = \\{:([^\n]*):PDF\\}\n\\}$"),
+        QRegularExpression::MultilineOption);
+    QStringList readEntries;
+    readDois.clear();
+    for (auto it = entry.globalMatch(QString::fromUtf8(bib.out)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        readEntries << m.captured(1);
+        readDois << m.captured(2);
+        QVERIFY2(QFile::exists(m.captured(3)), qPrintable(m.captured(3)));
+    }
+    QCOMPARE(readEntries, entries);
+    QCOMPARE(readDois, dois);
+}
+
 void tst_CliHarvest::badUsageAndUnloadablePages_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -184,6 +239,9 @@ void tst_CliHarvest::badUsageAndUnloadablePages_data()
         QStringLiteral("61"), QStringLiteral("http://127.0.0.1:1/") }
                                         << 2 << QStringLiteral("--pause");
     QTest::newRow("no address") << QStringList {} << 2 << QStringLiteral("no address");
+    QTest::newRow("unknown report format") << QStringList { QStringLiteral("--format"),
+        QStringLiteral("xml"), QStringLiteral("http://127.0.0.1:1/") }
+                                           << 2 << QStringLiteral("--format");
     QTest::newRow("unknown option") << QStringList { QStringLiteral("--to"), QStringLiteral("x"),
         QStringLiteral("http://127.0.0.1:1/") }
                                     << 2 << QStringLiteral("unknown option");

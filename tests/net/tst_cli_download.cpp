@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
 #include <unistd.h>
@@ -22,6 +24,9 @@ private Q_SLOTS:
     void downloadsList_data();
     void downloadsList();
     void inputFileWithTitles();
+    void doiLinesFromTheGivenSite();
+    void doiLinesFromTheStoredSite();
+    void bibTeXReport();
     void badUsage_data();
     void badUsage();
     void helpPrintsUsage();
@@ -185,6 +190,98 @@ void TestCliDownload::inputFileWithTitles()
         3000);
 }
 
+// DOI lines become PDF addresses of the site given by --site; the CSV report
+// carries the DOI, the address, the saved file and the state of each row.
+void TestCliDownload::doiLinesFromTheGivenSite()
+{
+    QTemporaryDir out;
+    const QByteArray input = QStringLiteral("10.1007/s1-test\n"
+                                            "DOI:10.1007/S1-TEST\n"
+                                            "https://doi.org/10.1007/s2-test\t第二篇：论文\n")
+                                 .toUtf8()
+        + m_base.toUtf8() + "/paper.pdf\n";
+    const Run run
+        = runCli({ QStringLiteral("--site"), m_base + QStringLiteral("/search?query=x"),
+                     QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--to"),
+                     out.path(), QStringLiteral("--format"), QStringLiteral("csv"),
+                     QStringLiteral("--report"), QStringLiteral("-") },
+            input);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.startsWith("\xEF\xBB\xBFtitle,doi,kind,link,source_page,file,status\r\n"));
+    QStringList records = QString::fromUtf8(run.out.mid(3)).split(QStringLiteral("\r\n"));
+    QCOMPARE(records.takeLast(), QString());
+    // The same DOI in capitals is the same paper: one row.
+    QCOMPARE(records.size(), 1 + 3);
+    const QString first = out.filePath(QStringLiteral("10.1007_s1-test.pdf"));
+    const QString second = out.filePath(QStringLiteral("第二篇论文.pdf"));
+    QCOMPARE(records.at(1),
+        QStringLiteral("10.1007_s1-test,10.1007/s1-test,,") + m_base
+            + QStringLiteral("/content/pdf/10.1007%2Fs1-test.pdf,,") + first
+            + QStringLiteral(",completed"));
+    QCOMPARE(records.at(2),
+        QStringLiteral("第二篇论文,10.1007/s2-test,,") + m_base
+            + QStringLiteral("/content/pdf/10.1007%2Fs2-test.pdf,,") + second
+            + QStringLiteral(",completed"));
+    QCOMPARE(records.at(3),
+        QStringLiteral("paper,,,%1/paper.pdf,,%2,completed")
+            .arg(m_base, out.filePath(QStringLiteral("paper.pdf"))));
+    for (const QString &path : { first, second }) {
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+        QVERIFY(file.read(5) == "%PDF-");
+    }
+}
+
+// Without --site DOI lines go to the stored home page's site.
+void TestCliDownload::doiLinesFromTheStoredSite()
+{
+    const QString ini = m_home.filePath(QStringLiteral("config/Quillmoor/Quillmoor.ini"));
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("设置/首页网址"), QString(m_base + QStringLiteral("/")));
+    }
+    QTemporaryDir out;
+    const Run run = runCli({ QStringLiteral("--to"), out.path(), QStringLiteral("--format"),
+        QStringLiteral("ris"), QStringLiteral("--report"), QStringLiteral("-"),
+        QStringLiteral("doi:10.1007/978-3-540-77001-2_3") });
+    QFile::remove(ini);
+    QCOMPARE(run.exitCode, 0);
+    const QString saved = out.filePath(QStringLiteral("10.1007_978-3-540-77001-2_3.pdf"));
+    QVERIFY(QFile::exists(saved));
+    QCOMPARE(QString::fromUtf8(run.out),
+        QStringLiteral("TY  - GEN\r\n"
+                       "TI  - 10.1007_978-3-540-77001-2_3\r\n"
+                       "DO  - 10.1007/978-3-540-77001-2_3\r\n"
+                       "UR  - https://doi.org/10.1007/978-3-540-77001-2_3\r\n"
+                       "L1  - %1\r\n"
+                       "ER  - \r\n\r\n")
+            .arg(QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded)));
+}
+
+void TestCliDownload::bibTeXReport()
+{
+    QTemporaryDir out;
+    const QString report = out.filePath(QStringLiteral("papers.bib"));
+    const Run run = runCli(
+        { QStringLiteral("--to"), out.path(), QStringLiteral("--format"), QStringLiteral("bibtex"),
+            QStringLiteral("--report"), report, m_base + QStringLiteral("/paper.pdf\tA_title"),
+            QStringLiteral("http://127.0.0.1:9/gone.pdf") });
+    QCOMPARE(run.exitCode, 1);
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+        QStringLiteral("@misc{quillmoor1,\n"
+                       "  title = {A\\_title},\n"
+                       "  url = {%1/paper.pdf},\n"
+                       "  file = {:%2:PDF}\n"
+                       "}\n\n"
+                       "@misc{quillmoor2,\n"
+                       "  title = {gone},\n"
+                       "  url = {http://127.0.0.1:9/gone.pdf}\n"
+                       "}\n\n")
+            .arg(m_base, out.filePath(QStringLiteral("A_title.pdf"))));
+}
+
 void TestCliDownload::badUsage_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -227,6 +324,14 @@ void TestCliDownload::badUsage_data()
         m_root.filePath(QStringLiteral("missing/report.tsv")), url };
     QTest::newRow("report names a folder")
         << QStringList { QStringLiteral("--report"), m_root.path(), url };
+    QTest::newRow("unknown report format")
+        << QStringList { QStringLiteral("--format"), QStringLiteral("xml"), url };
+    QTest::newRow("site not http") << QStringList { QStringLiteral("--site"),
+        QStringLiteral("ftp://127.0.0.1/"), QStringLiteral("10.1007/s1") };
+    QTest::newRow("site without a host")
+        << QStringList { QStringLiteral("--site"), QStringLiteral("/content/"), url };
+    QTest::newRow("site not an address") << QStringList { QStringLiteral("--site"),
+        QStringLiteral("http://a b/"), QStringLiteral("10.1007/s1") };
 }
 
 void TestCliDownload::badUsage()

@@ -214,7 +214,7 @@ void tst_AnalysisRun::naming()
     QFETCH(QString, name);
     m_folders.UseOriginalFileName = original;
     m_list.加入LV1(title, link, QStringLiteral("http://site.test/page"), QStringLiteral("pdf"),
-        QStringLiteral("/row/"), {});
+        QStringLiteral("/row/"), {}, QStringLiteral("10.1007/X-1"), QStringLiteral("chapter"));
     run(AnalysisFilter::All);
     QCOMPARE(m_target.list.size(), 1);
     const DownloadItem &item = m_target.list.at(0);
@@ -224,6 +224,8 @@ void tst_AnalysisRun::naming()
     QCOMPARE(item.Folder, QStringLiteral("/row/"));
     QCOMPARE(item.Referer, QStringLiteral("http://site.test/page"));
     QCOMPARE(item.StatusCode, Status::Waiting);
+    QCOMPARE(item.Doi, QStringLiteral("10.1007/X-1"));
+    QCOMPARE(item.Kind, QStringLiteral("chapter"));
 }
 
 void tst_AnalysisRun::folderRules()

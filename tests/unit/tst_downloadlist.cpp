@@ -450,6 +450,13 @@ void TestDownloadList::updateSignalsOnlyRealChanges()
     QCOMPARE(changed.at(0).at(1).toModelIndex(), list.index(0, DownloadList::ColumnCount - 1));
     QVERIFY(list.update(0, [](DownloadItem &item) { item.Percent = QStringLiteral("37%"); }));
     QCOMPARE(changed.count(), 1);
+    // Fields without a column are changes too.
+    QVERIFY(list.update(0, [](DownloadItem &item) {
+        item.Doi = QStringLiteral("10.1007/s1");
+        item.Kind = QStringLiteral("article");
+    }));
+    QCOMPARE(list.at(0).Doi, QStringLiteral("10.1007/s1"));
+    QCOMPARE(list.at(0).Kind, QStringLiteral("article"));
 }
 
 void TestDownloadList::columnsAndRoles()

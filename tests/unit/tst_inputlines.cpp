@@ -1,4 +1,7 @@
+#include "TestEnvironment.h"
+#include "common/SettingsStore.h"
 #include "download/InputLines.h"
+#include "search/SiteOrigin.h"
 
 #include <QTest>
 
@@ -12,6 +15,11 @@ private Q_SLOTS:
     void parseInputLine();
     void rowForLine_data();
     void rowForLine();
+    void doiLines_data();
+    void doiLines();
+    void siteOrigin_data();
+    void siteOrigin();
+    void storedSiteOrigin();
     void parseInputLines();
 };
 
@@ -113,7 +121,8 @@ void TestInputLines::rowForLine()
     QFETCH(QString, referer);
     const std::optional<InputLine> parsed = ParseInputLine(line);
     QVERIFY(parsed);
-    const DownloadItem row = DownloadItemForInputLine(*parsed, u"/save/"_s, u"http://r.test/"_s);
+    const DownloadItem row = DownloadItemForInputLine(
+        *parsed, u"/save/"_s, u"http://r.test/"_s, QUrl(u"https://site.test/"_s));
     QCOMPARE(row.Key, parsed->Key);
     QCOMPARE(row.Name, name);
     QCOMPARE(row.Type, type);
@@ -121,6 +130,106 @@ void TestInputLines::rowForLine()
     QCOMPARE(row.Referer, referer);
     QCOMPARE(row.StatusCode, Status::Waiting);
     QVERIFY(row.Size.isEmpty() && row.Received.isEmpty() && row.Percent.isEmpty());
+}
+
+// Each way of writing a DOI gives the PDF address of that DOI on the site,
+// named after the DOI (or the title); other text is an address as before.
+void TestInputLines::doiLines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("doi");
+
+    const QString pdf = u"https://site.test:8443/content/pdf/10.1007%2Fs1-x.pdf"_s;
+    const QString name = u"10.1007_s1-x"_s;
+    const QString doi = u"10.1007/s1-x"_s;
+    QTest::newRow("bare") << u"10.1007/s1-x"_s << pdf << name << u"pdf"_s << doi;
+    QTest::newRow("doi:") << u"doi:10.1007/s1-x"_s << pdf << name << u"pdf"_s << doi;
+    QTest::newRow("https://doi.org/")
+        << u"https://doi.org/10.1007/s1-x"_s << pdf << name << u"pdf"_s << doi;
+    QTest::newRow("dx.doi.org, percent-encoded")
+        << u"http://dx.doi.org/10.1007%2Fs1-x"_s << pdf << name << u"pdf"_s << doi;
+    QTest::newRow("upper case keeps the DOI's own case")
+        << u"HTTPS://DOI.ORG/10.1007/S1-X"_s
+        << u"https://site.test:8443/content/pdf/10.1007%2FS1-X.pdf"_s << u"10.1007_S1-X"_s
+        << u"pdf"_s << u"10.1007/S1-X"_s;
+    QTest::newRow("title names it")
+        << u"doi:10.1007/s1-x\t深度学习：综述"_s << pdf << u"深度学习综述"_s << u"pdf"_s << doi;
+    QTest::newRow("parentheses, semicolon and what a name cannot hold")
+        << u"10.1002/(SICI)1097-4636(199706)35:4<1::AID-JBM1>3.0.CO;2-H"_s
+        << u"https://site.test:8443/content/pdf/"
+           "10.1002%2F(SICI)1097-4636(199706)35:4<1::AID-JBM1>3.0.CO;2-H.pdf"_s
+        << u"10.1002_(SICI)1097-4636(199706)3541AID-JBM13.0.CO;2-H"_s << u"pdf"_s
+        << u"10.1002/(SICI)1097-4636(199706)35:4<1::AID-JBM1>3.0.CO;2-H"_s;
+    QTest::newRow("prefix of three digits is no DOI")
+        << u"10.123/abc"_s << u"10.123/abc"_s << u"abc"_s << QString() << QString();
+    QTest::newRow("text") << u"see the paper"_s << u"see the paper"_s << u"see the paper"_s
+                          << QString() << QString();
+    QTest::newRow("a PDF address tells its DOI")
+        << u"http://a.test/content/pdf/10.1007%2Fs2.pdf"_s
+        << u"http://a.test/content/pdf/10.1007%2Fs2.pdf"_s << u"10.1007%2Fs2"_s << u"pdf"_s
+        << u"10.1007/s2"_s;
+}
+
+void TestInputLines::doiLines()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, key);
+    QFETCH(QString, name);
+    QFETCH(QString, type);
+    QFETCH(QString, doi);
+    const std::optional<InputLine> parsed = ParseInputLine(line);
+    QVERIFY(parsed);
+    // Only the origin of the site counts.
+    const DownloadItem row = DownloadItemForInputLine(
+        *parsed, u"/save/"_s, {}, QUrl(u"https://site.test:8443/search?query=x"_s));
+    QCOMPARE(row.Key, key);
+    QCOMPARE(row.Name, name);
+    QCOMPARE(row.Type, type);
+    QCOMPARE(row.Doi, doi);
+    QCOMPARE(row.Folder, u"/save/"_s);
+    QCOMPARE(row.StatusCode, Status::Waiting);
+
+    // Without a site a DOI line stays as it was written.
+    if (!parsed->Doi.isEmpty()) {
+        const DownloadItem bare = DownloadItemForInputLine(*parsed, u"/save/"_s, {}, QUrl());
+        QCOMPARE(bare.Key, parsed->Key);
+        QCOMPARE(bare.Doi, doi);
+    }
+}
+
+void TestInputLines::siteOrigin_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("origin");
+    QTest::newRow("home page") << u"https://link.springer.com/"_s << u"https://link.springer.com"_s;
+    QTest::newRow("path, query and case go")
+        << u" HTTP://Site.Test:8080/search?q=1#x "_s << u"http://site.test:8080"_s;
+    QTest::newRow("not http") << u"ftp://site.test/"_s << QString();
+    QTest::newRow("no host") << u"/content/pdf/"_s << QString();
+    QTest::newRow("scheme only") << u"https://"_s << QString();
+    QTest::newRow("space in the host") << u"http://a b/"_s << QString();
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestInputLines::siteOrigin()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, origin);
+    QCOMPARE(SiteOriginOf(address).toString(), origin);
+}
+
+void TestInputLines::storedSiteOrigin()
+{
+    useTestLocations();
+    QCOMPARE(StoredSiteOrigin().toString(), u"https://link.springer.com"_s);
+    WriteSetting(u"设置"_s, u"首页网址"_s, u"http://127.0.0.1:8123/search"_s);
+    QCOMPARE(StoredSiteOrigin().toString(), u"http://127.0.0.1:8123"_s);
+    // A stored value that is no address: the default site.
+    WriteSetting(u"设置"_s, u"首页网址"_s, u"about:blank"_s);
+    QCOMPARE(StoredSiteOrigin().toString(), u"https://link.springer.com"_s);
 }
 
 void TestInputLines::parseInputLines()

@@ -1,9 +1,11 @@
 #include "HtmlDocument.h"
 #include "LiteratureSite.h"
+#include "common/Doi.h"
 #include "search/AnalysisList.h"
 #include "search/ResultExtraction.h"
 
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -36,6 +38,8 @@ private Q_SLOTS:
     void addPageEntries_data();
     void addPageEntries();
     void rowFields();
+    void doiAndKind_data();
+    void doiAndKind();
     void samePageTwiceAddsNothing();
     void counterUntouchedWithoutList();
     void fixtureResultPage();
@@ -150,6 +154,61 @@ void tst_ResultExtraction::rowFields()
     QCOMPARE(list.counterText(), QStringLiteral("1"));
 }
 
+void tst_ResultExtraction::doiAndKind_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("dois");
+    QTest::addColumn<QStringList>("kinds");
+
+    auto entry = [](const QString &anchors) -> QString {
+        return QStringLiteral("<ol id=\"results-list\"><li>") + anchors
+            + QStringLiteral("</li></ol>");
+    };
+    QTest::newRow("PDF address, title link of the same DOI in another case")
+        << entry(QStringLiteral("<a href=\"/article/10.1007/S1-X\">T</a>"
+                                "<a href=\"/content/pdf/10.1007%2Fs1-x.pdf?a=1\">Download PDF</a>"))
+        << QStringList { QStringLiteral("10.1007/s1-x") }
+        << QStringList { QStringLiteral("article") };
+    QTest::newRow("no DOI in the PDF address: the first content link tells both")
+        << entry(QStringLiteral("<a href=\"/journal/1\">T</a>"
+                                "<a href=\"/chapter/10.1007/978-3-1_2\">Preview</a>"
+                                "<a href=\"/article/10.1007/later\">More</a>"
+                                "<a href=\"/files/p.pdf\">Download PDF</a>"))
+        << QStringList { QStringLiteral("10.1007/978-3-1_2") }
+        << QStringList { QStringLiteral("chapter") };
+    QTest::newRow("first content link names another DOI: no kind")
+        << entry(QStringLiteral("<a href=\"/article/10.1007/other\">T</a>"
+                                "<a href=\"/content/pdf/10.1007%2Fs2.pdf\">Download PDF</a>"))
+        << QStringList { QStringLiteral("10.1007/s2") } << QStringList { QString() };
+    QTest::newRow("content link of another site is not the entry's")
+        << entry(QStringLiteral("<a href=\"http://elsewhere.test/article/10.1007/s3\">T</a>"
+                                "<a href=\"/files/p.pdf\">Download PDF</a>"))
+        << QStringList { QString() } << QStringList { QString() };
+    QTest::newRow("no DOI anywhere")
+        << entry(QStringLiteral("<a href=\"/a\">T</a><a href=\"/p.pdf\">Download PDF</a>"))
+        << QStringList { QString() } << QStringList { QString() };
+    QTest::newRow("ordered list: chapter link, and the whole book is a book")
+        << QStringLiteral("<ol><li><p><a href=\"/chapter/10.1007/978-3-9_1\">C1</a></p>"
+                          "<a href=\"/c1.pdf\">Download PDF</a></li></ol>"
+                          "<a href=\"/content/pdf/10.1007%2F978-3-9.pdf\" publication=\"B\">"
+                          "Download book PDF</a>")
+        << QStringList { QStringLiteral("10.1007/978-3-9_1"), QStringLiteral("10.1007/978-3-9") }
+        << QStringList { QStringLiteral("chapter"), QStringLiteral("book") };
+}
+
+void tst_ResultExtraction::doiAndKind()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, dois);
+    QFETCH(QStringList, kinds);
+
+    const HtmlDocument document = page(body);
+    AnalysisList list;
+    AddPageEntries(&document, list, {});
+    QCOMPARE(column(list, &AnalysisItem::Doi), dois);
+    QCOMPARE(column(list, &AnalysisItem::Kind), kinds);
+}
+
 void tst_ResultExtraction::samePageTwiceAddsNothing()
 {
     const HtmlDocument document = page(QStringLiteral(
@@ -196,6 +255,14 @@ void tst_ResultExtraction::fixtureResultPage()
     QCOMPARE(list.at(LiteratureSite::PreviewOnlyPosition).Title,
         LiteratureSite::resultTitle(query, 2, LiteratureSite::PreviewOnlyPosition + 1));
     QVERIFY(list.at(2).Title.contains(u'&'));
+    // Every entry knows its DOI; every third result is a chapter.
+    for (int row = 0; row < list.size(); ++row) {
+        const int index = row < LiteratureSite::PreviewOnlyPosition ? row : row + 1;
+        QCOMPARE(
+            list.at(row).Doi, DoiFromPdfUrl(QUrl(LiteratureSite::resultPdfPath(query, 2, index))));
+        QCOMPARE(list.at(row).Kind,
+            index % 3 == 2 ? QStringLiteral("chapter") : QStringLiteral("article"));
+    }
 }
 
 void tst_ResultExtraction::fixtureBookPage()
@@ -214,6 +281,12 @@ void tst_ResultExtraction::fixtureBookPage()
     QVERIFY(list.at(1).Title.endsWith(QStringLiteral(" Pages 1-20")));
     QCOMPARE(list.at(list.size() - 1).Title, LiteratureSite::BookTitle);
     QVERIFY(list.at(list.size() - 1).Link.endsWith(QStringLiteral("978-3-540-77001-2.pdf")));
+    QCOMPARE(list.at(0).Doi, LiteratureSite::BookDoi + QStringLiteral("_fm"));
+    QVERIFY(list.at(0).Kind.isEmpty());
+    QCOMPARE(list.at(1).Doi, LiteratureSite::BookDoi + QStringLiteral("_1"));
+    QCOMPARE(list.at(1).Kind, QStringLiteral("chapter"));
+    QCOMPARE(list.at(list.size() - 1).Doi, LiteratureSite::BookDoi);
+    QCOMPARE(list.at(list.size() - 1).Kind, QStringLiteral("book"));
 }
 
 void tst_ResultExtraction::noDocument()

@@ -501,14 +501,25 @@ QString HtmlDocument::outerHtml(Element e) const
     return out;
 }
 
+namespace {
+bool isLinkingTag(const QString &tag)
+{
+    return tag == QLatin1String("A") || tag == QLatin1String("AREA")
+        || tag == QLatin1String("LINK");
+}
+} // namespace
+
 QString HtmlDocument::href(Element e) const
 {
-    const QString tag = tagName(e);
-    if ((tag != QLatin1String("A") && tag != QLatin1String("AREA"))
-        || !hasAttribute(e, QStringLiteral("href")))
+    if (!isLinkingTag(tagName(e)) || !hasAttribute(e, QStringLiteral("href")))
         return {};
     const QString raw = attribute(e, QStringLiteral("href")).trimmed();
     return QUrl(m_baseUrl).resolved(QUrl(raw)).toString(QUrl::FullyEncoded);
+}
+
+QString HtmlDocument::rel(Element e) const
+{
+    return isLinkingTag(tagName(e)) ? attribute(e, QStringLiteral("rel")) : QString();
 }
 
 QString HtmlDocument::inputType(Element e) const

@@ -41,7 +41,10 @@ const char kSnapshotScript[] = R"JS(
             x: typeof e.innerText === 'string' ? e.innerText : (e.textContent || ''),
             o: e.outerHTML || ''
         };
-        if ((tag === 'A' || tag === 'AREA') && e.hasAttribute('href')) o.h = e.href;
+        if (tag === 'A' || tag === 'AREA' || tag === 'LINK') {
+            if (e.hasAttribute('href')) o.h = e.href;
+            if (e.hasAttribute('rel')) o.r = e.getAttribute('rel');
+        }
         if (tag === 'INPUT' || tag === 'TEXTAREA' || tag === 'SELECT') {
             o.n = e.getAttribute('name') || '';
             o.ty = tag === 'INPUT' ? (e.getAttribute('type') || 'text') : '';
@@ -124,6 +127,7 @@ std::shared_ptr<WebEngineDocument> WebEngineDocument::fromJson(
         n.text = o.value(QStringLiteral("x")).toString();
         n.html = o.value(QStringLiteral("o")).toString();
         n.href = o.value(QStringLiteral("h")).toString();
+        n.rel = o.value(QStringLiteral("r")).toString();
         n.name = o.value(QStringLiteral("n")).toString();
         n.type = o.value(QStringLiteral("ty")).toString();
         n.value = o.value(QStringLiteral("v")).toString();
@@ -192,6 +196,7 @@ QM_FIELD(outerHtml, html)
 QM_FIELD(className, className)
 QM_FIELD(title, title)
 QM_FIELD(href, href)
+QM_FIELD(rel, rel)
 QM_FIELD(inputName, name)
 QM_FIELD(inputType, type)
 QM_FIELD(value, value)

@@ -23,6 +23,7 @@ public:
         QString className;
         QString title;
         QString href;
+        QString rel;
         QString text;
         QString html;
         QString name;
@@ -48,6 +49,7 @@ public:
     QString className(Element e) const override;
     QString title(Element e) const override;
     QString href(Element e) const override;
+    QString rel(Element e) const override;
     QString inputName(Element e) const override;
     QString inputType(Element e) const override;
     QString value(Element e) const override;

@@ -212,7 +212,7 @@ int runHarvestCommand(int argc, char *argv[])
     }
 
     const bool tty = ::isatty(fileno(stderr));
-    QObject::connect(&harvester, &Harvester::pageTaken, &harvester, [&](int pages) {
+    QObject::connect(&harvester, &Harvester::progressChanged, &harvester, [&](int pages) {
         if (tty)
             std::fprintf(stderr, "\r\033[K第 %d 页，已有 %d 条", pages, int(list.size()));
     });
@@ -224,7 +224,7 @@ int runHarvestCommand(int argc, char *argv[])
     } else {
         harvester.setPageLimitEnabled(!options.maxPage.isEmpty());
         waitFor([&](std::function<void()> done) {
-            QObject::connect(&harvester, &Harvester::runFinished, &harvester, done);
+            QObject::connect(&harvester, &Harvester::runEnded, &harvester, done);
             harvester.addAllClicked(
                 options.maxPage.isEmpty() ? QStringLiteral("10") : options.maxPage);
         });

@@ -52,7 +52,10 @@ const char kSnapshotScript[] = R"JS(
         }
         out.push(o);
     }
-    window.__quillmoorSnapshot = { gen: gen, els: els };
+    // Every snapshot keeps its own elements until its reader lets go of it,
+    // so a second reader never takes the first one's away.
+    var store = window.__quillmoorSnapshots || (window.__quillmoorSnapshots = {});
+    store[gen] = els;
     return JSON.stringify({ gen: gen, url: location.href, els: out });
 })(%1, %2, %3)
 )JS";
@@ -61,12 +64,21 @@ const char kSnapshotScript[] = R"JS(
 // page's; `body` sees the element as `e`.
 const char kActionScript[] = R"JS(
 (function (gen, i) {
-    var s = window.__quillmoorSnapshot;
-    if (!s || s.gen !== gen || !s.els[i]) return false;
-    var e = s.els[i];
+    var s = window.__quillmoorSnapshots;
+    var els = s && s[gen];
+    if (!els || !els[i]) return false;
+    var e = els[i];
     %3
     return true;
 })(%1, %2)
+)JS";
+
+// Lets go of the elements of snapshot `gen`.
+const char kReleaseScript[] = R"JS(
+(function (gen) {
+    var s = window.__quillmoorSnapshots;
+    if (s) delete s[gen];
+})(%1)
 )JS";
 
 QString jsonArray(const QStringList &items)
@@ -100,6 +112,19 @@ QString WebEngineDocument::snapshotScript(int generation, const DocumentScope &s
         ids << QString();
     return QString::fromUtf8(kSnapshotScript)
         .arg(QString::number(generation), jsonArray(tags), jsonArray(ids));
+}
+
+WebEngineDocument::~WebEngineDocument()
+{
+    release(m_browser, m_generation, m_loadSequence);
+}
+
+void WebEngineDocument::release(WebEngineBrowser *browser, int generation, quint64 loadSequence)
+{
+    // A page that has moved on has dropped the elements with its world.
+    if (browser && browser->loadSequence() == loadSequence)
+        browser->runInProgramWorld(
+            QString::fromUtf8(kReleaseScript).arg(QString::number(generation)));
 }
 
 std::shared_ptr<WebEngineDocument> WebEngineDocument::fromJson(

@@ -10,12 +10,18 @@ class WebEngineBrowser;
 
 // A snapshot of a page of the web engine, read by one script call in the
 // program's own script world (the page cannot see or change it). The
-// elements stay referenced in that world under the snapshot's generation, so
-// setValue() and click() reach exactly the elements read, and nothing once the
-// page has moved on.
+// elements stay referenced in that world under the snapshot's generation, as
+// long as the snapshot lives, so setValue() and click() reach exactly the
+// elements read (whatever other snapshots were taken since), and nothing once
+// the page has moved on.
 class WebEngineDocument final : public Document
 {
 public:
+    WebEngineDocument() = default;
+    ~WebEngineDocument() override;
+    WebEngineDocument(const WebEngineDocument &) = delete;
+    WebEngineDocument &operator=(const WebEngineDocument &) = delete;
+
     struct Node
     {
         QString tag; // upper case
@@ -58,6 +64,9 @@ public:
 
     int generation() const { return m_generation; }
     int size() const { return int(m_nodes.size()); }
+
+    // Lets the page drop the elements of a snapshot that no reader got.
+    static void release(WebEngineBrowser *browser, int generation, quint64 loadSequence);
 
 private:
     const Node *node(Element e) const;

@@ -321,9 +321,15 @@ int todayNumber(int page, int index)
     return (page - 1) * TodayResultsPerPage + index + 1;
 }
 
-QString todayKindOf(int index)
+// The query word "full": every card has a DOI and the last page is full too.
+bool fullPages(const QString &query)
 {
-    if (index == TodayNoDoiPosition)
+    return query.split(u' ').contains(QStringLiteral("full"));
+}
+
+QString todayKindOf(const QString &query, int index)
+{
+    if (index == TodayNoDoiPosition && !fullPages(query))
         return {};
     if (index == 9)
         return QStringLiteral("book");
@@ -338,7 +344,7 @@ QString todayKindOf(int index)
 
 QString todayDoi(const QString &query, int page, int index)
 {
-    const QString kind = todayKindOf(index);
+    const QString kind = todayKindOf(query, index);
     const int number = todayNumber(page, index);
     const quint32 h = hashOf(query) % 900 + 100;
     if (kind == u"book")
@@ -367,7 +373,7 @@ QStringList todayTitleParts(const QString &query, int page, int index)
         QStringLiteral("Rethinking") };
     const int number = todayNumber(page, index);
     const QString subject = query.isEmpty() ? QStringLiteral("everything") : query;
-    if (index == TodayNoDoiPosition)
+    if (todayKindOf(query, index).isEmpty())
         return { QStringLiteral("Journal of Loopback Research"), QStringLiteral("(journal)") };
     return { openings.at(number % openings.size()) + u' ' + subject,
         QStringLiteral("& friends: card %1").arg(number) };
@@ -425,7 +431,7 @@ QString todaySearchPage(const QString &query, int page, const QString &hop)
 {
     const int pages = todayPageCount(query);
     const int results = todayResultsOnPage(query, page);
-    const int total = (pages - 1) * TodayResultsPerPage + TodayResultsOnLastPage;
+    const int total = (pages - 1) * TodayResultsPerPage + todayResultsOnPage(query, pages);
     QString html = head(QStringLiteral("Search Results - %1").arg(query));
     // A page that opens itself again, over and over, before it ever completes.
     if (pageOfWord(query, QStringLiteral("hop")) == page) {
@@ -542,7 +548,7 @@ int todayResultsOnPage(const QString &query, int page)
     const int pages = todayPageCount(query);
     if (page < 1 || page > pages)
         return 0;
-    return page == pages ? TodayResultsOnLastPage : TodayResultsPerPage;
+    return page == pages && !fullPages(query) ? TodayResultsOnLastPage : TodayResultsPerPage;
 }
 
 TodayResult todayResult(const QString &query, int page, int index)
@@ -550,7 +556,7 @@ TodayResult todayResult(const QString &query, int page, int index)
     TodayResult result;
     result.title = todayTitleParts(query, page, index).join(u' ');
     result.doi = todayDoi(query, page, index);
-    result.kind = result.doi.isEmpty() ? QString() : todayKindOf(index);
+    result.kind = result.doi.isEmpty() ? QString() : todayKindOf(query, index);
     return result;
 }
 

@@ -41,7 +41,8 @@ class FixtureServer;
 // per page (the 7th) linking to a journal without a DOI; no "Download PDF"
 // anchors; a pagination link with rel="next" and page=N+1, except on the
 // last page. 3 pages, or N for "pages-N" (1 to 1000); 20 cards a page, the
-// last page 11. Query words change one page P of such a search:
+// last page 11; with the query word "full" every card has a DOI and the last
+// page holds 20 too. Query words change one page P of such a search:
 //   busy-P    page P answers 503 twice (per address), then as usual
 //   broken-P  page P always answers 500
 //   slow-P    page P answers after 1.5 s

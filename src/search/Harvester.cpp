@@ -107,14 +107,14 @@ void Harvester::addAllClicked(const QString &limitText)
         m_dialogs.message(QStringLiteral("最大页码数必须是数字！"), UserDialogs::Style::Error);
         return;
     }
+    if (m_mode == Mode::Step)
+        return; // a step of its own is under way
     m_limit = wholeNumberPart(*limit);
     Q_EMIT limitEditableChanged(false);
     if (m_running) {
         requestStop(); // the stop click
         return;
     }
-    if (m_mode == Mode::Step)
-        return; // a step of its own is under way
     if (m_folders.askOnExtract())
         m_folders.askSaveFolder(); // once per run; cancelling does not stop it
     beginRun(QString(), Scope::AllPages);

@@ -262,7 +262,8 @@ void WebEngineBrowser::onRenderProcessTerminated(int terminationStatus, int exit
 
 void WebEngineBrowser::runInProgramWorld(const QString &script)
 {
-    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+    if (m_page) // not while the browser is being taken down
+        m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
 }
 
 void WebEngineBrowser::onNavigationRequest(const QUrl &url, bool topLevel)

@@ -15,12 +15,12 @@ int main(int argc, char *argv[])
     guardStandardStreams();
     if (argc > 1 && std::strcmp(argv[1], "harvest") == 0) {
         const int status = runHarvestCommand(argc, argv);
-        EndHelperProcesses();
+        EndEngineProcesses();
         return status;
     }
     if (argc > 1 && std::strcmp(argv[1], "login") == 0) {
         const int status = runLoginCommand(argc, argv);
-        EndHelperProcesses();
+        EndEngineProcesses();
         return status;
     }
     std::fprintf(stderr,

@@ -81,15 +81,15 @@ bool alive(pid_t pid)
 } // namespace
 #endif
 
-void EndHelperProcesses()
+void EndEngineProcesses()
 {
 #ifdef Q_OS_LINUX
-    const QList<pid_t> helpers = descendantProcesses();
-    for (const pid_t pid : helpers)
+    const QList<pid_t> processes = descendantProcesses();
+    for (const pid_t pid : processes)
         ::kill(pid, SIGTERM);
     QElapsedTimer waited;
     waited.start();
-    QList<pid_t> left = helpers;
+    QList<pid_t> left = processes;
     while (!left.isEmpty()) {
         left.erase(std::remove_if(left.begin(), left.end(), [](pid_t pid) { return !alive(pid); }),
             left.end());

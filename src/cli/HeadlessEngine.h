@@ -6,7 +6,7 @@
 // noise on a command line.
 void PrepareHeadlessBrowserEngine();
 
-// After the application object has gone: ends the helper processes the
+// After the application object has gone: ends the processes the
 // engine started (they would end on their own a second or two later) and
 // waits for them, at most a few seconds, so that none outlives the command.
-void EndHelperProcesses();
+void EndEngineProcesses();

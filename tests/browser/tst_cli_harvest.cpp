@@ -400,19 +400,19 @@ void tst_CliHarvest::signalsStopTheRun()
     QVERIFY(runUntil([&] { return lineCount(reportPath) == perPage; }, 60000));
     QTest::qWait(300);
     QCOMPARE(process.state(), QProcess::Running);
-    const QList<qint64> helpers = descendantsOf(process.processId());
-    QVERIFY(!helpers.isEmpty());
+    const QList<qint64> engine = descendantsOf(process.processId());
+    QVERIFY(!engine.isEmpty());
 
     ::kill(pid_t(process.processId()), signalNumber);
     const Run r = finish(process);
     QCOMPARE(r.exitCode, exitCode);
     QCOMPARE(lineCount(reportPath), perPage);
     if (signalNumber == SIGKILL)
-        return; // its helpers end when they notice
+        return; // its engine processes end when they notice
     QCOMPARE(
         ownLines(r.err), QStringList { QStringLiteral("已停止。已加入 1 页、%1 条").arg(perPage) });
     // No browser process is left behind.
-    for (const qint64 pid : helpers)
+    for (const qint64 pid : engine)
         QVERIFY2(processGone(pid), qPrintable(QString::number(pid)));
 }
 

@@ -160,7 +160,7 @@ void tst_Harvester::pageNumber_data()
         << QStringLiteral("<a rel=\"next\" href=\"/s?page=2.5\">n</a>") << 0;
     QTest::newRow("rel=next without page")
         << QStringLiteral("<a rel=\"next\" href=\"/s?p=3\">n</a>") << 0;
-    QTest::newRow("the Parts' next link comes first")
+    QTest::newRow("the class and title next link comes first")
         << QStringLiteral("<a rel=\"next\" href=\"/s?page=9\">n</a>"
                           "<a class=\"next\" title=\"next\" href=\"/search/page/3?query=x\">n</a>")
         << 2;

@@ -4,6 +4,7 @@
 #include "BrowserProgram.h"
 #include "CliHarvest.h"
 #include "CliLogin.h"
+#include "HeadlessEngine.h"
 #include "StandardStreams.h"
 
 #include <cstdio>
@@ -12,10 +13,16 @@
 int main(int argc, char *argv[])
 {
     guardStandardStreams();
-    if (argc > 1 && std::strcmp(argv[1], "harvest") == 0)
-        return runHarvestCommand(argc, argv);
-    if (argc > 1 && std::strcmp(argv[1], "login") == 0)
-        return runLoginCommand(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "harvest") == 0) {
+        const int status = runHarvestCommand(argc, argv);
+        EndEngineProcesses();
+        return status;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "login") == 0) {
+        const int status = runLoginCommand(argc, argv);
+        EndEngineProcesses();
+        return status;
+    }
     std::fprintf(stderr,
         "%s runs the commands \"harvest\" and \"login\" of quillmoor-cli; "
         "see quillmoor-cli help\n",

@@ -243,7 +243,13 @@ bool writeReport(const QString &target, const QByteArray &bytes, QString *error)
 
 } // namespace
 
-int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &handedOff)
+bool writeDownloadReport(const QString &target, const DownloadList &list, QString *error)
+{
+    return writeReport(target, reportText(list).toUtf8(), error);
+}
+
+int runDownloadCommand(
+    const QStringList &arguments, const QList<DownloadItem> &handedOff, DownloadCommandMode mode)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -379,6 +385,8 @@ int runDownloadCommand(const QStringList &arguments, const QList<DownloadItem> &
     CookieJar *jar = cookieOptions.select(parser, ownJar, &cookieProblem);
     if (!jar)
         return usageError(cookieProblem);
+    if (mode == DownloadCommandMode::CheckOptions)
+        return 0;
     DownloadSession session(clock, dialogs, paths, player, jar);
     session.options() = options;
     DownloadList &list = session.list();

@@ -26,11 +26,13 @@ const char *const kUsage
 
 int main(int argc, char *argv[])
 {
-    guardStandardStreams();
 #ifdef QUILLMOOR_WITH_HARVEST
+    // Handed over with the standard streams as they are: the browser program
+    // guards them itself and so knows which were closed.
     if (argc > 1 && (std::strcmp(argv[1], "harvest") == 0 || std::strcmp(argv[1], "login") == 0))
         return runBrowserProgram(argc, argv);
 #endif
+    guardStandardStreams();
     // Downloading needs no GLib main loop. Qt's own event loop wakes itself
     // once for a burst of posted events where GLib's writes its wake-up file
     // for every one, several times per downloaded file.

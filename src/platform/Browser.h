@@ -7,6 +7,19 @@
 
 #include <functional>
 
+// How the last top-level load of a browser ended.
+struct PageLoad
+{
+    QString url; // the address the load ended at (after redirects)
+    // The page was shown. A server's error page is shown too: see httpStatus.
+    bool ok = false;
+    // Status of the server's answer to the page; 0 when there was none (the
+    // load failed, a local or blank page).
+    int httpStatus = 0;
+    // Why the page could not be shown, as the engine words it; empty when ok.
+    QString error;
+};
+
 // What the harvest, the analysis run and the login need of an embedded
 // browser, without any widget. The program's browser over the web engine
 // implements it; tests use one that serves in-memory pages.
@@ -26,6 +39,12 @@ public:
     virtual bool isBusy() const = 0;
     // Address of the current top-level document; empty before the first load.
     virtual QString url() const = 0;
+    // The last top-level load that ended (a load replaced or stopped before
+    // its end is none).
+    virtual PageLoad lastLoad() const = 0;
+    // Stops the load under way, as a browser's stop button does; the page
+    // stays as far as it came. Nothing happens when no load is under way.
+    virtual void stop() = 0;
 
     // Reads the current top-level document and hands the snapshot to `done`,
     // always later, never inside this call. While a new document is still
@@ -47,4 +66,8 @@ Q_SIGNALS:
     void frameDocumentComplete(const QString &url);
     // The title of a new document is known.
     void titleChanged(const QString &title);
+    // The process that ran the page died (it crashed, ran out of memory or was
+    // killed). Document requests waiting for it get no document; the browser
+    // then loads the page again.
+    void renderProcessCrashed(const QString &detail);
 };

@@ -74,8 +74,12 @@ public:
     virtual QString className(Element e) const = 0;
     // The title attribute.
     virtual QString title(Element e) const = 0;
-    // Absolute address of an anchor; empty for other elements.
+    // Absolute address of an anchor (A, AREA) or of a LINK element; empty for
+    // other elements.
     virtual QString href(Element e) const = 0;
+    // The rel attribute of an anchor or a LINK element ("next", "nofollow
+    // next"); empty for other elements.
+    virtual QString rel(Element e) const = 0;
 
     // Form fields (INPUT): name and type attributes, current value.
     virtual QString inputName(Element e) const = 0;

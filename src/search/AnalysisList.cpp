@@ -2,6 +2,8 @@
 
 #include "common/RowRuns.h"
 
+#include <QSet>
+
 AnalysisList::AnalysisList(QObject *parent) : QAbstractTableModel(parent), m_selection(this)
 {
     connect(
@@ -119,8 +121,6 @@ bool AnalysisList::加入LV1(const QString &title, const QString &link, const QS
     const QString &type, const QString &folder, const QString &typeColumn, const QString &doi,
     const QString &kind)
 {
-    if (title.isEmpty() || link.isEmpty() || rowOfLink(link) >= 0)
-        return false;
     AnalysisItem item;
     item.Title = title;
     item.Link = link;
@@ -130,13 +130,42 @@ bool AnalysisList::加入LV1(const QString &title, const QString &link, const QS
     item.TypeColumn = typeColumn;
     item.Doi = doi;
     item.Kind = kind;
+    return addItem(item);
+}
+
+bool AnalysisList::addItem(const AnalysisItem &item)
+{
+    if (item.Title.isEmpty() || item.Link.isEmpty() || rowOfLink(item.Link) >= 0)
+        return false;
     const int row = size();
     beginInsertRows({}, row, row);
-    m_items.append(std::move(item));
+    m_items.append(item);
     if (!m_indexStale)
-        m_rowOfLink.insert(link, row);
+        m_rowOfLink.insert(item.Link, row);
     endInsertRows();
     return true;
+}
+
+int AnalysisList::prependItems(const QList<AnalysisItem> &items)
+{
+    indexLinks();
+    QList<AnalysisItem> taken;
+    QSet<QString> links;
+    for (const AnalysisItem &item : items) {
+        if (item.Title.isEmpty() || item.Link.isEmpty() || m_rowOfLink.contains(item.Link)
+            || links.contains(item.Link))
+            continue;
+        links.insert(item.Link);
+        taken.append(item);
+    }
+    if (taken.isEmpty())
+        return 0;
+    const int count = int(taken.size());
+    beginInsertRows({}, 0, count - 1);
+    m_items = taken + m_items;
+    m_indexStale = true;
+    endInsertRows();
+    return count;
 }
 
 void AnalysisList::indexLinks() const

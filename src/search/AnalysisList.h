@@ -46,6 +46,13 @@ public:
     bool 加入LV1(const QString &title, const QString &link, const QString &sourcePage,
         const QString &type, const QString &folder, const QString &typeColumn,
         const QString &doi = {}, const QString &kind = {});
+    // Appends the row as given (every field kept), under the same rule.
+    bool addItem(const AnalysisItem &item);
+    // Puts rows ahead of the rows already there, in their order and with every
+    // field. A row whose link is already in the list (or earlier among these)
+    // is dropped, as is one without title or link; the rows already there stay
+    // as they are. The number put in.
+    int prependItems(const QList<AnalysisItem> &items);
 
     int size() const { return int(m_items.size()); }
     bool isEmpty() const { return m_items.isEmpty(); }

@@ -1,5 +1,7 @@
 #include "search/Harvester.h"
 
+#include "common/FileNameHelpers.h"
+#include "common/RetryWait.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
 #include "platform/UserDialogs.h"
@@ -8,8 +10,31 @@
 #include "search/ResultExtraction.h"
 #include "search/SaveFolderSource.h"
 
+#include <QUrl>
+
 #include <cmath>
 #include <utility>
+
+namespace {
+
+// One page, however its address is written: the fragment is no part of it.
+QString pageKey(const QString &address)
+{
+    return QUrl(address)
+        .adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments)
+        .toString(QUrl::FullyEncoded);
+}
+
+// An address as a message shows it: never with a password.
+QString shown(const QString &address)
+{
+    return WithoutCredentials(address);
+}
+
+// Grace after a page load was stopped for "加入本页到列表".
+constexpr double kStoppedPageGraceSeconds = 1.0;
+
+} // namespace
 
 Harvester::Harvester(Browser &browser, AnalysisList &list, SaveFolderSource &folders,
     UserDialogs &dialogs, const Clock &clock, QObject *parent)
@@ -22,24 +47,57 @@ Harvester::Harvester(Browser &browser, AnalysisList &list, SaveFolderSource &fol
     // signal.
     connect(&m_browser, &Browser::documentComplete, this, [this] {
         m_pageLoading = false;
-        if (m_phase == Phase::WaitingForLoad)
+        if (m_phase == Phase::Loading)
             QTimer::singleShot(0, this, &Harvester::checkWait);
     });
+    connect(&m_browser, &Browser::renderProcessCrashed, this, &Harvester::onRendererCrashed);
+}
+
+QString Harvester::progressText() const
+{
+    return HarvestProgressText(m_pagesTaken, m_entriesTaken, m_pagesWithoutEntries);
 }
 
 void Harvester::addThisPage()
 {
     if (m_folders.askOnExtract())
         m_folders.askSaveFolder(); // a cancelled dialog leaves the folder as it was
+    const quint64 request = ++m_thisPageRequest;
+    m_thisPagePending = true;
+    m_thisPageStopped = false;
+    m_thisPageStart = m_clock.nowSeconds();
+    m_poll.start();
     m_browser.requestDocument(
         this,
-        [this](DocumentPtr document) {
+        [this, request](DocumentPtr document) {
+            if (request != m_thisPageRequest || !m_thisPagePending)
+                return;
+            m_thisPagePending = false;
             const QString folder = m_folders.askOnExtract() ? m_folders.saveFolder() : QString();
             AddPageEntries(document.get(), m_list, folder);
             Q_EMIT columnsNeedFitting();
             Q_EMIT thisPageAdded();
         },
         extractionScope());
+}
+
+void Harvester::checkThisPage()
+{
+    if (!m_thisPagePending)
+        return;
+    const double elapsed = std::abs(m_clock.nowSeconds() - m_thisPageStart);
+    if (!m_thisPageStopped && elapsed > LoadTimeoutSeconds) {
+        // A page that never finishes (a picture that never comes) is taken as
+        // far as it came: stopping its load lets the document be read.
+        m_thisPageStopped = true;
+        m_thisPageStart = m_clock.nowSeconds();
+        m_browser.stop();
+    } else if (m_thisPageStopped && elapsed > kStoppedPageGraceSeconds) {
+        m_thisPagePending = false;
+        ++m_thisPageRequest;
+        Q_EMIT columnsNeedFitting();
+        Q_EMIT thisPageAdded();
+    }
 }
 
 void Harvester::addAllClicked(const QString &limitText)
@@ -49,158 +107,330 @@ void Harvester::addAllClicked(const QString &limitText)
         m_dialogs.message(QStringLiteral("最大页码数必须是数字！"), UserDialogs::Style::Error);
         return;
     }
+    if (m_mode == Mode::Step)
+        return; // a step of its own is under way
     m_limit = wholeNumberPart(*limit);
     Q_EMIT limitEditableChanged(false);
-    if (!m_running) {
-        startRun();
+    if (m_running) {
+        requestStop(); // the stop click
         return;
     }
-    // The stop click gives Text1 back at once; the run ends at its next check.
-    requestStop();
-    Q_EMIT limitEditableChanged(true);
-    Q_EMIT columnsNeedFitting();
+    if (m_folders.askOnExtract())
+        m_folders.askSaveFolder(); // once per run; cancelling does not stop it
+    beginRun(QString(), Scope::AllPages);
+}
+
+bool Harvester::startRun(const QString &firstUrl, Scope scope)
+{
+    if (m_running || m_mode == Mode::Step)
+        return false;
+    beginRun(firstUrl, scope);
+    return true;
+}
+
+void Harvester::beginRun(const QString &firstUrl, Scope scope)
+{
+    m_mode = Mode::Run;
+    m_scope = scope;
+    m_running = true;
+    m_stop = false;
+    m_pagesTaken = 0;
+    m_entriesTaken = 0;
+    m_pagesWithoutEntries = 0;
+    m_takenPages.clear();
+    m_endMessage.clear();
+    m_pauseAfterLoad = false;
+    Q_EMIT runningChanged(true);
+    Q_EMIT progressChanged(0, 0, 0);
+    if (!m_running)
+        return; // stopped by a receiver
+
+    m_tries = 0;
+    if (!firstUrl.isEmpty()) {
+        openPage(firstUrl);
+        return;
+    }
+    // The page shown is the first page: it is taken once it has loaded, and
+    // its answer counts as any other page's.
+    m_pageAddress = m_browser.url();
+    m_pageLoading = false;
+    enterPhase(Phase::Loading);
+    QTimer::singleShot(0, this, &Harvester::checkWait); // never inside the click
+}
+
+void Harvester::enterPhase(Phase phase)
+{
+    m_phase = phase;
+    m_phaseStart = m_clock.nowSeconds();
+    ++m_step;
+    if (phase == Phase::Idle) {
+        if (!m_thisPagePending)
+            m_poll.stop();
+    } else {
+        m_poll.start();
+    }
+}
+
+void Harvester::openPage(const QString &address)
+{
+    m_pageAddress = address;
+    m_pageLoading = true;
+    enterPhase(Phase::Loading);
+    m_browser.navigate(address);
+}
+
+void Harvester::checkWait()
+{
+    checkThisPage();
+    const double elapsed = std::abs(m_clock.nowSeconds() - m_phaseStart);
+    switch (m_phase) {
+    case Phase::Idle:
+        if (!m_thisPagePending)
+            m_poll.stop();
+        break;
+    case Phase::Loading:
+        if (!m_browser.isBusy() && !m_pageLoading) {
+            loadEnded();
+        } else if (elapsed > LoadTimeoutSeconds) {
+            failPage(QStringLiteral("%1 秒内未能打开").arg(LoadTimeoutSeconds));
+            m_browser.stop();
+        }
+        break;
+    case Phase::RetryWaiting:
+        if (elapsed >= m_retryDelay)
+            openPage(m_pageAddress);
+        break;
+    case Phase::Pausing:
+        if (elapsed >= m_pauseSeconds) {
+            if (m_mode == Mode::Step)
+                finishStep(true);
+            else
+                readPage();
+        }
+        break;
+    case Phase::Reading:
+        if (elapsed > LoadTimeoutSeconds) {
+            const bool loading = m_browser.isBusy();
+            failPage(QStringLiteral("%1 秒内未能读取页面").arg(LoadTimeoutSeconds));
+            if (loading)
+                m_browser.stop();
+        }
+        break;
+    }
+}
+
+void Harvester::loadEnded()
+{
+    const PageLoad load = m_browser.lastLoad();
+    if (!load.url.isEmpty())
+        m_pageAddress = load.url;
+    if (load.httpStatus >= 400) {
+        ++m_tries;
+        const RetryDecision decision
+            = DecideRetry(load.httpStatus, m_tries, std::nullopt, m_clock.wallClockUtc());
+        if (decision.kind == RetryDecision::Retry) {
+            m_retryDelay = decision.delaySeconds;
+            enterPhase(Phase::RetryWaiting);
+            Q_EMIT retryWaiting(decision.reason);
+            return;
+        }
+        failPage(decision.reason);
+        return;
+    }
+    if (!load.ok) {
+        failPage(load.error.isEmpty() ? QStringLiteral("页面未能打开") : load.error);
+        return;
+    }
+    m_tries = 0;
+    afterLoad();
+}
+
+void Harvester::afterLoad()
+{
+    if (m_pauseAfterLoad) {
+        enterPhase(Phase::Pausing);
+        checkWait(); // a pause of 0 s goes on at once
+        return;
+    }
+    if (m_mode == Mode::Step)
+        finishStep(true);
+    else
+        readPage();
+}
+
+void Harvester::readPage()
+{
+    enterPhase(Phase::Reading);
+    const quint64 step = m_step;
+    m_browser.requestDocument(
+        this,
+        [this, step](DocumentPtr document) {
+            if (step == m_step && m_phase == Phase::Reading)
+                pageRead(document.get());
+        },
+        extractionScope());
+}
+
+void Harvester::takeEntries(const Document *document)
+{
+    const QString folder = m_folders.askOnExtract() ? m_folders.saveFolder() : QString();
+    const int before = m_list.size();
+    const int found = AddPageEntries(document, m_list, folder);
+    ++m_pagesTaken;
+    m_entriesTaken += m_list.size() - before;
+    if (found == 0)
+        ++m_pagesWithoutEntries;
+    if (document)
+        m_takenPages.insert(pageKey(document->url()));
+    Q_EMIT progressChanged(m_pagesTaken, m_entriesTaken, m_pagesWithoutEntries);
+}
+
+void Harvester::pageRead(Document *document)
+{
+    if (m_mode == Mode::Step) {
+        takeEntries(document);
+        const NextPage next = document ? findNextPage(*document) : NextPage();
+        if (next.isNull() || !followNextPage(*document, next))
+            finishStep(false);
+        return;
+    }
+
+    if (!document) {
+        failPage(QStringLiteral("页面无法读取"));
+        return;
+    }
+    // A next link that was redirected back to a page taken already.
+    if (m_takenPages.contains(pageKey(document->url()))) {
+        endRun(HarvestEnd::PageRepeated, shown(document->url()));
+        return;
+    }
+    takeEntries(document);
+    if (!m_running)
+        return; // stopped by a receiver of the progress
+    if (m_scope == Scope::ThisPage) {
+        endRun(HarvestEnd::OnePage);
+        return;
+    }
+    const NextPage next = findNextPage(*document);
+    if (next.isNull()) {
+        endRun(HarvestEnd::LastPage);
+        return;
+    }
+    // The page whose number reaches the limit is the last one taken.
+    if (m_limitEnabled && 提取当前页码数(document) >= m_limit) {
+        endRun(HarvestEnd::PageLimit, QString::number(m_limit));
+        return;
+    }
+    if (m_takenPages.contains(pageKey(next.address))) {
+        endRun(HarvestEnd::PageRepeated, shown(next.address));
+        return;
+    }
+    if (!followNextPage(*document, next)) {
+        m_pageAddress = next.address;
+        failPage(QStringLiteral("下一页链接无法点击"));
+    }
+}
+
+bool Harvester::followNextPage(Document &document, const NextPage &next)
+{
+    m_tries = 0;
+    m_pauseAfterLoad = true;
+    if (next.anchor.isNull()) {
+        // rel="next" may stand on a LINK element, which cannot be clicked:
+        // its address is opened.
+        openPage(next.address);
+        return true;
+    }
+    m_pageAddress = next.address;
+    m_pageLoading = true;
+    enterPhase(Phase::Loading);
+    if (!document.click(next.anchor)) {
+        m_pageLoading = false;
+        return false;
+    }
+    return true;
+}
+
+void Harvester::failPage(const QString &detail)
+{
+    if (m_mode == Mode::Step) {
+        finishStep(false);
+        return;
+    }
+    const QString address = shown(m_pageAddress);
+    QString text = address;
+    if (!detail.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("，")) + detail;
+    endRun(m_pagesTaken == 0 ? HarvestEnd::FirstPageFailed : HarvestEnd::PageFailed, text);
+}
+
+void Harvester::onRendererCrashed(const QString &detail)
+{
+    m_pageLoading = false;
+    if (m_mode == Mode::Step) {
+        finishStep(false);
+        return;
+    }
+    if (!m_running)
+        return;
+    const QString address = shown(m_browser.url());
+    endRun(HarvestEnd::RendererCrashed,
+        address.isEmpty() ? detail : address + QStringLiteral("，") + detail);
 }
 
 void Harvester::requestStop()
 {
     m_stop = true;
-    if (m_phase == Phase::WaitingForLoad || m_phase == Phase::Pausing)
-        QTimer::singleShot(0, this, &Harvester::checkWait);
+    if (m_mode == Mode::Step) {
+        // The step's waits end; it has opened its page as far as it came.
+        if (m_phase == Phase::Loading || m_phase == Phase::Pausing
+            || m_phase == Phase::RetryWaiting)
+            finishStep(true);
+        return;
+    }
+    if (!m_running)
+        return;
+    // A page still loading is stopped with the run, so no document is left
+    // waiting for it.
+    const bool loading
+        = m_phase == Phase::Loading || (m_phase == Phase::Reading && m_browser.isBusy());
+    endRun(HarvestEnd::Stopped);
+    if (loading && m_browser.isBusy())
+        m_browser.stop();
 }
 
-void Harvester::startRun()
+void Harvester::endRun(HarvestEnd reason, const QString &detail)
 {
-    ++m_run;
-    m_running = true;
-    m_stop = false;
-    m_pagesTaken = 0;
-    Q_EMIT runningChanged(true);
-    if (m_folders.askOnExtract())
-        m_folders.askSaveFolder(); // once per run; cancelling does not stop it
-    nextRound();
-}
-
-void Harvester::nextRound()
-{
-    // Lets the window's events run between pages; a stop seen here ends the run.
-    const quint64 run = m_run;
-    QTimer::singleShot(0, this, [this, run] {
-        if (run != m_run || !m_running)
-            return;
-        if (m_stop) {
-            endRun();
-            return;
-        }
-        下一页([this, run](bool opened) {
-            if (run != m_run || !m_running)
-                return;
-            if (opened)
-                afterNextPage();
-            else
-                endRun();
-        });
-    });
+    enterPhase(Phase::Idle);
+    m_mode = Mode::None;
+    if (!m_running)
+        return;
+    m_running = false;
+    m_endReason = reason;
+    m_endMessage = HarvestEndMessage(reason, detail);
+    Q_EMIT runningChanged(false);
+    Q_EMIT limitEditableChanged(true);
+    Q_EMIT columnsNeedFitting();
+    Q_EMIT runEnded(reason, m_endMessage);
 }
 
 void Harvester::下一页(std::function<void(bool)> done)
 {
-    if (m_nextPageDone) {
-        done(false); // one step at a time
+    if (m_mode != Mode::None) {
+        done(false); // one step at a time, and none during a run
         return;
     }
-    m_nextPageDone = std::move(done);
-    m_phase = Phase::Reading;
-    const quint64 step = ++m_step;
-    m_browser.requestDocument(
-        this,
-        [this, step](DocumentPtr document) {
-            if (step != m_step)
-                return;
-            const QString folder = m_folders.askOnExtract() ? m_folders.saveFolder() : QString();
-            AddPageEntries(document.get(), m_list, folder);
-            ++m_pagesTaken;
-            Q_EMIT pageTaken(m_pagesTaken);
-            const Element next = document ? findNextLink(*document) : Element();
-            if (next.isNull()) {
-                finishNextPage(false);
-                return;
-            }
-            m_waitStart = m_clock.nowSeconds();
-            m_pageLoading = true;
-            if (!document->click(next)) {
-                finishNextPage(false);
-                return;
-            }
-            m_phase = Phase::WaitingForLoad;
-            m_poll.start();
-        },
-        extractionScope());
+    m_mode = Mode::Step;
+    m_stepDone = std::move(done);
+    m_stop = false;
+    m_pauseAfterLoad = false;
+    readPage();
 }
 
-void Harvester::finishNextPage(bool opened)
+void Harvester::finishStep(bool opened)
 {
-    m_poll.stop();
-    m_phase = Phase::Idle;
-    ++m_step;
-    if (auto done = std::exchange(m_nextPageDone, nullptr))
+    enterPhase(Phase::Idle);
+    m_mode = Mode::None;
+    if (auto done = std::exchange(m_stepDone, nullptr))
         done(opened);
-}
-
-void Harvester::checkWait()
-{
-    const double elapsed = std::abs(m_clock.nowSeconds() - m_waitStart);
-    if (m_phase == Phase::WaitingForLoad) {
-        if ((!m_browser.isBusy() && !m_pageLoading) || m_stop) {
-            m_phase = Phase::Pausing;
-            m_waitStart = m_clock.nowSeconds();
-            checkWait();
-        } else if (elapsed > LoadTimeoutSeconds) {
-            finishNextPage(false); // the page is not taken
-        }
-    } else if (m_phase == Phase::Pausing) {
-        if (elapsed >= m_pauseSeconds || m_stop)
-            finishNextPage(true);
-    }
-}
-
-void Harvester::afterNextPage()
-{
-    // After a stop the limit no longer matters: the run ends either way.
-    if (!m_limitEnabled || m_stop) {
-        nextRound();
-        return;
-    }
-    m_phase = Phase::CheckingLimit;
-    const quint64 run = m_run;
-    DocumentScope anchors;
-    anchors.tags = QStringList { QStringLiteral("A") };
-    m_browser.requestDocument(
-        this,
-        [this, run](DocumentPtr document) {
-            if (run != m_run || !m_running)
-                return;
-            m_phase = Phase::Idle;
-            if (提取当前页码数(document.get()) >= m_limit)
-                endRun();
-            else
-                nextRound();
-        },
-        anchors);
-}
-
-void Harvester::endRun()
-{
-    // A step still waiting belongs to this run: it is dropped.
-    m_poll.stop();
-    m_nextPageDone = nullptr;
-    ++m_step;
-    m_phase = Phase::Idle;
-    if (!m_running)
-        return;
-    m_running = false;
-    ++m_run;
-    Q_EMIT runningChanged(false);
-    Q_EMIT limitEditableChanged(true);
-    Q_EMIT columnsNeedFitting();
-    Q_EMIT runFinished();
 }

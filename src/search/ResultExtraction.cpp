@@ -5,6 +5,7 @@
 #include "common/TrimSpaces.h"
 #include "search/AnalysisList.h"
 
+#include <QHash>
 #include <QUrl>
 
 namespace {
@@ -57,13 +58,30 @@ ContentLink entryContent(
     return entry;
 }
 
+int defaultPort(const QString &scheme)
+{
+    if (scheme == u"http")
+        return 80;
+    if (scheme == u"https")
+        return 443;
+    return -1;
+}
+
+// Scheme, host and port, an omitted port being the scheme's own.
+bool sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme() == b.scheme() && a.host() == b.host()
+        && a.port(defaultPort(a.scheme())) == b.port(defaultPort(b.scheme()));
+}
+
 } // namespace
 
 DocumentScope extractionScope()
 {
     DocumentScope scope;
+    // LINK: a page's rel="next" may stand in its head.
     scope.tags = QStringList { QStringLiteral("A"), QStringLiteral("LI"), QStringLiteral("OL"),
-        QStringLiteral("P") };
+        QStringLiteral("P"), QStringLiteral("LINK") };
     scope.ids = QStringList { QStringLiteral("results-list") };
     return scope;
 }
@@ -166,8 +184,73 @@ int ExtractFromOrderedList(const Document *document, AnalysisList &list, const Q
     return found;
 }
 
-void AddPageEntries(const Document *document, AnalysisList &list, const QString &saveFolder)
+int ExtractFromContentLinks(const Document *document, AnalysisList &list, const QString &saveFolder)
 {
-    if (ExtractFromResultsList(document, list, saveFolder) == 0)
-        ExtractFromOrderedList(document, list, saveFolder);
+    if (!document)
+        return 0;
+    const QString page = document->url();
+    const QUrl origin(page);
+    if (origin.host().isEmpty())
+        return 0;
+    struct Entry
+    {
+        QString doi;
+        QString kind;
+        QString title;
+    };
+    QList<Entry> entries;
+    QHash<QString, qsizetype> entryOfDoi;
+    for (const Element anchor : document->elementsByTagName(QStringLiteral("A"))) {
+        const QString address = document->href(anchor);
+        if (address.isEmpty())
+            continue;
+        const QUrl url(address);
+        if (!sameOrigin(url, origin))
+            continue;
+        const std::optional<ContentLink> content = ContentLinkFromUrl(url);
+        if (!content)
+            continue;
+        const QString key = DoiKey(content->Doi);
+        auto it = entryOfDoi.constFind(key);
+        if (it == entryOfDoi.cend()) {
+            it = entryOfDoi.insert(key, entries.size());
+            entries.append({ content->Doi, {}, {} });
+        }
+        Entry &entry = entries[*it];
+        if (entry.title.isEmpty()) {
+            // Trimmed, and every run of white space (line breaks too) one space.
+            entry.title = document->innerText(anchor).simplified();
+            entry.kind = ContentKindName(content->Kind);
+        }
+    }
+    if (entries.isEmpty())
+        return 0;
+    int found = 0;
+    for (const Entry &entry : std::as_const(entries)) {
+        if (entry.title.isEmpty())
+            continue;
+        AnalysisItem item;
+        item.Title = entry.title;
+        item.Link = PdfAddressForDoi(origin, entry.doi);
+        item.Type = Pdf;
+        item.SourcePage = page;
+        item.Folder = saveFolder;
+        item.Doi = entry.doi;
+        item.Kind = entry.kind;
+        if (item.Link.isEmpty())
+            continue;
+        list.addItem(item);
+        ++found;
+    }
+    list.refreshCounter();
+    return found;
+}
+
+int AddPageEntries(const Document *document, AnalysisList &list, const QString &saveFolder)
+{
+    if (const int found = ExtractFromResultsList(document, list, saveFolder))
+        return found;
+    if (const int found = ExtractFromOrderedList(document, list, saveFolder))
+        return found;
+    return ExtractFromContentLinks(document, list, saveFolder);
 }

@@ -27,5 +27,20 @@ int ExtractFromResultsList(const Document *document, AnalysisList &list, const Q
 // has an OL.
 int ExtractFromOrderedList(const Document *document, AnalysisList &list, const QString &saveFolder);
 
-// Layout 1, and layout 2 when layout 1 found nothing.
-void AddPageEntries(const Document *document, AnalysisList &list, const QString &saveFolder);
+// Today's pages: the anchors whose address has the document's origin and
+// whose path names content (/article/<DOI>, /chapter/<DOI>,
+// /referenceworkentry/<DOI>, /protocol/<DOI>, /book/<DOI>). One entry per
+// DOI (compared without regard to case), in the order of its first anchor;
+// its title is the text, trimmed and with white space squeezed, of the first
+// of its anchors that shows any (a cover picture's link shows none), and a
+// DOI whose anchors show no text gives no entry. The link is the DOI's PDF
+// address at the document's origin; the entry keeps its DOI and content
+// kind. Returns the entries found (duplicates of listed links included) and
+// refreshes the counter.
+int ExtractFromContentLinks(
+    const Document *document, AnalysisList &list, const QString &saveFolder);
+
+// Layout 1; layout 2 when layout 1 found nothing; the content links when
+// neither found anything. Returns the entries found by the rule that found
+// any (duplicates of listed links included), 0 when none did.
+int AddPageEntries(const Document *document, AnalysisList &list, const QString &saveFolder);

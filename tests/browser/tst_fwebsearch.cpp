@@ -325,17 +325,17 @@ void tst_fWebSearch::harvestWithPageLimit()
     QCOMPARE(command4->text(), QStringLiteral("加入全部到列表"));
     QVERIFY(command4->styleSheet().isEmpty());
     QVERIFY(text1->isEnabled());
-    // Limit 3 from page 1: pages 1 and 2 are taken, page 3 is left shown.
-    QCOMPARE(window->harvester().pagesTaken(), 2);
+    // Limit 3 from page 1: pages 1 to 3 are taken, and page 4 is not opened.
+    QCOMPARE(window->harvester().pagesTaken(), 3);
     QCOMPARE(window->browser().url(), url(LiteratureSite::searchPath(query, 3)));
     const int perPage = LiteratureSite::ResultsPerPage - 1; // one preview-only entry
-    QCOMPARE(window->list().size(), 2 * perPage);
+    QCOMPARE(window->list().size(), 3 * perPage);
     QCOMPARE(window->findChild<QLabel *>(QStringLiteral("Label1"))->text(),
-        QString::number(2 * perPage));
+        QString::number(3 * perPage));
     QCOMPARE(window->list().at(0).Title, LiteratureSite::resultTitle(query, 1, 0));
     QCOMPARE(window->list().at(perPage).SourcePage, url(LiteratureSite::searchPath(query, 2)));
 
-    // "加入本页到列表" takes the page shown.
+    // "加入本页到列表" takes the page shown, whose entries are listed already.
     auto *command9 = window->findChild<QPushButton *>(QStringLiteral("Command9"));
     command9->click();
     QVERIFY(runUntil([&] { return command9->isEnabled(); }));

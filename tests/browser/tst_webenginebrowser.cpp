@@ -15,6 +15,9 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+#include <csignal>
+#include <sys/types.h>
+
 namespace {
 
 // Forms whose buttons send elsewhere or otherwise than their form says, and
@@ -79,7 +82,12 @@ private Q_SLOTS:
     void actionsReachTheLivePageOnly();
     void whereFormsGo_data();
     void whereFormsGo();
+    void anEarlierReaderActsOnItsOwnSnapshot();
     void failedAndBlankPagesGiveNoDocument();
+    void loadReportsTheAnswer_data();
+    void loadReportsTheAnswer();
+    void stopEndsAPageThatNeverCompletes();
+    void aCrashedRendererIsReportedAndReloaded();
     void newWindowsStayInTheBrowser_data();
     void newWindowsStayInTheBrowser();
     void windowCloseIsRefused();
@@ -167,6 +175,21 @@ void tst_WebEngineBrowser::initTestCase()
 <button id="close" onclick="window.close()">close</button></body></html>)html"));
     m_server.route("/framed", html(R"(<html><head><title>Framed</title></head><body>
 <iframe id="f1" src="/a"></iframe><iframe id="f2" src="/b"></iframe></body></html>)"));
+    m_server.route("/busy",
+        FixtureServer::Response::status(
+            503, "Service Unavailable", "<html><body>busy</body></html>"));
+    m_server.route("/broken",
+        FixtureServer::Response::status(
+            500, "Internal Server Error", "<html><body>no</body></html>"));
+    m_server.route("/hanging",
+        html("<html><head><title>Hanging</title></head><body><p id=p>text</p>"
+             "<img src=\"/never.png\"></body></html>"));
+    m_server.route("/never.png", [](const FixtureServer::Request &) {
+        FixtureServer::Response r = FixtureServer::Response::ok({}, "image/png");
+        r.announcedLength = 100;
+        r.stallAfterHeaders = true;
+        return r;
+    });
     m_server.route("/dialogs", html(R"(<html><head><title>start</title></head><body><script>
 alert('hello');
 var c = confirm('sure?');
@@ -394,6 +417,24 @@ void tst_WebEngineBrowser::actionsReachTheLivePageOnly()
     QVERIFY(!after->setValue(user, QStringLiteral("y")));
 }
 
+// A second reader of the same page (the window's "加入本页到列表" during a
+// run) must not take the first reader's elements away.
+void tst_WebEngineBrowser::anEarlierReaderActsOnItsOwnSnapshot()
+{
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/doc"))));
+    const DocumentPtr first = snapshot(browser);
+    QVERIFY(first);
+    DocumentScope anchors;
+    anchors.tags = { QStringLiteral("A") };
+    const DocumentPtr second = snapshot(browser, anchors);
+    QVERIFY(second);
+    QSignalSpy complete(&browser, &Browser::documentComplete);
+    QVERIFY(first->click(first->elementsByTagName(QStringLiteral("a")).value(2)));
+    QVERIFY(complete.wait(20000));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/article/2")));
+}
+
 void tst_WebEngineBrowser::failedAndBlankPagesGiveNoDocument()
 {
     WebEngineBrowser browser;
@@ -408,6 +449,81 @@ void tst_WebEngineBrowser::failedAndBlankPagesGiveNoDocument()
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QVERIFY(!browser.lastLoadSucceeded());
     QVERIFY(!snapshot(browser));
+}
+
+void tst_WebEngineBrowser::loadReportsTheAnswer_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::newRow("200") << QStringLiteral("/a") << 200;
+    QTest::newRow("404") << QStringLiteral("/missing") << 404;
+    QTest::newRow("500") << QStringLiteral("/broken") << 500;
+    QTest::newRow("503") << QStringLiteral("/busy") << 503;
+    QTest::newRow("nothing listens") << QString() << 0;
+}
+
+void tst_WebEngineBrowser::loadReportsTheAnswer()
+{
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    WebEngineBrowser browser;
+    const QString address
+        = path.isEmpty() ? QStringLiteral("http://127.0.0.1:1/") : m_server.urlText(path);
+    QVERIFY(loadAndWait(browser, address));
+    const PageLoad load = browser.lastLoad();
+    QCOMPARE(load.httpStatus, status);
+    QCOMPARE(QUrl(load.url), QUrl(address));
+    if (status == 0) {
+        QVERIFY(!load.ok);
+        QVERIFY(load.error.startsWith(QStringLiteral("net::ERR_")));
+    } else {
+        QVERIFY(load.error.isEmpty() || !load.ok);
+    }
+}
+
+void tst_WebEngineBrowser::stopEndsAPageThatNeverCompletes()
+{
+    WebEngineBrowser browser;
+    browser.navigate(m_server.urlText(QStringLiteral("/hanging")));
+    // The text is there, the picture never comes: the page stays busy.
+    QVERIFY(
+        runUntil([&] { return browser.url() == m_server.urlText(QStringLiteral("/hanging")); }));
+    QTest::qWait(300);
+    QVERIFY(browser.isBusy());
+    bool called = false;
+    DocumentPtr doc;
+    QObject context;
+    browser.requestDocument(&context, [&](DocumentPtr d) {
+        doc = std::move(d);
+        called = true;
+    });
+    browser.stop();
+    QVERIFY(runUntil([&] { return !browser.isBusy() && called; }, 5000));
+    QVERIFY(doc);
+    QCOMPARE(doc->innerText(doc->elementById(QStringLiteral("p"))), QStringLiteral("text"));
+    QVERIFY(browser.lastLoad().ok);
+}
+
+void tst_WebEngineBrowser::aCrashedRendererIsReportedAndReloaded()
+{
+    WebEngineBrowser browser;
+    QVERIFY(loadAndWait(browser, m_server.urlText(QStringLiteral("/a"))));
+    const qint64 pid = browser.page()->renderProcessPid();
+    QVERIFY(pid > 0);
+    QSignalSpy crashed(&browser, &Browser::renderProcessCrashed);
+    QSignalSpy complete(&browser, &Browser::documentComplete);
+    ::kill(pid_t(pid), SIGKILL);
+    QVERIFY(crashed.wait(20000));
+    QVERIFY(!crashed.at(0).at(0).toString().isEmpty());
+    QVERIFY(!browser.lastLoad().ok);
+    // The page comes back in a new renderer.
+    QVERIFY(runUntil([&] { return !complete.isEmpty() && !browser.isBusy(); }));
+    QCOMPARE(browser.url(), m_server.urlText(QStringLiteral("/a")));
+    QVERIFY(browser.lastLoad().ok);
+    const DocumentPtr doc = snapshot(browser);
+    QVERIFY(doc);
+    QCOMPARE(doc->innerText(doc->elementById(QStringLiteral("p"))), QStringLiteral("page a"));
+    QVERIFY(browser.page()->renderProcessPid() != pid);
 }
 
 void tst_WebEngineBrowser::newWindowsStayInTheBrowser_data()

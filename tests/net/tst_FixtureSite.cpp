@@ -65,6 +65,7 @@ private Q_SLOTS:
     void headAnswersWithoutBody();
     void connectionsAreCounted();
     void literatureSitePages();
+    void todaysPagesAndTheirFaults();
 
 private:
     QTemporaryDir m_root;
@@ -229,6 +230,49 @@ void tst_FixtureSite::literatureSitePages()
     QCOMPARE(book.status, 200);
     QVERIFY(book.body.contains("Download book PDF"));
     QCOMPARE(fetch(m_base + QStringLiteral("/content/pdf/x.txt")).status, 404);
+}
+
+void tst_FixtureSite::todaysPagesAndTheirFaults()
+{
+    // Today's cards and a rel="next" link with the next page's number.
+    const QString query = QStringLiteral("soil pages-3");
+    const QString second = m_base + LiteratureSite::todaySearchPath(query, 2);
+    const Fetched page = fetch(second);
+    QCOMPARE(page.status, 200);
+    const HtmlDocument document(second, QString::fromUtf8(page.body));
+    QCOMPARE(relNextAddress(document), m_base + LiteratureSite::todaySearchPath(query, 3));
+    QCOMPARE(提取当前页码数(&document), 2);
+    QVERIFY(findNextLink(document).isNull());
+    int cards = 0;
+    for (const Element item : document.elementsByTagName(QStringLiteral("LI")))
+        cards += document.attribute(item, QStringLiteral("data-test")) == u"search-result-item";
+    QCOMPARE(cards, LiteratureSite::TodayResultsPerPage);
+    const HtmlDocument last(
+        m_base, QString::fromUtf8(fetch(m_base + LiteratureSite::todaySearchPath(query, 3)).body));
+    QVERIFY(relNextAddress(last).isEmpty());
+
+    // busy-2: page 2 answers 503 twice, then as usual; other pages at once.
+    const QString busy
+        = m_base + LiteratureSite::todaySearchPath(QStringLiteral("b pages-3 busy-2"), 2);
+    QCOMPARE(
+        fetch(m_base + LiteratureSite::todaySearchPath(QStringLiteral("b pages-3 busy-2"))).status,
+        200);
+    QCOMPARE(fetch(busy).status, 503);
+    QCOMPARE(fetch(busy).status, 503);
+    QCOMPARE(fetch(busy).status, 200);
+    QCOMPARE(fetch(busy).status, 200);
+    // broken-1: always 500.
+    const QString broken = m_base + LiteratureSite::todaySearchPath(QStringLiteral("x broken-1"));
+    QCOMPARE(fetch(broken).status, 500);
+    QCOMPARE(fetch(broken).status, 500);
+    // hang-1 holds a picture of its own; hop-1 opens itself again by script;
+    // loop-1 links back to page 1.
+    QVERIFY(fetch(m_base + LiteratureSite::todaySearchPath(QStringLiteral("x hang-1")))
+                .body.contains("src=\"/hang/picture.png\""));
+    QVERIFY(fetch(m_base + LiteratureSite::todaySearchPath(QStringLiteral("x hop-1")))
+                .body.contains("location.replace("));
+    const QString loop = m_base + LiteratureSite::todaySearchPath(QStringLiteral("x loop-1"));
+    QCOMPARE(relNextAddress(HtmlDocument(loop, QString::fromUtf8(fetch(loop).body))), loop);
 }
 
 QTEST_GUILESS_MAIN(tst_FixtureSite)

@@ -36,6 +36,10 @@ void FakeBrowser::finishLoad()
         html = m_source(url);
     m_url = url;
     m_live = html ? std::make_shared<HtmlDocument>(url, *html) : nullptr;
+    m_lastLoad.url = url;
+    m_lastLoad.ok = html.has_value();
+    m_lastLoad.httpStatus = html ? (m_status ? m_status(url) : 200) : 0;
+    m_lastLoad.error = html ? QString() : QStringLiteral("net::ERR_CONNECTION_REFUSED");
     if (m_live)
         m_live->setClickHandler([this](Element e) { return clickLive(e); });
     m_busy = false;
@@ -52,6 +56,34 @@ void FakeBrowser::finishLoad()
     const QList<Pending> waiting = std::exchange(m_waiting, {});
     for (const Pending &request : waiting)
         deliver(request);
+}
+
+void FakeBrowser::stop()
+{
+    if (!m_busy)
+        return;
+    ++m_stops;
+    ++m_generation;
+    m_busy = false;
+    // The page shown before stays; those waiting read it.
+    const QList<Pending> waiting = std::exchange(m_waiting, {});
+    for (const Pending &request : waiting)
+        deliver(request);
+}
+
+void FakeBrowser::crashRenderer()
+{
+    const QString address = m_busy ? m_loadingUrl : m_url;
+    ++m_generation;
+    m_busy = false;
+    m_live.reset();
+    m_lastLoad = PageLoad { m_url, false, 0, QStringLiteral("渲染进程崩溃") };
+    Q_EMIT renderProcessCrashed(m_lastLoad.error);
+    const QList<Pending> waiting = std::exchange(m_waiting, {});
+    for (const Pending &request : waiting)
+        deliver(request);
+    if (!address.isEmpty())
+        QTimer::singleShot(0, this, [this, address] { navigate(address); });
 }
 
 void FakeBrowser::requestDocument(

@@ -26,6 +26,9 @@ class FakeBrowser final : public Browser
 public:
     // HTML for an address, or nothing (the load fails: no document).
     using PageSource = std::function<std::optional<QString>(const QString &url)>;
+    // The HTTP status a page is answered with (200 unless set); called once
+    // per load, so it may change from one load to the next.
+    using StatusSource = std::function<int(const QString &url)>;
 
     explicit FakeBrowser(QObject *parent = nullptr);
 
@@ -34,6 +37,7 @@ public:
     void setPageSource(PageSource source) { m_source = std::move(source); }
     // A load of `from` ends at `to`, as after a server's redirect.
     void setRedirect(const QString &from, const QString &to) { m_redirects.insert(from, to); }
+    void setStatusSource(StatusSource source) { m_status = std::move(source); }
     // When false a load stays busy until finishLoad(); true by default.
     void setAutoFinish(bool autoFinish) { m_autoFinish = autoFinish; }
     // When false a click starts no navigation, as a page whose link only runs
@@ -45,6 +49,13 @@ public:
     void navigate(const QString &url) override;
     bool isBusy() const override { return m_busy; }
     QString url() const override { return m_url; }
+    PageLoad lastLoad() const override { return m_lastLoad; }
+    // Ends the load under way without a document complete, as a stop does.
+    void stop() override;
+    // The page's renderer dies: waiting document requests get nothing, and
+    // the page is loaded again.
+    void crashRenderer();
+    int stops() const { return m_stops; }
     void requestDocument(
         QObject *context, DocumentCallback done, const DocumentScope &scope = {}) override;
 
@@ -75,6 +86,9 @@ private:
     bool m_autoFinish = true;
     bool m_clicksNavigate = true;
     bool m_busy = false;
+    StatusSource m_status;
+    PageLoad m_lastLoad;
+    int m_stops = 0;
     QString m_url;
     QString m_loadingUrl;
     quint64 m_generation = 0;

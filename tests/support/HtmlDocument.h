@@ -34,6 +34,7 @@ public:
     QString className(Element e) const override { return attribute(e, QStringLiteral("class")); }
     QString title(Element e) const override { return attribute(e, QStringLiteral("title")); }
     QString href(Element e) const override;
+    QString rel(Element e) const override;
     QString inputName(Element e) const override { return attribute(e, QStringLiteral("name")); }
     QString inputType(Element e) const override;
     QString value(Element e) const override;

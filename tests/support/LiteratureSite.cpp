@@ -3,10 +3,13 @@
 #include "FixtureServer.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <memory>
 
 namespace LiteratureSite {
 namespace {
@@ -105,11 +108,11 @@ QString siteHeader(const QString &query = {})
     return QStringLiteral(R"(<body>
 <header class="c-header">
 <a class="c-header__logo" href="/" title="Fixture Link home">Fixture Link</a>
-<nav class="c-header__nav"><a href="/search?query=">Search</a> <a href="/book/%1">Books A-Z</a> <a href="/journals/">Journals A-Z</a> <a href="/login">Log in</a></nav>
-<form class="c-search" action="/search" method="get" role="search"><input type="text" name="query" value="%2" placeholder="Search"><input type="submit" value="Search"></form>
+<nav class="c-header__nav"><a href="/search?query=">Search</a> <a href="/books/a/1">Books A-Z</a> <a href="/journals/">Journals A-Z</a> <a href="/login">Log in</a></nav>
+<form class="c-search" action="/search" method="get" role="search"><input type="text" name="query" value="%1" placeholder="Search"><input type="submit" value="Search"></form>
 </header>
 )")
-        .arg(BookDoi, esc(query));
+        .arg(esc(query));
 }
 
 QString siteFooter()
@@ -302,6 +305,180 @@ QString homePage()
         + siteFooter();
 }
 
+// Today's layout.
+
+// The query word "WORD-P" names page P, or 0.
+int pageOfWord(const QString &query, const QString &word)
+{
+    const QRegularExpression pattern(
+        QStringLiteral("(?:^|\\s)") + word + QStringLiteral("-(\\d+)(?:\\s|$)"));
+    const QRegularExpressionMatch m = pattern.match(query);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+int todayNumber(int page, int index)
+{
+    return (page - 1) * TodayResultsPerPage + index + 1;
+}
+
+// The query word "full": every card has a DOI and the last page is full too.
+bool fullPages(const QString &query)
+{
+    return query.split(u' ').contains(QStringLiteral("full"));
+}
+
+QString todayKindOf(const QString &query, int index)
+{
+    if (index == TodayNoDoiPosition && !fullPages(query))
+        return {};
+    if (index == 9)
+        return QStringLiteral("book");
+    if (index == 13)
+        return QStringLiteral("referenceworkentry");
+    if (index == 16)
+        return QStringLiteral("protocol");
+    if (index % 3 == 2)
+        return QStringLiteral("chapter");
+    return QStringLiteral("article");
+}
+
+QString todayDoi(const QString &query, int page, int index)
+{
+    const QString kind = todayKindOf(query, index);
+    const int number = todayNumber(page, index);
+    const quint32 h = hashOf(query) % 900 + 100;
+    if (kind == u"book")
+        return QStringLiteral("10.1007/978-3-031-%1%2-%3").arg(h).arg(number).arg(number % 10);
+    if (kind == u"referenceworkentry")
+        return QStringLiteral("10.1007/978-3-030-%1-%2_%3-1").arg(h).arg(number % 10).arg(number);
+    if (kind == u"protocol")
+        return QStringLiteral("10.1007/978-1-0716-%1-%2_%3").arg(h).arg(number % 10).arg(number);
+    if (kind == u"chapter")
+        return QStringLiteral("10.1007/978-3-030-%1-%2_%3").arg(h).arg(number % 10).arg(number);
+    if (kind == u"article")
+        return QStringLiteral("10.1007/s10%1-02%2-0%3-%4")
+            .arg(h)
+            .arg(page % 4)
+            .arg(1000 + number)
+            .arg(number % 9 + 1);
+    return {};
+}
+
+// The title as the card's markup writes it, with a line break and spaces
+// inside that the entry squeezes.
+QStringList todayTitleParts(const QString &query, int page, int index)
+{
+    static const QStringList openings { QStringLiteral("Notes on"), QStringLiteral("Towards"),
+        QStringLiteral("Revisiting"), QStringLiteral("A field guide to"),
+        QStringLiteral("Rethinking") };
+    const int number = todayNumber(page, index);
+    const QString subject = query.isEmpty() ? QStringLiteral("everything") : query;
+    if (todayKindOf(query, index).isEmpty())
+        return { QStringLiteral("Journal of Loopback Research"), QStringLiteral("(journal)") };
+    return { openings.at(number % openings.size()) + u' ' + subject,
+        QStringLiteral("& friends: card %1").arg(number) };
+}
+
+QString todayCard(const QString &query, int page, int index)
+{
+    const TodayResult result = todayResult(query, page, index);
+    const int number = todayNumber(page, index);
+    const QStringList parts = todayTitleParts(query, page, index);
+    QString target;
+    if (result.doi.isEmpty()) {
+        target = QStringLiteral("/journal/%1").arg(10000 + number % 7);
+    } else {
+        QString doi = result.doi;
+        if (index % 5 == 4)
+            doi.replace(u'/', QLatin1String("%2F")); // the slash written %2F
+        target = u'/' + result.kind + u'/' + doi;
+        if (index == 11)
+            target += QStringLiteral("?fromPaywallRec=false");
+    }
+    static const QHash<QString, QString> typeNames {
+        { QStringLiteral("article"), QStringLiteral("Article") },
+        { QStringLiteral("chapter"), QStringLiteral("Chapter") },
+        { QStringLiteral("book"), QStringLiteral("Book") },
+        { QStringLiteral("referenceworkentry"), QStringLiteral("Reference work entry") },
+        { QStringLiteral("protocol"), QStringLiteral("Protocol") },
+    };
+    QString card
+        = QStringLiteral("<li class=\"app-card-open\" data-test=\"search-result-item\">\n");
+    // Most cards show a cover whose link holds only the picture.
+    if (index % 4 != 1) {
+        card += QStringLiteral("<div class=\"app-card-open__media\"><a href=\"%1\" tabindex=\"-1\" "
+                               "aria-hidden=\"true\"><img src=\"data:image/gif;base64,"
+                               "R0lGODlhAQABAAAAACw=\" alt=\"\"></a></div>\n")
+                    .arg(esc(target));
+    }
+    card += QStringLiteral(R"(<div class="app-card-open__main">
+<div class="c-meta"><span class="c-meta__type">%1</span></div>
+<h3 class="app-card-open__heading"><a class="app-card-open__link" data-track="select_search_result" href="%2"><span>%3
+      %4</span></a></h3>
+<div class="app-card-open__authors"><span>%5</span></div>
+<div class="app-card-open__description"><p>%6</p></div>
+<div class="app-card-open__meta"><span class="c-meta__item" data-test="published">10 December 2026</span> <span class="app-entitlement">Open access</span></div>
+</div>
+</li>
+)")
+                .arg(typeNames.value(result.kind, QStringLiteral("Journal")), esc(target),
+                    esc(parts.at(0)), esc(parts.at(1)), esc(authorsOf(number)),
+                    snippetOf(query, number));
+    return card;
+}
+
+QString todaySearchPage(const QString &query, int page, const QString &hop)
+{
+    const int pages = todayPageCount(query);
+    const int results = todayResultsOnPage(query, page);
+    const int total = (pages - 1) * TodayResultsPerPage + todayResultsOnPage(query, pages);
+    QString html = head(QStringLiteral("Search Results - %1").arg(query));
+    // A page that opens itself again, over and over, before it ever completes.
+    if (pageOfWord(query, QStringLiteral("hop")) == page) {
+        const int next = hop.toInt() + 1;
+        html.replace(QStringLiteral("</head>"),
+            QStringLiteral("<script>location.replace(%1);</script>\n</head>")
+                .arg(u'\'' + todaySearchPath(query, page) + QStringLiteral("&hop=")
+                    + QString::number(next) + u'\''));
+    }
+    html += siteHeader(query);
+    html += QStringLiteral("<main id=\"main-content\" class=\"app-search\">\n");
+    if (results == 0) {
+        html += QStringLiteral("<h1>No results</h1>\n</main>\n");
+        return html + siteFooter();
+    }
+    html += QStringLiteral("<p><span data-test=\"results-data-total\">Showing %1-%2 of %3 "
+                           "results</span></p>\n")
+                .arg((page - 1) * TodayResultsPerPage + 1)
+                .arg((page - 1) * TodayResultsPerPage + results)
+                .arg(total);
+    if (pageOfWord(query, QStringLiteral("hang")) == page)
+        html += QStringLiteral("<img class=\"c-ad\" src=\"/hang/picture.png\" alt=\"\">\n");
+    html += QStringLiteral("<ol class=\"u-list-reset\" data-test=\"darwin-search\">\n");
+    for (int i = 0; i < results; ++i)
+        html += todayCard(query, page, i);
+    html += QStringLiteral(
+        "</ol>\n<nav aria-label=\"pagination\"><ul class=\"eds-c-pagination\">\n");
+    if (page > 1)
+        html += QStringLiteral("<li class=\"eds-c-pagination__item\"><a class=\"eds-c-pagination__"
+                               "link\" rel=\"prev\" href=\"%1\">Previous</a></li>\n")
+                    .arg(esc(todaySearchPath(query, page - 1)));
+    html += QStringLiteral("<li class=\"eds-c-pagination__item\"><span aria-current=\"page\">%1"
+                           "</span></li>\n")
+                .arg(page);
+    if (page < pages) {
+        const QString next = pageOfWord(query, QStringLiteral("loop")) == page
+            ? todaySearchPath(query, 1)
+            : todaySearchPath(query, page + 1);
+        html += QStringLiteral("<li class=\"eds-c-pagination__item eds-c-pagination__item--next\">"
+                               "<a class=\"eds-c-pagination__link\" rel=\"next\" href=\"%1\">"
+                               "<span>Next</span></a></li>\n")
+                    .arg(esc(next));
+    }
+    html += QStringLiteral("</ul></nav>\n</main>\n");
+    return html + siteFooter();
+}
+
 QString queryOf(const QUrl &url)
 {
     QString raw = QUrlQuery(url).queryItemValue(QStringLiteral("query"), QUrl::PrettyDecoded);
@@ -357,6 +534,56 @@ QString searchPath(const QString &query, int page)
     return QStringLiteral("/search/page/%1?query=").arg(page) + queryForLink(query);
 }
 
+int todayPageCount(const QString &query)
+{
+    static const QRegularExpression pages(QStringLiteral("(?:^|\\s)pages-(\\d+)(?:\\s|$)"));
+    const QRegularExpressionMatch m = pages.match(query);
+    if (m.hasMatch())
+        return qBound(1, m.captured(1).toInt(), 1000);
+    return 3;
+}
+
+int todayResultsOnPage(const QString &query, int page)
+{
+    const int pages = todayPageCount(query);
+    if (page < 1 || page > pages)
+        return 0;
+    return page == pages && !fullPages(query) ? TodayResultsOnLastPage : TodayResultsPerPage;
+}
+
+TodayResult todayResult(const QString &query, int page, int index)
+{
+    TodayResult result;
+    result.title = todayTitleParts(query, page, index).join(u' ');
+    result.doi = todayDoi(query, page, index);
+    result.kind = result.doi.isEmpty() ? QString() : todayKindOf(query, index);
+    return result;
+}
+
+QList<TodayResult> todayEntries(const QString &query, int page)
+{
+    QList<TodayResult> entries;
+    for (int i = 0; i < todayResultsOnPage(query, page); ++i) {
+        TodayResult result = todayResult(query, page, i);
+        if (!result.doi.isEmpty())
+            entries.append(std::move(result));
+    }
+    return entries;
+}
+
+QString todaySearchPath(const QString &query, int page)
+{
+    QString path = QStringLiteral("/search?new-search=true&query=") + queryForLink(query);
+    if (page > 1)
+        path += QStringLiteral("&page=%1").arg(page);
+    return path;
+}
+
+QString pdfPathForDoi(const QString &doi)
+{
+    return pdfPathOf(doi);
+}
+
 std::optional<QString> page(const QString &pathAndQuery)
 {
     const QUrl url = pathAndQuery.startsWith(u'/')
@@ -365,8 +592,15 @@ std::optional<QString> page(const QString &pathAndQuery)
     const QString path = url.path(QUrl::FullyEncoded);
     if (path == QLatin1String("/"))
         return homePage();
-    if (path == QLatin1String("/search"))
+    if (path == QLatin1String("/search")) {
+        const QUrlQuery query(url);
+        if (query.queryItemValue(QStringLiteral("new-search")) == u"true") {
+            const QString number = query.queryItemValue(QStringLiteral("page"));
+            return todaySearchPage(queryOf(url), number.isEmpty() ? 1 : number.toInt(),
+                query.queryItemValue(QStringLiteral("hop")));
+        }
         return searchPage(queryOf(url), 1, false);
+    }
     if (path == QLatin1String("/search/scripted"))
         return searchPage(queryOf(url), 1, true);
     static const QRegularExpression paged(QStringLiteral("^/search/page/(\\d+)$"));
@@ -402,7 +636,38 @@ void install(FixtureServer &server)
         return Response::status(404, "Not Found", "<html><body>not found</body></html>");
     };
     server.route("/", pageHandler);
-    server.route("/search", pageHandler);
+    // Today's pages that answer badly, slowly or never completely.
+    auto answers = std::make_shared<QHash<QByteArray, int>>();
+    server.route("/search", [pageHandler, answers](const FixtureServer::Request &r) {
+        const QUrl url(QStringLiteral("http://site") + QString::fromUtf8(r.target));
+        const QUrlQuery query(url);
+        if (query.queryItemValue(QStringLiteral("new-search")) != u"true")
+            return pageHandler(r);
+        const QString words = queryOf(url);
+        const QString number = query.queryItemValue(QStringLiteral("page"));
+        const int page = number.isEmpty() ? 1 : number.toInt();
+        if (pageOfWord(words, QStringLiteral("busy")) == page && ++(*answers)[r.target] <= 2)
+            return Response::status(503, "Service Unavailable",
+                "<html><body><h1>Service Unavailable</h1></body></html>");
+        if (pageOfWord(words, QStringLiteral("broken")) == page)
+            return Response::status(500, "Internal Server Error",
+                "<html><body><h1>Internal Server Error</h1></body></html>");
+        Response response = pageHandler(r);
+        if (pageOfWord(words, QStringLiteral("slow")) == page)
+            response.delayBeforeHeadersMs = 1500;
+        // Each new opening of the page that opens itself comes a little later.
+        if (pageOfWord(words, QStringLiteral("hop")) == page
+            && query.hasQueryItem(QStringLiteral("hop")))
+            response.delayBeforeHeadersMs = 200;
+        return response;
+    });
+    // A picture that never arrives: the headers, then silence.
+    server.routePrefix("/hang/", [](const FixtureServer::Request &) {
+        Response response = Response::ok({}, "image/png");
+        response.announcedLength = 1000;
+        response.stallAfterHeaders = true;
+        return response;
+    });
     for (const QByteArray &prefix : { QByteArray("/search/"), QByteArray("/article/"),
              QByteArray("/chapter/"), QByteArray("/book/"), QByteArray("/frame/") })
         server.routePrefix(prefix, pageHandler);

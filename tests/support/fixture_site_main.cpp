@@ -12,8 +12,10 @@
 //   /status/<code>    that status with a small HTML body
 //   /redirect/<path>  302 to /<path>
 // and the pages of the literature site (LiteratureSite.h): result pages under
-// /search, entry and book pages, and PDFs under /content/pdf/; the members'
-// area that needs a login under /members/ (LoginSite.h).
+// /search (today's layout with new-search=true, including pages that answer
+// 503 or 500, answer slowly, never complete or open themselves again), entry
+// and book pages, and PDFs under /content/pdf/; the members' area that needs a
+// login under /members/ (LoginSite.h).
 // Generated bodies start with "%PDF-1.4" followed by offset-dependent bytes.
 
 #include "FixtureServer.h"

@@ -45,6 +45,10 @@ private Q_SLOTS:
     void fixtureResultPage();
     void fixtureBookPage();
     void noDocument();
+    void contentLinks_data();
+    void contentLinks();
+    void contentLinksOnlyWhenTheLayoutsFindNothing();
+    void fixtureTodayPage();
 };
 
 void tst_ResultExtraction::addPageEntries_data()
@@ -296,6 +300,148 @@ void tst_ResultExtraction::noDocument()
     QCOMPARE(ExtractFromOrderedList(nullptr, list, {}), 0);
     AddPageEntries(nullptr, list, {});
     QVERIFY(list.isEmpty());
+}
+
+void tst_ResultExtraction::contentLinks_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QStringList>("dois");
+    QTest::addColumn<QStringList>("kinds");
+
+    const QString doi = QStringLiteral("10.1007/s11192-024-04999-1");
+    QTest::newRow("article link") << QStringLiteral("<a href=\"/article/%1\">A  title</a>").arg(doi)
+                                  << QStringList { QStringLiteral("A title") }
+                                  << QStringList { doi }
+                                  << QStringList { QStringLiteral("article") };
+    QTest::newRow("every kind, in order of the first anchor")
+        << QStringLiteral("<a href=\"/chapter/10.1007/978-3-030-1_2\">C</a>"
+                          "<a href=\"/book/10.1007/978-3-030-1\">B</a>"
+                          "<a href=\"/referenceworkentry/10.1007/978-3-030-9_3-1\">R</a>"
+                          "<a href=\"/protocol/10.1007/978-1-0716-5_4\">P</a>")
+        << QStringList { QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("R"),
+               QStringLiteral("P") }
+        << QStringList { QStringLiteral("10.1007/978-3-030-1_2"),
+               QStringLiteral("10.1007/978-3-030-1"), QStringLiteral("10.1007/978-3-030-9_3-1"),
+               QStringLiteral("10.1007/978-1-0716-5_4") }
+        << QStringList { QStringLiteral("chapter"), QStringLiteral("book"),
+               QStringLiteral("referenceworkentry"), QStringLiteral("protocol") };
+    QTest::newRow("slash written %2F")
+        << QStringLiteral("<a href=\"/article/10.1007%2Fs1-2\">T</a>")
+        << QStringList { QStringLiteral("T") } << QStringList { QStringLiteral("10.1007/s1-2") }
+        << QStringList { QStringLiteral("article") };
+    QTest::newRow("query, fragment, later segments and a trailing slash are no part of it")
+        << QStringLiteral("<a href=\"/article/10.1007/s1-2?from=x\">T</a>"
+                          "<a href=\"/chapter/10.1007/c-3/fulltext.html\">U</a>"
+                          "<a href=\"/chapter/10.1007/c-4/#sec1\">V</a>")
+        << QStringList { QStringLiteral("T"), QStringLiteral("U"), QStringLiteral("V") }
+        << QStringList { QStringLiteral("10.1007/s1-2"), QStringLiteral("10.1007/c-3"),
+               QStringLiteral("10.1007/c-4") }
+        << QStringList { QStringLiteral("article"), QStringLiteral("chapter"),
+               QStringLiteral("chapter") };
+    QTest::newRow("cover with an empty link, then the title")
+        << QStringLiteral("<a href=\"/book/10.1007/b-1\"><img src=\"c.png\" alt=\"\"></a>"
+                          "<a href=\"/chapter/10.1007/c-1\">Chapter</a>"
+                          "<h3><a href=\"/book/10.1007/b-1\"><span>The\n   book</span></a></h3>")
+        << QStringList { QStringLiteral("The book"), QStringLiteral("Chapter") }
+        << QStringList { QStringLiteral("10.1007/b-1"), QStringLiteral("10.1007/c-1") }
+        << QStringList { QStringLiteral("book"), QStringLiteral("chapter") };
+    QTest::newRow("a DOI without any text gives nothing")
+        << QStringLiteral("<a href=\"/article/10.1007/x-1\"> </a><a href=\"/article/10.1007/x-1\">"
+                          "<img alt=\"\"></a>")
+        << QStringList() << QStringList() << QStringList();
+    QTest::newRow("duplicates in any case are one entry")
+        << QStringLiteral("<a href=\"/article/10.1007/ABC-1\">First</a>"
+                          "<a href=\"/article/10.1007/abc-1#citeas\">Cite</a>")
+        << QStringList { QStringLiteral("First") }
+        << QStringList { QStringLiteral("10.1007/ABC-1") }
+        << QStringList { QStringLiteral("article") };
+    QTest::newRow("other hosts, ports and schemes are not the site's")
+        << QStringLiteral("<a href=\"http://other.test/article/10.1007/o-1\">O</a>"
+                          "<a href=\"http://site.test:8080/article/10.1007/p-1\">P</a>"
+                          "<a href=\"https://site.test/article/10.1007/s-1\">S</a>"
+                          "<a href=\"http://site.test:80/article/10.1007/d-1\">Default port</a>")
+        << QStringList { QStringLiteral("Default port") }
+        << QStringList { QStringLiteral("10.1007/d-1") }
+        << QStringList { QStringLiteral("article") };
+    QTest::newRow("paths that name no content")
+        << QStringLiteral("<a href=\"/journal/10.1007/j-1\">J</a>"
+                          "<a href=\"/content/pdf/10.1007%2Fx-1.pdf\">PDF</a>"
+                          "<a href=\"/article/11.1007/x-1\">Not a DOI</a>"
+                          "<a href=\"/article/10.107/x-1\">Short prefix</a>"
+                          "<a href=\"/en/article/10.1007/x-1\">Deeper</a>"
+                          "<a href=\"/article/10.1007/\">No suffix</a>")
+        << QStringList() << QStringList() << QStringList();
+}
+
+void tst_ResultExtraction::contentLinks()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, titles);
+    QFETCH(QStringList, dois);
+    QFETCH(QStringList, kinds);
+
+    const HtmlDocument document(QStringLiteral("http://site.test/search?new-search=true&query=x"),
+        QStringLiteral("<!DOCTYPE html><html><body>") + body + QStringLiteral("</body></html>"));
+    AnalysisList list;
+    QCOMPARE(ExtractFromContentLinks(&document, list, QStringLiteral("/save")), titles.size());
+    QCOMPARE(column(list, &AnalysisItem::Title), titles);
+    QCOMPARE(column(list, &AnalysisItem::Doi), dois);
+    QCOMPARE(column(list, &AnalysisItem::Kind), kinds);
+    for (int row = 0; row < list.size(); ++row) {
+        const AnalysisItem &item = list.at(row);
+        QCOMPARE(item.Link, PdfAddressForDoi(QUrl(document.url()), item.Doi));
+        QCOMPARE(item.Type, QStringLiteral("pdf"));
+        QCOMPARE(item.SourcePage, document.url());
+        QCOMPARE(item.Folder, QStringLiteral("/save"));
+    }
+}
+
+void tst_ResultExtraction::contentLinksOnlyWhenTheLayoutsFindNothing()
+{
+    // The results list finds its entry: the content links stay unread.
+    const HtmlDocument both = page(
+        QStringLiteral("<ol id=\"results-list\"><li><a href=\"/article/10.1007/a-1\">T</a>"
+                       "<a href=\"/content/pdf/10.1007%2Fa-1.pdf\">Download PDF</a></li></ol>"
+                       "<a href=\"/chapter/10.1007/c-9\">Other</a>"));
+    AnalysisList list;
+    QCOMPARE(AddPageEntries(&both, list, {}), 1);
+    QCOMPARE(column(list, &AnalysisItem::Title), QStringList { QStringLiteral("T") });
+    QVERIFY(list.at(0).Doi.isEmpty());
+
+    // Entries dropped as duplicates count as found: the page is not read again.
+    QCOMPARE(AddPageEntries(&both, list, {}), 1);
+    QCOMPARE(list.size(), 1);
+
+    // Nothing in either layout: the content links give the entries, with the
+    // PDF address at the document's origin (the final one, with its port).
+    const HtmlDocument today(QStringLiteral("http://user:pw@site.test:8080/search?query=x"),
+        QStringLiteral("<ol id=\"results-list\"></ol><ol><li>no download</li></ol>"
+                       "<a href=\"/article/10.1007/a-1\">Today</a>"));
+    AnalysisList fresh;
+    QCOMPARE(AddPageEntries(&today, fresh, {}), 1);
+    QCOMPARE(
+        fresh.at(0).Link, QStringLiteral("http://site.test:8080/content/pdf/10.1007%2Fa-1.pdf"));
+    QCOMPARE(fresh.counterText(), QStringLiteral("1"));
+}
+
+void tst_ResultExtraction::fixtureTodayPage()
+{
+    const QString query = QStringLiteral("soil & water");
+    const QString origin = QStringLiteral("http://127.0.0.1:9");
+    const QString url = origin + LiteratureSite::todaySearchPath(query, 2);
+    const HtmlDocument document(url, *LiteratureSite::page(url));
+    AnalysisList list;
+    AddPageEntries(&document, list, {});
+    const QList<LiteratureSite::TodayResult> expected = LiteratureSite::todayEntries(query, 2);
+    QCOMPARE(list.size(), expected.size());
+    QCOMPARE(list.size(), LiteratureSite::TodayResultsPerPage - 1);
+    for (int row = 0; row < list.size(); ++row) {
+        QCOMPARE(list.at(row).Title, expected.at(row).title);
+        QCOMPARE(list.at(row).Doi, expected.at(row).doi);
+        QCOMPARE(list.at(row).Kind, expected.at(row).kind);
+        QCOMPARE(list.at(row).Link, origin + LiteratureSite::pdfPathForDoi(expected.at(row).doi));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ResultExtraction)

@@ -119,6 +119,10 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent) : Browser(parent), m_page(ne
     // Left unanswered, a close request keeps the page: only say it happened.
     connect(
         m_page, &QWebEnginePage::windowCloseRequested, this, &WebEngineBrowser::windowCloseRefused);
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+            onRenderProcessTerminated(int(status), exitCode);
+        });
 }
 
 WebEngineBrowser::~WebEngineBrowser()
@@ -149,6 +153,7 @@ void WebEngineBrowser::navigate(const QString &url)
     m_navigatePending = true;
     m_navigateTarget = QUrl::fromUserInput(url);
     m_navigateRepeated = false;
+    m_stopping = false;
     ++m_loadSequence;
     m_page->load(m_navigateTarget);
 }
@@ -194,9 +199,71 @@ void WebEngineBrowser::reload()
     m_page->triggerAction(QWebEnginePage::Reload);
 }
 
+void WebEngineBrowser::stop()
+{
+    if (!isBusy())
+        return;
+    // A navigation asked for but not begun yet is dropped too; the engine
+    // reports the end of a load it stops, which serves waiting snapshots.
+    m_navigatePending = false;
+    m_stopping = true;
+    m_page->triggerAction(QWebEnginePage::Stop);
+    QTimer::singleShot(0, this, [this] {
+        if (!isBusy())
+            servePending();
+    });
+}
+
+void WebEngineBrowser::onRenderProcessTerminated(int terminationStatus, int exitCode)
+{
+    // A normal end is the engine closing the page, not a crash.
+    if (terminationStatus == QWebEnginePage::NormalTerminationStatus)
+        return;
+    QString detail;
+    switch (terminationStatus) {
+    case QWebEnginePage::AbnormalTerminationStatus:
+        detail = QStringLiteral("渲染进程异常退出（退出码 %1）").arg(exitCode);
+        break;
+    case QWebEnginePage::KilledTerminationStatus:
+        detail = QStringLiteral("渲染进程被终止");
+        break;
+    default:
+        detail = QStringLiteral("渲染进程崩溃");
+        break;
+    }
+    m_loading = false;
+    m_navigatePending = false;
+    m_lastLoadOk = false;
+    m_lastLoad = PageLoad { url(), false, 0, detail };
+    const quint64 sequence = m_loadSequence;
+    Q_EMIT renderProcessCrashed(detail);
+    // Whoever waits for the page gets nothing: there is no page.
+    std::vector<PendingRequest> pending;
+    pending.swap(m_pending);
+    for (PendingRequest &request : pending) {
+        if (request.context)
+            QTimer::singleShot(
+                0, request.context, [done = std::move(request.done)] { done(nullptr); });
+    }
+    // The page is loaded again, once: a page that kills its renderer at once
+    // again is left as it is.
+    if (m_crashReloadSequence != sequence) {
+        QTimer::singleShot(0, this, [this, sequence] {
+            if (m_loadSequence != sequence || isBusy())
+                return; // something else was loaded meanwhile
+            const QUrl address = m_page->url();
+            if (isBlank(address))
+                return;
+            m_crashReloadSequence = sequence + 1;
+            navigate(address.toString());
+        });
+    }
+}
+
 void WebEngineBrowser::runInProgramWorld(const QString &script)
 {
-    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+    if (m_page) // not while the browser is being taken down
+        m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
 }
 
 void WebEngineBrowser::onNavigationRequest(const QUrl &url, bool topLevel)
@@ -234,12 +301,29 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo &info)
         return;
     }
     m_navigatePending = false;
-    // A load replaced by another or stopped completes nothing.
+    // A load replaced by another completes nothing. One stopped on purpose
+    // ends with the page as far as it came.
     if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus) {
+        if (std::exchange(m_stopping, false)) {
+            m_lastLoadOk = !isBlank(m_page->url());
+            m_lastLoad = PageLoad { m_page->url().toString(), m_lastLoadOk, 0,
+                m_lastLoadOk ? QString() : info.errorString() };
+            Q_EMIT loadFinished(m_lastLoadOk);
+            Q_EMIT documentComplete(url());
+        }
         servePending();
         return;
     }
+    m_stopping = false;
     m_lastLoadOk = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+    m_lastLoad.url = info.url().toString();
+    m_lastLoad.ok = m_lastLoadOk;
+    // The engine gives the answer's status as the code of a load that
+    // succeeded, and in the HTTP domain for one it shows as failed.
+    m_lastLoad.httpStatus = 0;
+    if (m_lastLoadOk || info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        m_lastLoad.httpStatus = info.errorCode() >= 100 ? info.errorCode() : 0;
+    m_lastLoad.error = m_lastLoadOk ? QString() : info.errorString();
     Q_EMIT loadFinished(m_lastLoadOk);
     // A failed page is a document too: whoever waits for the page goes on.
     Q_EMIT documentComplete(url());
@@ -281,10 +365,15 @@ void WebEngineBrowser::takeSnapshot(PendingRequest request)
     const QString script = WebEngineDocument::snapshotScript(generation, request.scope);
     m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
         [self, request = std::move(request), generation, sequence](const QVariant &result) {
-            if (!self || !request.context)
+            if (!self)
                 return;
+            if (!request.context) {
+                WebEngineDocument::release(self.data(), generation, sequence);
+                return;
+            }
             if (self->m_loadSequence != sequence || self->isBusy()) {
                 // The page moved on while it was read: read the new one.
+                WebEngineDocument::release(self.data(), generation, sequence);
                 self->m_pending.push_back(request);
                 if (!self->isBusy())
                     self->servePending();

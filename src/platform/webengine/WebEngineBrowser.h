@@ -32,6 +32,8 @@ public:
     void navigate(const QString &url) override;
     bool isBusy() const override;
     QString url() const override;
+    PageLoad lastLoad() const override { return m_lastLoad; }
+    void stop() override;
     void requestDocument(
         QObject *context, DocumentCallback done, const DocumentScope &scope = {}) override;
 
@@ -88,6 +90,7 @@ private:
     void onCertificateError(const QWebEngineCertificateError &error);
     void onNavigationRequest(const QUrl &url, bool topLevel);
     void onFrameComplete(const QString &url);
+    void onRenderProcessTerminated(int terminationStatus, int exitCode);
     void servePending();
     void takeSnapshot(PendingRequest request);
 
@@ -99,7 +102,12 @@ private:
     QUrl m_navigateTarget; // the address of the last navigate()
     bool m_navigateRepeated = false; // asked for again after an older page ended
     bool m_loading = false; // between the engine's start and end of loading
+    bool m_stopping = false; // stop() was asked for the load under way
     bool m_lastLoadOk = false;
+    PageLoad m_lastLoad;
+    // The load sequence at the last reload after a crash: a page that
+    // crashes its renderer again at once is not reloaded again.
+    quint64 m_crashReloadSequence = 0;
     quint64 m_loadSequence = 0;
     std::vector<PendingRequest> m_pending;
 };

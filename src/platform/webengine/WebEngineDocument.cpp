@@ -45,7 +45,10 @@ const char kSnapshotScript[] = R"JS(
             x: typeof e.innerText === 'string' ? e.innerText : (e.textContent || ''),
             o: e.outerHTML || ''
         };
-        if ((tag === 'A' || tag === 'AREA') && e.hasAttribute('href')) o.h = e.href;
+        if (tag === 'A' || tag === 'AREA' || tag === 'LINK') {
+            if (e.hasAttribute('href')) o.h = e.href;
+            if (e.hasAttribute('rel')) o.r = e.getAttribute('rel');
+        }
         if (tag === 'INPUT' || tag === 'TEXTAREA' || tag === 'SELECT') {
             o.n = e.getAttribute('name') || '';
             o.ty = tag === 'INPUT' ? (e.getAttribute('type') || 'text') : '';
@@ -57,7 +60,10 @@ const char kSnapshotScript[] = R"JS(
         }
         out.push(o);
     }
-    window.__quillmoorSnapshot = { gen: gen, els: els };
+    // Every snapshot keeps its own elements until its reader lets go of it,
+    // so a second reader never takes the first one's away.
+    var store = window.__quillmoorSnapshots || (window.__quillmoorSnapshots = {});
+    store[gen] = els;
     return JSON.stringify({ gen: gen, url: location.href, els: out });
 })(%1, %2, %3)
 )JS";
@@ -66,12 +72,21 @@ const char kSnapshotScript[] = R"JS(
 // page's; `body` sees the element as `e`.
 const char kActionScript[] = R"JS(
 (function (gen, i) {
-    var s = window.__quillmoorSnapshot;
-    if (!s || s.gen !== gen || !s.els[i]) return false;
-    var e = s.els[i];
+    var s = window.__quillmoorSnapshots;
+    var els = s && s[gen];
+    if (!els || !els[i]) return false;
+    var e = els[i];
     %3
     return true;
 })(%1, %2)
+)JS";
+
+// Lets go of the elements of snapshot `gen`.
+const char kReleaseScript[] = R"JS(
+(function (gen) {
+    var s = window.__quillmoorSnapshots;
+    if (s) delete s[gen];
+})(%1)
 )JS";
 
 QString jsonArray(const QStringList &items)
@@ -107,6 +122,19 @@ QString WebEngineDocument::snapshotScript(int generation, const DocumentScope &s
         .arg(QString::number(generation), jsonArray(tags), jsonArray(ids));
 }
 
+WebEngineDocument::~WebEngineDocument()
+{
+    release(m_browser, m_generation, m_loadSequence);
+}
+
+void WebEngineDocument::release(WebEngineBrowser *browser, int generation, quint64 loadSequence)
+{
+    // A page that has moved on has dropped the elements with its world.
+    if (browser && browser->loadSequence() == loadSequence)
+        browser->runInProgramWorld(
+            QString::fromUtf8(kReleaseScript).arg(QString::number(generation)));
+}
+
 std::shared_ptr<WebEngineDocument> WebEngineDocument::fromJson(
     const QString &json, int generation, WebEngineBrowser *browser, quint64 loadSequence)
 {
@@ -132,6 +160,7 @@ std::shared_ptr<WebEngineDocument> WebEngineDocument::fromJson(
         n.text = o.value(QStringLiteral("x")).toString();
         n.html = o.value(QStringLiteral("o")).toString();
         n.href = o.value(QStringLiteral("h")).toString();
+        n.rel = o.value(QStringLiteral("r")).toString();
         n.name = o.value(QStringLiteral("n")).toString();
         n.type = o.value(QStringLiteral("ty")).toString();
         n.value = o.value(QStringLiteral("v")).toString();
@@ -202,6 +231,7 @@ QM_FIELD(outerHtml, html)
 QM_FIELD(className, className)
 QM_FIELD(title, title)
 QM_FIELD(href, href)
+QM_FIELD(rel, rel)
 QM_FIELD(inputName, name)
 QM_FIELD(inputType, type)
 QM_FIELD(value, value)

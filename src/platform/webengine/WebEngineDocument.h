@@ -10,12 +10,18 @@ class WebEngineBrowser;
 
 // A snapshot of a page of the web engine, read by one script call in the
 // program's own script world (the page cannot see or change it). The
-// elements stay referenced in that world under the snapshot's generation, so
-// setValue() and click() reach exactly the elements read, and nothing once the
-// page has moved on.
+// elements stay referenced in that world under the snapshot's generation, as
+// long as the snapshot lives, so setValue() and click() reach exactly the
+// elements read (whatever other snapshots were taken since), and nothing once
+// the page has moved on.
 class WebEngineDocument final : public Document
 {
 public:
+    WebEngineDocument() = default;
+    ~WebEngineDocument() override;
+    WebEngineDocument(const WebEngineDocument &) = delete;
+    WebEngineDocument &operator=(const WebEngineDocument &) = delete;
+
     struct Node
     {
         QString tag; // upper case
@@ -23,6 +29,7 @@ public:
         QString className;
         QString title;
         QString href;
+        QString rel;
         QString text;
         QString html;
         QString name;
@@ -50,6 +57,7 @@ public:
     QString className(Element e) const override;
     QString title(Element e) const override;
     QString href(Element e) const override;
+    QString rel(Element e) const override;
     QString inputName(Element e) const override;
     QString inputType(Element e) const override;
     QString value(Element e) const override;
@@ -60,6 +68,9 @@ public:
 
     int generation() const { return m_generation; }
     int size() const { return int(m_nodes.size()); }
+
+    // Lets the page drop the elements of a snapshot that no reader got.
+    static void release(WebEngineBrowser *browser, int generation, quint64 loadSequence);
 
 private:
     const Node *node(Element e) const;

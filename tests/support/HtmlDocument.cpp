@@ -545,63 +545,64 @@ QString HtmlDocument::formMethod(Element e) const
     if (method == QLatin1String("post") || method == QLatin1String("dialog"))
         return method;
     return QStringLiteral("get");
+}
 
-    QString HtmlDocument::rel(Element e) const
-    {
-        return isLinkingTag(tagName(e)) ? attribute(e, QStringLiteral("rel")) : QString();
-    }
+QString HtmlDocument::rel(Element e) const
+{
+    return isLinkingTag(tagName(e)) ? attribute(e, QStringLiteral("rel")) : QString();
+}
 
-    QString HtmlDocument::inputType(Element e) const
-    {
-        if (!valid(e))
-            return {};
-        const QString type = attribute(e, QStringLiteral("type")).toLower();
-        if (tagName(e) == QLatin1String("INPUT") && type.isEmpty())
-            return QStringLiteral("text");
-        return type;
-    }
-
-    QString HtmlDocument::value(Element e) const
-    {
-        return valid(e) ? m_nodes[e.index()].value : QString();
-    }
-
-    bool HtmlDocument::setValue(Element e, const QString &value)
-    {
-        if (!valid(e))
-            return false;
-        if (m_onValue)
-            return m_onValue(e, value);
-        m_nodes[e.index()].value = value;
-        return true;
-    }
-
-    bool HtmlDocument::click(Element e)
-    {
-        if (!valid(e))
-            return false;
-        m_clicks.append(e);
-        if (m_onClick)
-            return m_onClick(e);
-        return true;
-    }
-
-    Element HtmlDocument::enclosing(Element e, const QString &tag) const
-    {
-        if (!valid(e))
-            return {};
-        const QString upper = tag.toUpper();
-        for (int i = m_nodes[e.index()].parent; i >= 0; i = m_nodes[i].parent) {
-            if (m_nodes[i].tag == upper)
-                return Element(i);
-        }
+QString HtmlDocument::inputType(Element e) const
+{
+    if (!valid(e))
         return {};
-    }
+    const QString type = attribute(e, QStringLiteral("type")).toLower();
+    if (tagName(e) == QLatin1String("INPUT") && type.isEmpty())
+        return QStringLiteral("text");
+    return type;
+}
 
-    QString HtmlDocument::documentTitle() const
-    {
-        for (int i = 0; i < m_nodes.size(); ++i)
-            if (m_nodes[i].tag == QLatin1String("TITLE"))
-                return innerText(Element(i)).trimmed();
+QString HtmlDocument::value(Element e) const
+{
+    return valid(e) ? m_nodes[e.index()].value : QString();
+}
+
+bool HtmlDocument::setValue(Element e, const QString &value)
+{
+    if (!valid(e))
+        return false;
+    if (m_onValue)
+        return m_onValue(e, value);
+    m_nodes[e.index()].value = value;
+    return true;
+}
+
+bool HtmlDocument::click(Element e)
+{
+    if (!valid(e))
+        return false;
+    m_clicks.append(e);
+    if (m_onClick)
+        return m_onClick(e);
+    return true;
+}
+
+Element HtmlDocument::enclosing(Element e, const QString &tag) const
+{
+    if (!valid(e))
         return {};
+    const QString upper = tag.toUpper();
+    for (int i = m_nodes[e.index()].parent; i >= 0; i = m_nodes[i].parent) {
+        if (m_nodes[i].tag == upper)
+            return Element(i);
     }
+    return {};
+}
+
+QString HtmlDocument::documentTitle() const
+{
+    for (int i = 0; i < m_nodes.size(); ++i)
+        if (m_nodes[i].tag == QLatin1String("TITLE"))
+            return innerText(Element(i)).trimmed();
+    return {};
+}

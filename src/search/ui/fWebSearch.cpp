@@ -223,6 +223,7 @@ void fWebSearch::connectAnalysis()
     connect(ui.Command3, &QPushButton::clicked, this, [this] { m_core->stopAnalysis(); });
     connect(ui.Command5, &QPushButton::clicked, this, [this] { m_core->stopAnalysis(); });
     connect(ui.Command7, &QPushButton::clicked, this, [this] { m_core->exportData(); });
+    connect(ui.Command8, &QPushButton::clicked, this, [this] { m_core->exportCitations(); });
     connect(&run, &AnalysisRun::started, this, [this] {
         ui.Label11->setText(AnalysisRun::BusyText);
         ui.PicPanPrograss->adjustSize();

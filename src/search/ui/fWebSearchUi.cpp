@@ -56,6 +56,8 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
         new QPushButton(QStringLiteral("停止分析"), PicPanList), QStringLiteral("Command3"));
     Command7 = Named(
         new QPushButton(QStringLiteral("导出数据..."), PicPanList), QStringLiteral("Command7"));
+    Command8 = Named(
+        new QPushButton(QStringLiteral("导出引用..."), PicPanList), QStringLiteral("Command8"));
 
     auto *harvestRow = new QHBoxLayout;
     harvestRow->addWidget(Command9);
@@ -68,6 +70,7 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     analysisRow->addWidget(Command2);
     analysisRow->addWidget(Command3);
     analysisRow->addWidget(Command7);
+    analysisRow->addWidget(Command8);
 
     auto *listLayout = new QVBoxLayout(PicPanList);
     listLayout->setContentsMargins(0, 0, 0, 0);

@@ -29,6 +29,7 @@ struct fWebSearchUi
     QPushButton *Command2 = nullptr; // "开始分析"
     QPushButton *Command3 = nullptr; // "停止分析"
     QPushButton *Command7 = nullptr; // "导出数据..."
+    QPushButton *Command8 = nullptr; // "导出引用..."
     QWidget *PicPanWeb = nullptr; // the browser panel
     QComboBox *Combo1 = nullptr; // the history
     QPushButton *Command1 = nullptr; // "清空"

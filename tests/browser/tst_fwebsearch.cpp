@@ -76,6 +76,7 @@ private Q_SLOTS:
     void innerFramesLeavePageLoading();
     void analysisHandsRowsToTheDownloadWindow();
     void selectedRowsClearingAndExport();
+    void exportCitations();
     void clearingRowsApartLeavesNothingSelected();
     void placementFitsTheScreenAndIsRemembered();
     void requestsLeaveTheWindow_data();
@@ -476,6 +477,30 @@ void tst_fWebSearch::selectedRowsClearingAndExport()
     QVERIFY(!m_dialogs.messages.isEmpty());
     QVERIFY(m_dialogs.messages.last().text.startsWith(QStringLiteral("保存文件完毕：")));
     QVERIFY(m_dialogs.messages.last().text.endsWith(QStringLiteral("KB")));
+}
+
+void tst_fWebSearch::exportCitations()
+{
+    QVERIFY(openWithFirstPage(QStringLiteral("cite")));
+    fWebSearch *window = m_window;
+    const int rows = window->list().size();
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("Command8"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("导出引用..."));
+
+    // A cancelled save dialog writes nothing and says nothing.
+    button->click();
+    QVERIFY(m_dialogs.messages.isEmpty());
+
+    const QString path = m_dir->filePath(QStringLiteral("引用.ris"));
+    m_dialogs.fileNames.enqueue(path);
+    button->click();
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    QCOMPARE(bytes.count("TY  - "), rows);
+    QVERIFY(bytes.contains(window->list().at(0).Link.toUtf8()));
+    QCOMPARE(m_dialogs.messages.constLast().text, QStringLiteral("导出引用完毕：%1条").arg(rows));
 }
 
 void tst_fWebSearch::clearingRowsApartLeavesNothingSelected()

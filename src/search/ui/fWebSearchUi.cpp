@@ -69,8 +69,11 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     auto *analysisRow = new QHBoxLayout;
     analysisRow->addWidget(Command2);
     analysisRow->addWidget(Command3);
-    analysisRow->addWidget(Command7);
-    analysisRow->addWidget(Command8);
+    // The two exports share a row: beside the analysis buttons they would
+    // widen the panel past a small screen.
+    auto *exportRow = new QHBoxLayout;
+    exportRow->addWidget(Command7);
+    exportRow->addWidget(Command8);
 
     auto *listLayout = new QVBoxLayout(PicPanList);
     listLayout->setContentsMargins(0, 0, 0, 0);
@@ -79,6 +82,7 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     listLayout->addLayout(harvestRow);
     listLayout->addLayout(limitRow);
     listLayout->addLayout(analysisRow);
+    listLayout->addLayout(exportRow);
 
     // The browser panel: the history, its clear button, the silent switch and
     // the browser.

@@ -17,6 +17,7 @@
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
 #include "search/DownloadTarget.h"
+#include "search/HarvestEnd.h"
 #include "search/Harvester.h"
 #include "search/SaveFolderSource.h"
 #include "search/SearchBrowsing.h"
@@ -335,6 +336,10 @@ void tst_fWebSearch::harvestWithPageLimit()
         QString::number(3 * perPage));
     QCOMPARE(window->list().at(0).Title, LiteratureSite::resultTitle(query, 1, 0));
     QCOMPARE(window->list().at(perPage).SourcePage, url(LiteratureSite::searchPath(query, 2)));
+    // The harvest panel says why the run ended.
+    const QString ended = window->findChild<QLabel *>(QStringLiteral("Panel4"))->text();
+    QCOMPARE(ended, window->harvester().endMessage());
+    QVERIFY2(ended.startsWith(HarvestEndText(HarvestEnd::PageLimit)), qPrintable(ended));
 
     // "加入本页到列表" takes the page shown, whose entries are listed already.
     auto *command9 = window->findChild<QPushButton *>(QStringLiteral("Command9"));
@@ -363,12 +368,16 @@ void tst_fWebSearch::stopDuringTheWait()
     QTest::qWait(100);
     QVERIFY(window->harvester().isRunning());
     QCOMPARE(window->harvester().pagesTaken(), 1);
+    // Meanwhile the harvest panel shows what the run has taken.
+    auto *panel4 = window->findChild<QLabel *>(QStringLiteral("Panel4"));
+    QCOMPARE(panel4->text(), HarvestProgressText(1, LiteratureSite::ResultsPerPage - 1, 0));
     command4->click();
     QVERIFY(runUntil([&] { return !window->harvester().isRunning(); }));
     QCOMPARE(command4->text(), QStringLiteral("加入全部到列表"));
     // The page shown at the stop is not taken.
     QCOMPARE(window->harvester().pagesTaken(), 1);
     QCOMPARE(window->list().size(), LiteratureSite::ResultsPerPage - 1);
+    QCOMPARE(panel4->text(), HarvestEndMessage(HarvestEnd::Stopped, {}));
 }
 
 void tst_fWebSearch::innerFramesLeavePageLoading()

@@ -136,7 +136,7 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     PicPanPrograss->move(40, 80);
     PicPanPrograss->hide();
 
-    StatusBar1 = new PanelStatusBar({ 1, 4, 0 }, window);
+    StatusBar1 = new PanelStatusBar({ 1, 4, 0, 2 }, window);
     StatusBar1->panel(3)->setCursor(Qt::PointingHandCursor);
     window->setStatusBar(StatusBar1);
     window->resize(1200, 800);

@@ -38,7 +38,7 @@ struct fWebSearchUi
     QFrame *PicPanPrograss = nullptr; // the progress panel of an analysis run
     QLabel *Label11 = nullptr; // "正在分析，请稍候..."
     QPushButton *Command5 = nullptr; // "停止"
-    PanelStatusBar *StatusBar1 = nullptr; // three panels
+    PanelStatusBar *StatusBar1 = nullptr; // four panels; the fourth follows a harvest
 
     // The browser's view becomes WebBrowser1.
     void setupUi(QMainWindow *window, WebEngineBrowser &browser);

@@ -1,6 +1,7 @@
 #include "search/SearchCore.h"
 
 #include "platform/Browser.h"
+#include "search/AnalysisCitations.h"
 #include "search/AnalysisListCommands.h"
 
 SearchCore::SearchCore(Browser &browser, SaveFolderSource &folders, UserDialogs &dialogs,
@@ -38,6 +39,11 @@ void SearchCore::clearAll()
 void SearchCore::exportData()
 {
     ExportAnalysisList(m_list, m_dialogs);
+}
+
+void SearchCore::exportCitations()
+{
+    ExportCitations(m_list, m_dialogs);
 }
 
 void SearchCore::openSelectedEntry()

@@ -48,6 +48,8 @@ public:
     void clearAll();
     // "导出数据..." (Command7).
     void exportData();
+    // "导出引用..." (Command8).
+    void exportCitations();
 
     // Double click on the list: the browser opens the selected row's link.
     void openSelectedEntry();

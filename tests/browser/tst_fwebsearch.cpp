@@ -17,6 +17,7 @@
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
 #include "search/DownloadTarget.h"
+#include "search/HarvestEnd.h"
 #include "search/Harvester.h"
 #include "search/SaveFolderSource.h"
 #include "search/SearchBrowsing.h"
@@ -76,6 +77,7 @@ private Q_SLOTS:
     void innerFramesLeavePageLoading();
     void analysisHandsRowsToTheDownloadWindow();
     void selectedRowsClearingAndExport();
+    void exportCitations();
     void clearingRowsApartLeavesNothingSelected();
     void placementFitsTheScreenAndIsRemembered();
     void requestsLeaveTheWindow_data();
@@ -334,6 +336,10 @@ void tst_fWebSearch::harvestWithPageLimit()
         QString::number(3 * perPage));
     QCOMPARE(window->list().at(0).Title, LiteratureSite::resultTitle(query, 1, 0));
     QCOMPARE(window->list().at(perPage).SourcePage, url(LiteratureSite::searchPath(query, 2)));
+    // The harvest panel says why the run ended.
+    const QString ended = window->findChild<QLabel *>(QStringLiteral("Panel4"))->text();
+    QCOMPARE(ended, window->harvester().endMessage());
+    QVERIFY2(ended.startsWith(HarvestEndText(HarvestEnd::PageLimit)), qPrintable(ended));
 
     // "加入本页到列表" takes the page shown, whose entries are listed already.
     auto *command9 = window->findChild<QPushButton *>(QStringLiteral("Command9"));
@@ -362,12 +368,16 @@ void tst_fWebSearch::stopDuringTheWait()
     QTest::qWait(100);
     QVERIFY(window->harvester().isRunning());
     QCOMPARE(window->harvester().pagesTaken(), 1);
+    // Meanwhile the harvest panel shows what the run has taken.
+    auto *panel4 = window->findChild<QLabel *>(QStringLiteral("Panel4"));
+    QCOMPARE(panel4->text(), HarvestProgressText(1, LiteratureSite::ResultsPerPage - 1, 0));
     command4->click();
     QVERIFY(runUntil([&] { return !window->harvester().isRunning(); }));
     QCOMPARE(command4->text(), QStringLiteral("加入全部到列表"));
     // The page shown at the stop is not taken.
     QCOMPARE(window->harvester().pagesTaken(), 1);
     QCOMPARE(window->list().size(), LiteratureSite::ResultsPerPage - 1);
+    QCOMPARE(panel4->text(), HarvestEndMessage(HarvestEnd::Stopped, {}));
 }
 
 void tst_fWebSearch::innerFramesLeavePageLoading()
@@ -476,6 +486,30 @@ void tst_fWebSearch::selectedRowsClearingAndExport()
     QVERIFY(!m_dialogs.messages.isEmpty());
     QVERIFY(m_dialogs.messages.last().text.startsWith(QStringLiteral("保存文件完毕：")));
     QVERIFY(m_dialogs.messages.last().text.endsWith(QStringLiteral("KB")));
+}
+
+void tst_fWebSearch::exportCitations()
+{
+    QVERIFY(openWithFirstPage(QStringLiteral("cite")));
+    fWebSearch *window = m_window;
+    const int rows = window->list().size();
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("Command8"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("导出引用..."));
+
+    // A cancelled save dialog writes nothing and says nothing.
+    button->click();
+    QVERIFY(m_dialogs.messages.isEmpty());
+
+    const QString path = m_dir->filePath(QStringLiteral("引用.ris"));
+    m_dialogs.fileNames.enqueue(path);
+    button->click();
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    QCOMPARE(bytes.count("TY  - "), rows);
+    QVERIFY(bytes.contains(window->list().at(0).Link.toUtf8()));
+    QCOMPARE(m_dialogs.messages.constLast().text, QStringLiteral("导出引用完毕：%1条").arg(rows));
 }
 
 void tst_fWebSearch::clearingRowsApartLeavesNothingSelected()

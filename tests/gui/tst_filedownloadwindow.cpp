@@ -55,6 +55,7 @@ private Q_SLOTS:
     void leavingThroughTheStartUpWindowStoresSettings();
     void menuBarStatesFollowTheMoment_data();
     void menuBarStatesFollowTheMoment();
+    void exportCitationsFromTheListMenu();
 
 private:
     template<typename T> T *child(QWidget *window, const char *name)
@@ -540,6 +541,31 @@ void TestFileDownloadWindow::menuBarStatesFollowTheMoment()
     listMenu->close();
     child<QPushButton>(window, "Command31")->click();
     QTRY_VERIFY(partFiles(folder()).isEmpty());
+}
+
+void TestFileDownloadWindow::exportCitationsFromTheListMenu()
+{
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    DownloadList &rows = window->list();
+    QVERIFY(rows.addItem(m_rig->server.urlText(QStringLiteral("/one.pdf")), QStringLiteral("one"),
+        QStringLiteral("pdf"), folder(), {}));
+    QVERIFY(rows.addItem(m_rig->server.urlText(QStringLiteral("/two.pdf")), QStringLiteral("two"),
+        QStringLiteral("pdf"), folder(), {}));
+    QAction *entry
+        = window->menuEntry({ QStringLiteral("列表操作(&D)"), QStringLiteral("导出引用...") });
+    QVERIFY(entry);
+
+    // A cancelled save dialog writes nothing and says nothing.
+    entry->trigger();
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
+
+    const QString path = m_rig->dir.path() + QStringLiteral("/引用.ris");
+    m_rig->dialogs.fileNames.enqueue(path);
+    entry->trigger();
+    const QByteArray written = readFile(path);
+    QCOMPARE(written.count("TY  - "), 2);
+    QVERIFY(written.contains(m_rig->server.urlText(QStringLiteral("/one.pdf")).toUtf8()));
+    QCOMPARE(m_rig->dialogs.messages.constLast().text, QStringLiteral("导出引用完毕：2条"));
 }
 
 QTEST_MAIN(TestFileDownloadWindow)

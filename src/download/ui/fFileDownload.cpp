@@ -8,6 +8,7 @@
 #include "common/ui/SharedMenuEntries.h"
 #include "common/ui/WindowChrome.h"
 #include "common/ui/WindowPlacement.h"
+#include "download/DownloadCitations.h"
 #include "download/DownloadListCommands.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadScheduler.h"
@@ -157,6 +158,8 @@ void fFileDownload::buildMenus()
     QMenu *exportNames = m_listMenu->addMenu(QStringLiteral("导出名称"));
     add(exportNames, QStringLiteral("全部"), [commands] { commands->exportAllNames(); });
     add(exportNames, QStringLiteral("未完成项"), [commands] { commands->exportUnfinishedNames(); });
+    add(m_listMenu, QStringLiteral("导出引用..."),
+        [this] { ExportCitations(m_session->list(), m_services.dialogs); });
     m_listMenu->addSeparator();
     add(m_listMenu, QStringLiteral("关闭本下载窗口"), [this] { close(); });
     // Shortcuts of the pop-up entries work in the list too.

@@ -214,6 +214,14 @@ void fWebSearch::connectHarvest()
     connect(&harvester, &Harvester::runningChanged, this, &fWebSearch::showRunning);
     connect(&harvester, &Harvester::limitEditableChanged, ui.Text1, &QLineEdit::setEnabled);
     connect(&harvester, &Harvester::columnsNeedFitting, this, &fWebSearch::fitColumns);
+    // The fourth panel follows a harvest run: what it has taken, the wait
+    // before a retry, and why it ended.
+    connect(&harvester, &Harvester::progressChanged, this,
+        [this] { ui.StatusBar1->setPanelText(HarvestPanel, m_core->harvester().progressText()); });
+    connect(&harvester, &Harvester::retryWaiting, this,
+        [this](const QString &text) { ui.StatusBar1->setPanelText(HarvestPanel, text); });
+    connect(&harvester, &Harvester::runEnded, this,
+        [this] { ui.StatusBar1->setPanelText(HarvestPanel, m_core->harvester().endMessage()); });
 }
 
 void fWebSearch::connectAnalysis()
@@ -223,6 +231,7 @@ void fWebSearch::connectAnalysis()
     connect(ui.Command3, &QPushButton::clicked, this, [this] { m_core->stopAnalysis(); });
     connect(ui.Command5, &QPushButton::clicked, this, [this] { m_core->stopAnalysis(); });
     connect(ui.Command7, &QPushButton::clicked, this, [this] { m_core->exportData(); });
+    connect(ui.Command8, &QPushButton::clicked, this, [this] { m_core->exportCitations(); });
     connect(&run, &AnalysisRun::started, this, [this] {
         ui.Label11->setText(AnalysisRun::BusyText);
         ui.PicPanPrograss->adjustSize();

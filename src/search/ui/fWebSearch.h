@@ -25,6 +25,9 @@ class fWebSearch : public QMainWindow
 {
     Q_OBJECT
 public:
+    // The status panel that follows a harvest run.
+    static constexpr int HarvestPanel = 4;
+
     fWebSearch(const AppServices &services, SaveFolderSource &folders, DownloadTarget &target,
         QWidget *parent = nullptr);
     ~fWebSearch() override;

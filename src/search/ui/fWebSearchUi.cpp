@@ -56,6 +56,8 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
         new QPushButton(QStringLiteral("停止分析"), PicPanList), QStringLiteral("Command3"));
     Command7 = Named(
         new QPushButton(QStringLiteral("导出数据..."), PicPanList), QStringLiteral("Command7"));
+    Command8 = Named(
+        new QPushButton(QStringLiteral("导出引用..."), PicPanList), QStringLiteral("Command8"));
 
     auto *harvestRow = new QHBoxLayout;
     harvestRow->addWidget(Command9);
@@ -67,7 +69,11 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     auto *analysisRow = new QHBoxLayout;
     analysisRow->addWidget(Command2);
     analysisRow->addWidget(Command3);
-    analysisRow->addWidget(Command7);
+    // The two exports share a row: beside the analysis buttons they would
+    // widen the panel past a small screen.
+    auto *exportRow = new QHBoxLayout;
+    exportRow->addWidget(Command7);
+    exportRow->addWidget(Command8);
 
     auto *listLayout = new QVBoxLayout(PicPanList);
     listLayout->setContentsMargins(0, 0, 0, 0);
@@ -76,6 +82,7 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     listLayout->addLayout(harvestRow);
     listLayout->addLayout(limitRow);
     listLayout->addLayout(analysisRow);
+    listLayout->addLayout(exportRow);
 
     // The browser panel: the history, its clear button, the silent switch and
     // the browser.
@@ -129,7 +136,7 @@ void fWebSearchUi::setupUi(QMainWindow *window, WebEngineBrowser &browser)
     PicPanPrograss->move(40, 80);
     PicPanPrograss->hide();
 
-    StatusBar1 = new PanelStatusBar({ 1, 4, 0 }, window);
+    StatusBar1 = new PanelStatusBar({ 1, 4, 0, 2 }, window);
     StatusBar1->panel(3)->setCursor(Qt::PointingHandCursor);
     window->setStatusBar(StatusBar1);
     window->resize(1200, 800);

@@ -29,6 +29,7 @@ struct fWebSearchUi
     QPushButton *Command2 = nullptr; // "开始分析"
     QPushButton *Command3 = nullptr; // "停止分析"
     QPushButton *Command7 = nullptr; // "导出数据..."
+    QPushButton *Command8 = nullptr; // "导出引用..."
     QWidget *PicPanWeb = nullptr; // the browser panel
     QComboBox *Combo1 = nullptr; // the history
     QPushButton *Command1 = nullptr; // "清空"
@@ -37,7 +38,7 @@ struct fWebSearchUi
     QFrame *PicPanPrograss = nullptr; // the progress panel of an analysis run
     QLabel *Label11 = nullptr; // "正在分析，请稍候..."
     QPushButton *Command5 = nullptr; // "停止"
-    PanelStatusBar *StatusBar1 = nullptr; // three panels
+    PanelStatusBar *StatusBar1 = nullptr; // four panels; the fourth follows a harvest
 
     // The browser's view becomes WebBrowser1.
     void setupUi(QMainWindow *window, WebEngineBrowser &browser);

@@ -66,6 +66,19 @@ private:
         return found;
     }
     QString folder() const { return m_rig->dir.path() + QStringLiteral("/dl/"); }
+    // The download window shown with one waiting row whose server stops
+    // sending after 4 KB, ready to start.
+    fFileDownload *windowWithAStallingRow()
+    {
+        Response stall = Response::pattern(1 << 20, "application/pdf");
+        stall.stallAfterBytes = 4096;
+        m_rig->server.route("/stall.pdf", stall);
+        fFileDownload *window = m_rig->windows->showDownloadWindow();
+        window->list().addItem(m_rig->server.urlText(QStringLiteral("/stall.pdf")),
+            QStringLiteral("stall"), QStringLiteral("pdf"), folder(), {});
+        m_rig->clock.advance(5);
+        return window;
+    }
 
     std::optional<WindowTestRig> m_rig;
 };
@@ -327,13 +340,7 @@ void TestFileDownloadWindow::saveFolderDialog()
 
 void TestFileDownloadWindow::busyMessagesWhileDownloading()
 {
-    Response stall = Response::pattern(1 << 20, "application/pdf");
-    stall.stallAfterBytes = 4096;
-    m_rig->server.route("/stall.pdf", stall);
-    fFileDownload *window = m_rig->windows->showDownloadWindow();
-    window->list().addItem(m_rig->server.urlText(QStringLiteral("/stall.pdf")),
-        QStringLiteral("stall"), QStringLiteral("pdf"), folder(), {});
-    m_rig->clock.advance(5);
+    fFileDownload *window = windowWithAStallingRow();
     child<QPushButton>(window, "Command4")->click();
     QTRY_COMPARE_WITH_TIMEOUT(window->list().at(0).StatusCode, Status::Downloading, 10000);
     QVERIFY(
@@ -501,13 +508,7 @@ void TestFileDownloadWindow::menuBarStatesFollowTheMoment_data()
 void TestFileDownloadWindow::menuBarStatesFollowTheMoment()
 {
     QFETCH(bool, busyAtRightClick);
-    Response stall = Response::pattern(1 << 20, "application/pdf");
-    stall.stallAfterBytes = 4096;
-    m_rig->server.route("/stall.pdf", stall);
-    fFileDownload *window = m_rig->windows->showDownloadWindow();
-    window->list().addItem(m_rig->server.urlText(QStringLiteral("/stall.pdf")),
-        QStringLiteral("stall"), QStringLiteral("pdf"), folder(), {});
-    m_rig->clock.advance(5);
+    fFileDownload *window = windowWithAStallingRow();
     auto *view = window->findChild<QTreeView *>(QStringLiteral("ListView3"));
     QMenu *listMenu = window->menuBar()->actions().first()->menu();
     const auto rightClick = [&] {

@@ -300,6 +300,12 @@ void SiteLogin::startWait(double limit, std::function<bool()> satisfied, std::fu
     QTimer::singleShot(0, this, &SiteLogin::checkWaits);
 }
 
+bool SiteLogin::waitsOnBrowser() const
+{
+    return std::any_of(m_waits.cbegin(), m_waits.cend(),
+        [](const Wait &wait) { return wait.satisfied && !wait.satisfied(); });
+}
+
 void SiteLogin::checkWaits()
 {
     const double now = m_clock.nowSeconds();

@@ -98,6 +98,9 @@ public:
     // The question "测试登录" asks before the login goes to `host`.
     static QString otherHostQuestion(const QString &host);
     bool isRunning() const { return !m_testLoginEnabled; }
+    // Whether a wait is still on the browser (a page to load, a snapshot to
+    // come) rather than only on the clock, such as the pause a login ends with.
+    bool waitsOnBrowser() const;
 
     // "浏览": opens the trimmed address and waits for it (10 s at most); an
     // empty address does nothing.

@@ -132,14 +132,16 @@ bool tst_LoginPanel::waitForLogin(int timeoutMs)
     SiteLogin *login = m_window->siteLogin();
     QElapsedTimer elapsed;
     elapsed.start();
-    // Time moves on only after the browser has been idle for a while: a
-    // submitted form's page can take a moment to start loading on a busy
-    // machine, and the login's own waits must not run out before it does.
+    // Time moves on only while the login waits for nothing but time, and
+    // the browser has been idle for a while: a snapshot of the page or a
+    // submitted form's page can take seconds on a busy machine, and the
+    // login's own waits for them must not run out before they come.
     QElapsedTimer idle;
     idle.start();
     while (login->isRunning() && elapsed.elapsed() < timeoutMs) {
         QTest::qWait(20);
-        if (login->LoginPageLoading() || m_window->loginBrowser()->isBusy())
+        if (login->waitsOnBrowser() || login->LoginPageLoading()
+            || m_window->loginBrowser()->isBusy())
             idle.restart();
         else if (idle.elapsed() >= 150)
             m_clock.advance(1);

@@ -192,6 +192,18 @@ CopyMoveTool::~CopyMoveTool()
     }
 }
 
+void CopyMoveTool::copyHandedOver(const QStringList &files)
+{
+    SourceFiles += files;
+    MoveMode = false;
+}
+
+QString CopyMoveTool::handedOverCaption() const
+{
+    return QStringLiteral("复制文件：") + QString::number(SourceFiles.size())
+        + QStringLiteral(" 个文件...");
+}
+
 QString CopyMoveTool::caption() const
 {
     return MoveMode ? QStringLiteral("移动文件...") : QStringLiteral("复制文件...");

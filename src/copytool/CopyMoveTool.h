@@ -68,6 +68,11 @@ public:
 
     // "移动文件..." or "复制文件...".
     QString caption() const;
+    // A copy of files another window hands over: they join SourceFiles, the
+    // run copies, and handedOverCaption() names how many there are.
+    void copyHandedOver(const QStringList &files);
+    // "复制文件：12 个文件...", the caption that replaces caption() then.
+    QString handedOverCaption() const;
 
     // Reads the folder history, the destination and the option, as the
     // window does when it opens.

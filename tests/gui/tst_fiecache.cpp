@@ -2,9 +2,10 @@
 #include "FakeDialogs.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
+#include "WindowTestRig.h"
 #include "cachetools/BrowserCacheClearing.h"
 #include "cachetools/ui/fIEcache.h"
-#include "platform/AppPaths.h"
+#include "copytool/ui/Form_Copy_Move.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +19,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
+
+#include <functional>
 
 namespace {
 
@@ -46,6 +49,20 @@ struct HomeAt
     QByteArray saved;
 };
 
+// Runs `drive` once the copy window is shown modally.
+void whenCopyWindowOpens(QObject *context, std::function<void(Form_Copy_Move *)> drive)
+{
+    auto *watch = new QTimer(context);
+    QObject::connect(watch, &QTimer::timeout, context, [watch, drive = std::move(drive)] {
+        if (auto *copy = qobject_cast<Form_Copy_Move *>(QApplication::activeModalWidget())) {
+            watch->deleteLater();
+            watch->stop();
+            drive(copy);
+        }
+    });
+    watch->start(10);
+}
+
 } // namespace
 
 class TestFIEcache : public QObject
@@ -65,17 +82,21 @@ private Q_SLOTS:
     void menuEntryClearsInTheBackground();
 
 private:
-    // The window shown with my cache listed.
+    // The window shown with my cache listed, its copy window opened by the
+    // program's windows as in the program.
     struct ListedWindow
     {
-        ListedWindow(const BrowserCacheLocations &locations, const QString &folder)
-            : paths(folder), window(locations, dialogs, paths)
+        explicit ListedWindow(const BrowserCacheLocations &locations)
+            : window(locations, rig.dialogs)
         {
+            rig.openWindows();
+            QObject::connect(&window, &fIEcache::copyWindowRequested, &window,
+                [this](const QStringList &files) { rig.windows->execCopyWindow(&window, files); });
             window.show();
             click(window, "Command1");
         }
-        FakeDialogs dialogs;
-        const FixedAppPaths paths;
+        WindowTestRig rig;
+        FakeDialogs &dialogs = rig.dialogs;
         fIEcache window;
         QTreeView *files() { return window.findChild<QTreeView *>(QStringLiteral("ListView1")); }
     };
@@ -125,8 +146,7 @@ QModelIndex TestFIEcache::rowOf(fIEcache &window, const QString &url)
 void TestFIEcache::showsBothViews()
 {
     FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.path());
-    fIEcache window(locations(), dialogs, paths);
+    fIEcache window(locations(), dialogs);
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("Quillmoor-IE浏览器Cookie 缓存和历史列表"));
     auto *label = window.findChild<QLabel *>(QStringLiteral("Label1"));
@@ -155,7 +175,7 @@ void TestFIEcache::showsBothViews()
 
 void TestFIEcache::headerClickSortsSizesAsNumbers()
 {
-    ListedWindow listed(locations(), m_dir.path());
+    ListedWindow listed(locations());
     QTreeView *files = listed.files();
     const auto sizes = [files] {
         QStringList values;
@@ -174,7 +194,7 @@ void TestFIEcache::headerClickSortsSizesAsNumbers()
 
 void TestFIEcache::deletesSelectedRowsAndRelists()
 {
-    ListedWindow listed(locations(), m_dir.path());
+    ListedWindow listed(locations());
     fIEcache &window = listed.window;
     QTreeView *files = listed.files();
     files->selectionModel()->select(rowOf(window, QStringLiteral("http://a.test/ten.pdf")),
@@ -192,7 +212,7 @@ void TestFIEcache::deletesSelectedRowsAndRelists()
 
 void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
 {
-    ListedWindow listed(locations(), m_dir.path());
+    ListedWindow listed(locations());
     fIEcache &window = listed.window;
     QTreeView *files = listed.files();
     for (const char *url : { "http://a.test/nine.pdf", "http://a.test/hundred.pdf" })
@@ -202,18 +222,15 @@ void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
     const QString out = m_dir.filePath(QStringLiteral("out"));
     QString caption;
     bool ran = false;
-    connect(&window, &fIEcache::copyWindowOpening, this, [&](Form_Copy_Move *copy) {
+    whenCopyWindowOpens(this, [&](Form_Copy_Move *copy) {
         caption = copy->windowTitle();
         QVERIFY(!copy->tool().MoveMode);
-        // Once the copy window runs its own loop.
-        QTimer::singleShot(0, copy, [&, copy] {
-            QCOMPARE(QApplication::activeModalWidget(), copy);
-            copy->findChild<QComboBox *>(QStringLiteral("Combo1"))->setEditText(out);
-            QSignalSpy finished(&copy->tool(), &CopyMoveTool::runFinished);
-            click(*copy, "Command1");
-            ran = finished.wait(10000);
-            click(*copy, "Command2");
-        });
+        QCOMPARE(copy->parentWidget(), &window);
+        copy->findChild<QComboBox *>(QStringLiteral("Combo1"))->setEditText(out);
+        QSignalSpy finished(&copy->tool(), &CopyMoveTool::runFinished);
+        click(*copy, "Command1");
+        ran = finished.wait(10000);
+        click(*copy, "Command2");
     });
     click(window, "Command6");
     QTRY_VERIFY(ran);
@@ -232,7 +249,7 @@ void TestFIEcache::deleteAllKeepsTheWindowResponsive()
         DiskCacheWriter::write(
             mine, DiskCacheWriter::entryFor(QStringLiteral("http://b.test/%1.pdf").arg(i), "x"));
     }
-    ListedWindow listed(locations(), m_dir.path());
+    ListedWindow listed(locations());
     fIEcache &window = listed.window;
     auto *label = window.findChild<QLabel *>(QStringLiteral("Label1"));
     const int total = listed.files()->model()->rowCount();
@@ -280,17 +297,17 @@ void TestFIEcache::writeBrokenEntry()
 void TestFIEcache::bodiesThatCannotBeReadOutAreNamed()
 {
     writeBrokenEntry();
-    ListedWindow listed(locations(), m_dir.path());
+    ListedWindow listed(locations());
     fIEcache &window = listed.window;
     for (const char *url : { "http://a.test/broken.pdf", "http://a.test/ten.pdf" })
         listed.files()->selectionModel()->select(rowOf(window, QLatin1String(url)),
             QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QString caption;
     int messagesBefore = -1;
-    connect(&window, &fIEcache::copyWindowOpening, this, [&](Form_Copy_Move *copy) {
+    whenCopyWindowOpens(this, [&](Form_Copy_Move *copy) {
         caption = copy->windowTitle();
         messagesBefore = int(listed.dialogs.messages.size());
-        QTimer::singleShot(0, copy, [copy] { click(*copy, "Command2"); });
+        click(*copy, "Command2");
     });
     click(window, "Command6");
     QTRY_VERIFY(!caption.isEmpty());
@@ -306,8 +323,8 @@ void TestFIEcache::menuEntryOpensTheWindowWithTheGivenServices()
 {
     const HomeAt home(m_dir.filePath(QStringLiteral("home/me")));
     writeBrokenEntry();
-    FakeDialogs dialogs;
-    const FixedAppPaths paths(m_dir.filePath(QStringLiteral("program")));
+    WindowTestRig rig(QStringLiteral("program"));
+    rig.openWindows();
     QWidget owner;
     owner.show();
 
@@ -329,22 +346,23 @@ void TestFIEcache::menuEntryOpensTheWindowWithTheGivenServices()
             files->selectionModel()->select(
                 rowOf(*cache, QStringLiteral("http://a.test/broken.pdf")),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
-            connect(cache, &fIEcache::copyWindowOpening, this, [&](Form_Copy_Move *copy) {
+            whenCopyWindowOpens(this, [&, cache](Form_Copy_Move *copy) {
                 copyShown = true;
+                QCOMPARE(copy->parentWidget(), cache);
                 destination = copy->findChild<QComboBox *>(QStringLiteral("Combo1"))->currentText();
-                QTimer::singleShot(0, copy, [copy] { click(*copy, "Command2"); });
+                click(*copy, "Command2");
             });
             click(*cache, "Command6");
         }
     });
     driver.start(10);
-    ShowBrowserCacheWindow(&owner, profileCachePath(), dialogs, paths);
+    rig.windows->execCacheWindow(&owner, profileCachePath());
     QVERIFY(copyShown);
-    // The copy window's folder comes from the given program folder, the
-    // window's message went to the given dialogs.
-    QCOMPARE(destination, paths.programFolder());
-    QCOMPARE(dialogs.messages.size(), 1);
-    QVERIFY(dialogs.messages[0].text.endsWith(QStringLiteral("http://a.test/broken.pdf")));
+    // The copy window's folder comes from the program's folder, the
+    // window's message went to the program's dialogs.
+    QCOMPARE(destination, rig.paths.programFolder());
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QVERIFY(rig.dialogs.messages[0].text.endsWith(QStringLiteral("http://a.test/broken.pdf")));
 }
 
 void TestFIEcache::menuEntryClearsInTheBackground()

@@ -3,7 +3,6 @@
 #include "Shots.h"
 #include "cachetools/WebEngineDiskCache.h"
 #include "cachetools/ui/fIEcache.h"
-#include "platform/AppPaths.h"
 
 #include <QPushButton>
 #include <QWebEnginePage>
@@ -58,8 +57,7 @@ void shootCacheWindow(ShotContext &context)
         context.waitUntil([&cache] { return cache.entries().size() >= 9; }, 20000);
     }
 
-    const FixedAppPaths paths(context.workFolder);
-    fIEcache window(locations, context.dialogs, paths);
+    fIEcache window(locations, context.dialogs);
     window.resize(1100, 520);
     window.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     context.save(&window, QStringLiteral("cache-window"));

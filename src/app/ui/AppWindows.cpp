@@ -5,6 +5,7 @@
 #include "cachetools/ui/fIEcache.h"
 #include "common/AppValues.h"
 #include "common/WindowNames.h"
+#include "copytool/ui/Form_Copy_Move.h"
 #include "common/ui/OpenWindows.h"
 #include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
@@ -199,10 +200,21 @@ void AppWindows::execAbout(QWidget *owner)
     dialog.exec();
 }
 
-void AppWindows::execCacheWindow(QWidget *owner)
+void AppWindows::execCacheWindow(QWidget *owner, QString profileCachePath)
 {
-    ShowBrowserCacheWindow(
-        owner, ProgramProfile::cachePath(), m_services.dialogs, m_services.paths);
+    if (profileCachePath.isEmpty())
+        profileCachePath = ProgramProfile::cachePath();
+    fIEcache window(BrowserCacheLocations::ofProfile(profileCachePath), m_services.dialogs, owner);
+    connect(&window, &fIEcache::copyWindowRequested, this,
+        [this, &window](const QStringList &files) { execCopyWindow(&window, files); });
+    window.exec();
+}
+
+void AppWindows::execCopyWindow(QWidget *owner, const QStringList &files)
+{
+    Form_Copy_Move copyWindow(m_services.dialogs, m_services.paths, owner);
+    copyWindow.copyHandedOver(files);
+    copyWindow.exec();
 }
 
 void AppWindows::clearBrowserCache(QWidget *owner)

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 #include <memory>
 
@@ -56,8 +57,13 @@ public:
     void execSaveFolder(QWidget *owner);
     // The about box, modal over `owner`.
     void execAbout(QWidget *owner);
-    // The cache window, modal over `owner`; emptying the browser cache.
-    void execCacheWindow(QWidget *owner);
+    // The cache window, modal over `owner`, for the profile whose cache is
+    // at profileCachePath (the program's own when empty); its copy-out opens
+    // the copy window over it.
+    void execCacheWindow(QWidget *owner, QString profileCachePath = {});
+    // The copy window, modal over `owner`, copying files another window hands over.
+    void execCopyWindow(QWidget *owner, const QStringList &files);
+    // Emptying the browser cache.
     void clearBrowserCache(QWidget *owner);
 
     // The start-up window was closed: every window closes without questions

@@ -3,7 +3,6 @@
 #include "cachetools/BrowserCacheClearing.h"
 #include "common/WindowNames.h"
 #include "common/ui/ListViewHelpers.h"
-#include "platform/AppPaths.h"
 #include "platform/UserDialogs.h"
 
 #include <QApplication>
@@ -42,9 +41,9 @@ QTreeWidget *folderList(const QString &name, const QStringList &columns, QWidget
 
 } // namespace
 
-fIEcache::fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
-    const AppPaths &paths, QWidget *parent)
-    : QDialog(parent), m_tool(locations, this), m_dialogs(dialogs), m_paths(paths)
+fIEcache::fIEcache(
+    const BrowserCacheLocations &locations, UserDialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_tool(locations, this), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("fIEcache"));
     setWindowTitle(ProgramTitle + QStringLiteral("-IE浏览器Cookie 缓存和历史列表"));
@@ -184,21 +183,8 @@ void fIEcache::openCopyWindow(const QStringList &files, const QStringList &dropp
 {
     if (!dropped.isEmpty())
         m_dialogs.message(CopyOutDroppedText(dropped), UserDialogs::Style::Error);
-    Form_Copy_Move copyWindow(m_dialogs, m_paths, this);
-    copyWindow.tool().SourceFiles += files;
-    copyWindow.setMoveMode(false);
-    copyWindow.setWindowTitle(QStringLiteral("复制文件：")
-        + QString::number(copyWindow.tool().SourceFiles.size()) + QStringLiteral(" 个文件..."));
-    Q_EMIT copyWindowOpening(&copyWindow);
-    copyWindow.exec();
+    Q_EMIT copyWindowRequested(files);
     m_bodies.reset();
-}
-
-void ShowBrowserCacheWindow(
-    QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs, const AppPaths &paths)
-{
-    fIEcache window(BrowserCacheLocations::ofProfile(profileCachePath), dialogs, paths, parent);
-    window.exec();
 }
 
 void ClearBrowserCache(QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs,

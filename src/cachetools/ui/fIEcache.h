@@ -1,14 +1,12 @@
 #pragma once
 
 #include "cachetools/BrowserCacheTool.h"
-#include "copytool/ui/Form_Copy_Move.h"
 
 #include <QDialog>
 
 #include <functional>
 #include <memory>
 
-class AppPaths;
 class QLabel;
 class QPushButton;
 class QTemporaryDir;
@@ -22,15 +20,17 @@ class fIEcache : public QDialog
 {
     Q_OBJECT
 public:
-    fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs, const AppPaths &paths,
+    fIEcache(const BrowserCacheLocations &locations, UserDialogs &dialogs,
         QWidget *parent = nullptr);
     ~fIEcache() override;
 
     BrowserCacheTool &tool() { return m_tool; }
 
 Q_SIGNALS:
-    // The copy window is about to be shown modally.
-    void copyWindowOpening(Form_Copy_Move *copyWindow);
+    // The selected bodies are written out: the copy window should copy
+    // `files` now. They are removed when the receiver returns, so it shows
+    // the copy window modally (a direct connection).
+    void copyWindowRequested(const QStringList &files);
 
 private:
     void showListing();
@@ -41,7 +41,6 @@ private:
 
     BrowserCacheTool m_tool;
     UserDialogs &m_dialogs;
-    const AppPaths &m_paths;
     QTreeView *m_listView1;
     QTreeWidget *m_listView2;
     QTreeWidget *m_listView3;
@@ -52,13 +51,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_bodies;
 };
 
-// The two menu entries "查看IE浏览器缓存" and "清空IE浏览器缓存" of the search
-// and download windows. profileCachePath is the program profile's
-// QWebEngineProfile::cachePath().
-
-// Opens the cache window modally over `parent` and returns when it is closed.
-void ShowBrowserCacheWindow(
-    QWidget *parent, const QString &profileCachePath, UserDialogs &dialogs, const AppPaths &paths);
+// The menu entry "清空IE浏览器缓存" of the search and download windows.
+// profileCachePath is the program profile's QWebEngineProfile::cachePath().
 // Starts clearing the cache (BrowserCacheClearing) and returns; a progress
 // window beside `parent` shows a long run, and "IE缓存清空完毕！" ends it.
 // clearProfileCache (e.g. calling QWebEngineProfile::clearHttpCache) runs

@@ -135,6 +135,13 @@ void Form_Copy_Move::setMoveMode(bool move)
     setWindowTitle(WindowCaption(m_tool.caption()));
 }
 
+void Form_Copy_Move::copyHandedOver(const QStringList &files)
+{
+    setMoveMode(false);
+    m_tool.copyHandedOver(files);
+    setWindowTitle(m_tool.handedOverCaption());
+}
+
 void Form_Copy_Move::browse()
 {
     QString folder = m_dialogs.existingFolder(

@@ -24,6 +24,8 @@ public:
     CopyMoveTool &tool() { return m_tool; }
     // Sets the move mode and the caption that goes with it.
     void setMoveMode(bool move);
+    // Copies files another window hands over, with the caption that counts them.
+    void copyHandedOver(const QStringList &files);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

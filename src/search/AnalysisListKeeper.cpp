@@ -23,8 +23,8 @@ int AnalysisListKeeper::offerSavedList()
     m_saved = SavedList::Settled;
     if (*rows == 0)
         return 0;
-    if (m_dialogs.message(AnalysisListStore::restoreQuestion(*rows),
-            UserDialogs::Style::QuestionYesNo)
+    if (m_dialogs.message(
+            AnalysisListStore::restoreQuestion(*rows), UserDialogs::Style::QuestionYesNo)
         != UserDialogs::Answer::Yes) {
         if (!m_store.discard(&error))
             showError(error);

@@ -577,7 +577,8 @@ void tst_fWebSearch::listIsKeptAcrossAClose()
     m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
     window = openWindow();
     QVERIFY(runUntil([this] { return !m_dialogs.messages.isEmpty(); }));
-    QCOMPARE(m_dialogs.messages.first().text, QStringLiteral("上次的待分析列表还有3条，是否恢复？"));
+    QCOMPARE(
+        m_dialogs.messages.first().text, QStringLiteral("上次的待分析列表还有3条，是否恢复？"));
     QCOMPARE(m_dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
     QCOMPARE(window->list().size(), 3);
     QCOMPARE(window->list().at(0).Status, AnalysisStatus::Succeeded);

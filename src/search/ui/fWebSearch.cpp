@@ -377,6 +377,9 @@ void fWebSearch::offerSavedList()
     // the saved list stays for the next time.
     if (!isVisible())
         return;
+    // The question belongs to this window.
+    raise();
+    activateWindow();
     if (m_core->windowShown() > 0)
         fitColumns();
 }

@@ -20,12 +20,19 @@ int AnalysisListKeeper::offerSavedList()
         showError(error);
         return 0;
     }
-    m_saved = SavedList::Settled;
-    if (*rows == 0)
+    if (*rows == 0) {
+        m_saved = SavedList::Settled;
         return 0;
-    if (m_dialogs.message(
-            AnalysisListStore::restoreQuestion(*rows), UserDialogs::Style::QuestionYesNo)
-        != UserDialogs::Answer::Yes) {
+    }
+    m_saved = SavedList::Asking;
+    const UserDialogs::Answer answer = m_dialogs.message(
+        AnalysisListStore::restoreQuestion(*rows), UserDialogs::Style::QuestionYesNo);
+    // The program may have ended while the question was open: the answer then
+    // comes too late, and the saved list stays for the next time.
+    if (m_saved != SavedList::Asking)
+        return 0;
+    m_saved = SavedList::Settled;
+    if (answer != UserDialogs::Answer::Yes) {
         if (!m_store.discard(&error))
             showError(error);
         return 0;
@@ -51,14 +58,15 @@ void AnalysisListKeeper::windowClosing()
         // when the window is shown, so by now a No has deleted the saved list
         // and a Yes has put its rows into this list, where the user has
         // removed them since: deleting the file is what the user did. A saved
-        // list the user never got asked about (the window closed before its
-        // question, or the file could not be read) stays for the next time.
+        // list the user never answered about (the window closed before its
+        // question was answered, or the file could not be read) stays for the
+        // next time.
         if (saved == SavedList::Settled && !m_store.discard(&error))
             showError(error);
         return;
     }
-    if (saved == SavedList::NotOffered && m_store.exists()) {
-        // Closed before the question: the saved rows go ahead of these, as a
+    if ((saved == SavedList::NotOffered || saved == SavedList::Asking) && m_store.exists()) {
+        // Closed before the answer: the saved rows go ahead of these, as a
         // Yes would have put them, and are offered again next time. A saved
         // list that cannot be read gives way to the rows of this window.
         AnalysisList all;

@@ -23,7 +23,8 @@ public:
     // rows back ahead of the list (the file stays until the next save), No
     // deletes the file. A file that cannot be read is named in an error
     // message and left as it is. Only the first call asks, and none after
-    // windowClosing(). The rows put back.
+    // windowClosing(); an answer that comes after it changes nothing. The
+    // rows put back.
     int offerSavedList();
     // The window closes, or the program ends with it open: saves the rows, or
     // deletes the saved list when the list is empty (see the .cpp for when a
@@ -38,6 +39,7 @@ private:
     // What became of the saved list in this window.
     enum class SavedList {
         NotOffered, // not yet asked about
+        Asking, // the question is open
         Settled, // asked (Yes or No), or nothing was saved
         Unreadable, // there but could not be read; the user was told
         Closed, // the window has closed

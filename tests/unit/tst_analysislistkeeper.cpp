@@ -194,6 +194,21 @@ void tst_AnalysisListKeeper::closedBeforeTheQuestionLosesNothing()
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(fileBytes(keeper.store().filePath()), saved);
     }
+    // The program ends while the question is open: the late Yes changes
+    // nothing.
+    {
+        AnalysisList list;
+        FakeDialogs dialogs;
+        AnalysisListKeeper keeper(list, dialogs, folder());
+        dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+        dialogs.whileShown = [&keeper] {
+            keeper.windowClosing();
+        };
+        QCOMPARE(keeper.offerSavedList(), 0);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(list.isEmpty());
+        QCOMPARE(fileBytes(keeper.store().filePath()), saved);
+    }
     // Rows at close join the saved ones behind them, for the next question.
     {
         AnalysisList list;

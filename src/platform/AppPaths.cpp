@@ -30,3 +30,8 @@ QString SystemAppPaths::programFolder() const
         QDir().mkpath(data);
     return folder;
 }
+
+QString SystemAppPaths::dataFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}

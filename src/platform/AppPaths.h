@@ -2,13 +2,17 @@
 
 #include <QString>
 
-// Where the program keeps its own files (SaveList.dat, the notice sounds).
+// Where the program keeps its own files (SaveList.dat, the notice sounds) and
+// the lists kept between runs.
 class AppPaths
 {
 public:
     virtual ~AppPaths() = default;
     // Ends without a separator.
     virtual QString programFolder() const = 0;
+    // The per-user data folder, for the lists kept between runs; it may not
+    // exist yet.
+    virtual QString dataFolder() const = 0;
     QString saveListPath() const;
 };
 
@@ -21,17 +25,25 @@ class SystemAppPaths final : public AppPaths
 {
 public:
     QString programFolder() const override;
+    // QStandardPaths::AppDataLocation.
+    QString dataFolder() const override;
     // The rule above for a given executable folder; dataFolder is the fallback.
     static QString chooseProgramFolder(const QString &executableFolder, const QString &dataFolder);
 };
 
-// A fixed folder: tests and anything that wants to redirect the program folder.
+// Fixed folders: tests and anything that wants to redirect the program's
+// files. The data folder is the program folder unless given.
 class FixedAppPaths final : public AppPaths
 {
 public:
-    explicit FixedAppPaths(QString folder) : m_folder(std::move(folder)) { }
+    explicit FixedAppPaths(QString folder, QString dataFolder = {})
+        : m_folder(std::move(folder)),
+          m_dataFolder(dataFolder.isEmpty() ? m_folder : std::move(dataFolder))
+    { }
     QString programFolder() const override { return m_folder; }
+    QString dataFolder() const override { return m_dataFolder; }
 
 private:
     QString m_folder;
+    QString m_dataFolder;
 };

@@ -21,6 +21,8 @@ public:
     explicit AnalysisListStore(const QString &folder = {});
 
     QString filePath() const { return m_store.filePath(); }
+    // True when a saved list (a file) is there; it may still be unreadable.
+    bool exists() const { return m_store.exists(); }
 
     // Rows in the saved list, 0 when none is saved; nullopt, with the reason
     // in *error, when the file cannot be read.

@@ -5,35 +5,40 @@
 #include "search/AnalysisListCommands.h"
 
 SearchCore::SearchCore(Browser &browser, SaveFolderSource &folders, UserDialogs &dialogs,
-    DownloadTarget &target, const Clock &clock, QObject *parent)
+    DownloadTarget &target, const Clock &clock, const QString &keptListFolder, QObject *parent)
     : QObject(parent), m_browser(browser), m_dialogs(dialogs),
       m_harvester(browser, m_list, folders, dialogs, clock),
-      m_analysis(m_list, folders, dialogs, target)
+      m_analysis(m_list, folders, dialogs, target), m_keeper(m_list, dialogs, keptListFolder)
 { }
 
 void SearchCore::clearSelected()
 {
-    ClearSelectedRows(m_list, m_dialogs, m_analysis.isIdle());
+    if (ClearSelectedRows(m_list, m_dialogs, m_analysis.isIdle()))
+        m_keeper.rowsCleared();
 }
 
 void SearchCore::clearSucceeded()
 {
-    ClearSucceededRows(m_list, m_dialogs, m_analysis.isIdle());
+    if (ClearSucceededRows(m_list, m_dialogs, m_analysis.isIdle()))
+        m_keeper.rowsCleared();
 }
 
 void SearchCore::clearTitleContaining()
 {
-    ClearRowsWithTitleText(m_list, m_dialogs, m_analysis.isIdle(), true);
+    if (ClearRowsWithTitleText(m_list, m_dialogs, m_analysis.isIdle(), true))
+        m_keeper.rowsCleared();
 }
 
 void SearchCore::clearTitleNotContaining()
 {
-    ClearRowsWithTitleText(m_list, m_dialogs, m_analysis.isIdle(), false);
+    if (ClearRowsWithTitleText(m_list, m_dialogs, m_analysis.isIdle(), false))
+        m_keeper.rowsCleared();
 }
 
 void SearchCore::clearAll()
 {
-    ClearAllRows(m_list, m_dialogs, m_analysis.isIdle());
+    if (ClearAllRows(m_list, m_dialogs, m_analysis.isIdle()))
+        m_keeper.rowsCleared();
 }
 
 void SearchCore::exportData()
@@ -57,4 +62,5 @@ void SearchCore::windowClosing()
 {
     m_harvester.requestStop();
     m_analysis.requestStop();
+    m_keeper.windowClosing();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/AnalysisList.h"
+#include "search/AnalysisListKeeper.h"
 #include "search/AnalysisRun.h"
 #include "search/Harvester.h"
 
@@ -14,16 +15,21 @@ class UserDialogs;
 
 // Everything the search window decides, without a widget: the to-analyse
 // list, harvesting pages from the browser, the analysis run and the list
-// commands. The window forwards its buttons and menus here and follows the
-// signals of harvester() and analysis(); the list is the model of its view.
+// commands, and keeping the list between runs. The window forwards its
+// buttons and menus here and follows the signals of harvester() and
+// analysis(); the list is the model of its view.
 class SearchCore : public QObject
 {
     Q_OBJECT
 public:
+    // The list is kept between runs in `keptListFolder` (the per-user data
+    // folder of the program).
     SearchCore(Browser &browser, SaveFolderSource &folders, UserDialogs &dialogs,
-        DownloadTarget &target, const Clock &clock, QObject *parent = nullptr);
+        DownloadTarget &target, const Clock &clock, const QString &keptListFolder,
+        QObject *parent = nullptr);
 
     AnalysisList &list() { return m_list; }
+    const AnalysisListStore &keptList() const { return m_keeper.store(); }
     Harvester &harvester() { return m_harvester; }
     AnalysisRun &analysis() { return m_analysis; }
 
@@ -40,7 +46,8 @@ public:
     // "停止分析" (Command3) and "停止" (Command5).
     void stopAnalysis() { m_analysis.requestStop(); }
 
-    // The menu "清除(&C)".
+    // The menu "清除(&C)". Rows they remove are gone for good: a saved list
+    // that came back follows the list, and is deleted once it is empty.
     void clearSelected();
     void clearSucceeded();
     void clearTitleContaining();
@@ -54,7 +61,11 @@ public:
     // Double click on the list: the browser opens the selected row's link.
     void openSelectedEntry();
 
-    // The window closes: a harvest and an analysis run end at their next check.
+    // The window is shown for the first time: a saved list is offered back
+    // (AnalysisListKeeper::offerSavedList). The rows put back.
+    int windowShown() { return m_keeper.offerSavedList(); }
+    // The window closes, or the program ends with it open: a harvest and an
+    // analysis run end at their next check, and the list is kept.
     void windowClosing();
 
 private:
@@ -63,4 +74,5 @@ private:
     AnalysisList m_list;
     Harvester m_harvester;
     AnalysisRun m_analysis;
+    AnalysisListKeeper m_keeper;
 };

@@ -15,6 +15,8 @@
 #include "download/DownloadSession.h"
 #include "download/ui/fFileDownload.h"
 #include "platform/AppPaths.h"
+#include "search/AnalysisList.h"
+#include "search/AnalysisListStore.h"
 #include "search/SearchBrowsing.h"
 #include "search/ui/fWebSearch.h"
 
@@ -148,11 +150,21 @@ void tst_AppWindows::roadBetweenTheWindows()
     m_dialogs.answers.enqueue(UserDialogs::Answer::No);
     QVERIFY(!download->close());
     QCOMPARE(m_dialogs.messages.size(), 1);
+    // The program ends with a search window open: its list is kept as a
+    // close keeps it.
+    download->menuEntry({ QStringLiteral("窗口(&W)"), QStringLiteral("资料检索分析窗口") })
+        ->trigger();
+    search = windows.searchWindow();
+    QVERIFY(search);
+    search->list().加入LV1(QStringLiteral("a"), m_server.urlText(QStringLiteral("/a.pdf")), {},
+        QStringLiteral("pdf"), {}, {});
     cover->show();
     cover->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
     QCOMPARE(ending.size(), 1);
     QCOMPARE(m_dialogs.messages.size(), 1);
     QVERIFY(!windows.downloadWindow());
+    QVERIFY(!windows.searchWindow());
+    QCOMPARE(AnalysisListStore(m_dir.path()).savedRowCount(), qsizetype(1));
     QTRY_VERIFY(download.isNull());
 }
 

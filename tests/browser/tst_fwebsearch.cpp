@@ -16,6 +16,7 @@
 #include "platform/AppPaths.h"
 #include "platform/webengine/WebEngineBrowser.h"
 #include "search/AnalysisList.h"
+#include "search/AnalysisListStore.h"
 #include "search/DownloadTarget.h"
 #include "search/HarvestEnd.h"
 #include "search/Harvester.h"
@@ -48,6 +49,18 @@
 
 namespace {
 
+AnalysisItem keptRow(const QString &name, const QString &status = {})
+{
+    AnalysisItem item;
+    item.Title = QStringLiteral("标题 ") + name;
+    item.Type = QStringLiteral("pdf");
+    item.Status = status;
+    item.Link = QStringLiteral("https://site.test/content/pdf/") + name + QStringLiteral(".pdf");
+    item.Doi = QStringLiteral("10.1007/") + name;
+    item.Kind = QStringLiteral("chapter");
+    return item;
+}
+
 // A download list of its own, for a search window made without the program.
 class ListTarget final : public DownloadTarget
 {
@@ -79,6 +92,7 @@ private Q_SLOTS:
     void selectedRowsClearingAndExport();
     void exportCitations();
     void clearingRowsApartLeavesNothingSelected();
+    void listIsKeptAcrossAClose();
     void placementFitsTheScreenAndIsRemembered();
     void requestsLeaveTheWindow_data();
     void requestsLeaveTheWindow();
@@ -539,6 +553,64 @@ void tst_fWebSearch::clearingRowsApartLeavesNothingSelected()
     QCOMPARE(window->list().firstSelectedRow(), 2);
     window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清除选中项") })->trigger();
     QCOMPARE(window->list().size(), rows - 3);
+}
+
+void tst_fWebSearch::listIsKeptAcrossAClose()
+{
+    const AnalysisListStore kept(m_dir->path());
+    const auto counter = [this] {
+        return m_window->findChild<QLabel *>(QStringLiteral("Label1"))->text();
+    };
+
+    // Nothing saved: no question. Rows at close are saved.
+    fWebSearch *window = openWindow();
+    QVERIFY(waitForPage(window, QStringLiteral("/")));
+    QVERIFY(m_dialogs.messages.isEmpty());
+    window->list().addItem(keptRow(QStringLiteral("a"), AnalysisStatus::Succeeded));
+    window->list().addItem(keptRow(QStringLiteral("b"), AnalysisStatus::Failed));
+    window->list().addItem(keptRow(QStringLiteral("c")));
+    QVERIFY(window->close());
+    QCOMPARE(kept.savedRowCount(), qsizetype(3));
+
+    // The next window asks once it is shown; Yes brings the rows back with
+    // their states.
+    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    window = openWindow();
+    QVERIFY(runUntil([this] { return !m_dialogs.messages.isEmpty(); }));
+    QCOMPARE(
+        m_dialogs.messages.first().text, QStringLiteral("上次的待分析列表还有3条，是否恢复？"));
+    QCOMPARE(m_dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
+    QCOMPARE(window->list().size(), 3);
+    QCOMPARE(window->list().at(0).Status, AnalysisStatus::Succeeded);
+    QCOMPARE(window->list().at(1).Status, AnalysisStatus::Failed);
+    QCOMPARE(window->list().at(2).Doi, QStringLiteral("10.1007/c"));
+    QCOMPARE(window->list().at(2).Kind, QStringLiteral("chapter"));
+    QCOMPARE(counter(), QStringLiteral("3"));
+
+    // Shown again after a minimise: no second question.
+    window->showMinimized();
+    window->showNormal();
+    bool settled = false;
+    QTimer::singleShot(0, this, [&settled] { settled = true; });
+    QVERIFY(runUntil([&settled] { return settled; }));
+    QCOMPARE(m_dialogs.messages.size(), 1);
+
+    // "清空全部" clears for good.
+    m_dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    window->menuEntry({ QStringLiteral("清除(&C)"), QStringLiteral("清空全部") })->trigger();
+    QCOMPARE(window->list().size(), 0);
+    QVERIFY(!kept.exists());
+
+    // No deletes the saved list; the new window's list stays empty.
+    window->list().addItem(keptRow(QStringLiteral("d")));
+    QVERIFY(window->close());
+    QCOMPARE(kept.savedRowCount(), qsizetype(1));
+    window = openWindow();
+    QVERIFY(runUntil([this] { return m_dialogs.messages.size() == 3; }));
+    QCOMPARE(m_dialogs.messages.last().text, QStringLiteral("上次的待分析列表还有1条，是否恢复？"));
+    QVERIFY(!kept.exists());
+    QCOMPARE(window->list().size(), 0);
+    QCOMPARE(counter(), QStringLiteral("0"));
 }
 
 void tst_fWebSearch::placementFitsTheScreenAndIsRemembered()

@@ -8,6 +8,7 @@
 #include "search/SearchCore.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -25,7 +26,7 @@ const QString Site = QStringLiteral("http://site.test");
 } // namespace
 
 // The road through the search window's core: a page harvested, entries
-// analysed into the download list, the list cleared.
+// analysed into the download list, the list cleared, the list kept at close.
 class tst_SearchCore : public QObject
 {
     Q_OBJECT
@@ -45,7 +46,8 @@ void tst_SearchCore::harvestAnalyseClear()
     FakeDialogs dialogs;
     ListTarget target;
     FakeClock clock;
-    SearchCore core(browser, folders, dialogs, target, clock);
+    QTemporaryDir dataFolder;
+    SearchCore core(browser, folders, dialogs, target, clock, dataFolder.path());
 
     browser.navigate(Site + QStringLiteral("/book/") + LiteratureSite::BookDoi);
     QTRY_VERIFY(!browser.isBusy());
@@ -85,7 +87,8 @@ void tst_SearchCore::closingStopsBothRuns()
     FakeDialogs dialogs;
     ListTarget target;
     FakeClock clock;
-    SearchCore core(browser, folders, dialogs, target, clock);
+    QTemporaryDir dataFolder;
+    SearchCore core(browser, folders, dialogs, target, clock, dataFolder.path());
     browser.navigate(Site + LiteratureSite::searchPath(QStringLiteral("q")));
     QTRY_VERIFY(!browser.isBusy());
     browser.setAutoFinish(false);
@@ -99,6 +102,9 @@ void tst_SearchCore::closingStopsBothRuns()
     QTRY_VERIFY(!core.harvester().isRunning());
     QTRY_VERIFY(!core.analysis().isRunning());
     QCOMPARE(target.list.size(), 0);
+    // The rows taken so far are kept for the next window.
+    QCOMPARE(core.keptList().savedRowCount(), qsizetype(core.list().size()));
+    QVERIFY(core.list().size() > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_SearchCore)

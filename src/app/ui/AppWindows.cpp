@@ -230,9 +230,9 @@ void AppWindows::endProgram()
     m_ending = true;
     if (m_download)
         m_download->endWithProgram();
-    // The search window keeps its placement as a close does.
+    // The search window keeps its list and placement as a close does.
     if (fWebSearch *search = searchWindow())
-        SaveWindowPlacement(search);
+        search->endWithProgram();
     // Every other window closes with the program, without its own steps.
     const QList<QWidget *> windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {

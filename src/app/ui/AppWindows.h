@@ -67,8 +67,9 @@ public:
     void clearBrowserCache(QWidget *owner);
 
     // The start-up window was closed: every window closes without questions
-    // (the download window writes its settings as a close does), a running
-    // download ends as a stop does, and the program quits.
+    // (the download window writes its settings and the search window keeps
+    // its list as a close does), a running download ends as a stop does, and
+    // the program quits.
     void endProgram();
 
 Q_SIGNALS:

@@ -9,6 +9,7 @@
 #include "common/ui/SharedMenuEntries.h"
 #include "common/ui/WindowChrome.h"
 #include "common/ui/WindowPlacement.h"
+#include "platform/AppPaths.h"
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
 #include "platform/webengine/WebEngineBrowser.h"
@@ -28,7 +29,9 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 #include <QWebEngineView>
 
@@ -51,8 +54,8 @@ fWebSearch::fWebSearch(
     setAttribute(Qt::WA_QuitOnClose, false);
     m_browser = new WebEngineBrowser(this);
     m_browser->setDialogs(&m_services.dialogs);
-    m_core
-        = new SearchCore(*m_browser, folders, m_services.dialogs, target, m_services.clock, this);
+    m_core = new SearchCore(*m_browser, folders, m_services.dialogs, target, m_services.clock,
+        m_services.paths.dataFolder(), this);
     m_list = &m_core->list();
     m_makerDomains = SearchBrowsing::makerDomains(m_services.values.SiteAddress);
     ui.setupUi(this, *m_browser);
@@ -357,12 +360,44 @@ bool fWebSearch::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void fWebSearch::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Asked once per window, after it is on screen; showing it again after a
+    // minimise does not ask again.
+    if (!m_offerScheduled) {
+        m_offerScheduled = true;
+        QTimer::singleShot(0, this, &fWebSearch::offerSavedList);
+    }
+}
+
+void fWebSearch::offerSavedList()
+{
+    // A window hidden again before this ran (the program ending) asks nothing;
+    // the saved list stays for the next time.
+    if (!isVisible())
+        return;
+    // The question belongs to this window.
+    raise();
+    activateWindow();
+    if (m_core->windowShown() > 0)
+        fitColumns();
+}
+
 void fWebSearch::closeEvent(QCloseEvent *event)
 {
-    // A harvest or analysis run ends at its next check.
+    // A harvest or analysis run ends at its next check; the list is kept.
     m_core->windowClosing();
     SaveWindowPlacement(this);
     event->accept();
     MarkWindowClosed(this);
     Q_EMIT closed();
+}
+
+void fWebSearch::endWithProgram()
+{
+    m_core->windowClosing();
+    SaveWindowPlacement(this);
+    MarkWindowClosed(this);
+    hide();
 }

@@ -33,8 +33,11 @@ public:
     ~fWebSearch() override;
 
     // The opening steps: caption, settings, silent browser, about:blank, then
-    // shown with the home page.
+    // shown with the home page. Once shown, a saved list is offered back.
     void open();
+    // The program ends with the window open: it keeps its list and placement
+    // as a close does, and no longer counts as open.
+    void endWithProgram();
 
     WebEngineBrowser &browser() { return *m_browser; }
     SearchCore &core() { return *m_core; }
@@ -66,6 +69,7 @@ Q_SIGNALS:
     void closed();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     // Drags the progress panel of an analysis run.
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -81,6 +85,7 @@ private:
     void showRunning(bool running);
     void fitColumns();
     void showBrowserPanel();
+    void offerSavedList();
 
     AppServices m_services;
     fWebSearchUi ui;
@@ -89,6 +94,7 @@ private:
     AnalysisList *m_list = nullptr;
     QStringList m_makerDomains;
     QPoint m_dragOffset;
+    bool m_offerScheduled = false;
 
     QMenu *m_addMenu = nullptr;
     QMenu *m_clearMenu = nullptr;

@@ -1,5 +1,6 @@
 #include "download/DownloadListCommands.h"
 
+#include "common/DownloadPart.h"
 #include "common/FileNameHelpers.h"
 #include "common/TrimSpaces.h"
 #include "download/DownloadList.h"
@@ -122,7 +123,22 @@ int DownloadListCommands::clearRows(const std::function<int()> &remove)
 {
     if (refuseWhile(m_busy.downloadsActive(), StopFirst) || m_list.size() == 0)
         return 0;
+    struct Row
+    {
+        quint64 id;
+        QString folder;
+        QString key;
+    };
+    QList<Row> before;
+    before.reserve(m_list.size());
+    for (int row = 0; row < m_list.size(); ++row)
+        before.append({ m_list.at(row).Id, m_list.at(row).Folder, m_list.at(row).Key });
     const int removed = remove();
+    // A cleared row can no longer be continued: its kept part goes.
+    for (const Row &row : std::as_const(before)) {
+        if (m_list.rowOfId(row.id) < 0)
+            RemovePartOf(row.folder, DownloadList::选择url(row.key));
+    }
     announceRowCount();
     return removed;
 }
@@ -151,6 +167,9 @@ int DownloadListCommands::clearAll()
         != UserDialogs::Answer::Yes)
         return 0;
     const int removed = m_list.size();
+    // A cleared row can no longer be continued: its kept part goes.
+    for (int row = 0; row < m_list.size(); ++row)
+        RemovePartOf(m_list.at(row).Folder, DownloadList::选择url(m_list.at(row).Key));
     m_list.clear();
     announceRowCount();
     return removed;

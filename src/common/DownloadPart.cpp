@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -84,13 +85,22 @@ bool identityEncoding(const QByteArray &encoding)
     return e.isEmpty() || e.compare("identity", Qt::CaseInsensitive) == 0;
 }
 
+// A validator goes into a request header line as it is: printable ASCII
+// only, so no sidecar can add lines to a request.
+bool usableValidator(const QByteArray &value)
+{
+    return !value.isEmpty() && value.size() <= 1024
+        && std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
 // If-Range needs a strong ETag; a weak one gives way to Last-Modified.
 QByteArray validatorOf(const PartAnswer &facts)
 {
     const QByteArray etag = facts.etag.trimmed();
-    if (!etag.isEmpty() && !etag.startsWith("W/"))
+    if (usableValidator(etag) && !etag.startsWith("W/"))
         return etag;
-    return facts.lastModified.trimmed();
+    const QByteArray lastModified = facts.lastModified.trimmed();
+    return usableValidator(lastModified) ? lastModified : QByteArray();
 }
 
 // Removes a plain file unless a transfer holds it locked.
@@ -150,7 +160,7 @@ qint64 DownloadPart::prepare(const QString &folder, const QString &url)
     const qint64 length = info.value(QStringLiteral("length")).toInteger();
     const QByteArray validator = info.value(QStringLiteral("validator")).toString().toLatin1();
     if (info.value(QStringLiteral("url")).toString() != url || length <= 0
-        || validator.isEmpty())
+        || !usableValidator(validator))
         return 0;
     // Held by another transfer: left to it.
     if (!m_body.adopt(part))

@@ -419,10 +419,13 @@ bool BodyFile::adopt(const QString &path)
         m_error = FileErrorText(errno);
         return false;
     }
+    // Only a plain file of this user with no other name: a hard link planted
+    // in a shared folder must not lead these writes into another file.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1
+        || st.st_uid != ::geteuid() || ::flock(fd, LOCK_EX | LOCK_NB) != 0
         || ::lseek(fd, 0, SEEK_END) != st.st_size) {
-        m_error = FileErrorText(S_ISREG(st.st_mode) ? errno : EINVAL);
+        m_error = FileErrorText(S_ISREG(st.st_mode) && st.st_nlink == 1 ? errno : EINVAL);
         ::close(fd);
         return false;
     }
@@ -439,6 +442,16 @@ bool BodyFile::keepAs(const QString &path)
     if (m_fd < 0)
         return false;
     if (m_tempName == path) {
+        // The name must still lead to this file: another process may have
+        // put its own there meanwhile.
+        struct stat open;
+        struct stat named;
+        if (::fstat(m_fd, &open) != 0 || ::lstat(encoded(path).constData(), &named) != 0
+            || !sameFile(open, named)) {
+            m_tempName.clear();
+            discard();
+            return false;
+        }
         ::close(m_fd);
         m_fd = -1;
         m_tempName.clear();

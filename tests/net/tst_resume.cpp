@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Request = FixtureServer::Request;
 using Response = FixtureServer::Response;
@@ -136,6 +137,8 @@ private Q_SLOTS:
     void aKeptPartIsContinuedOrStartedOver();
     void onlyContinuableAnswersLeaveAPart_data();
     void onlyContinuableAnswersLeaveAPart();
+    void anUntrustworthyPartIsLeftAlone_data();
+    void anUntrustworthyPartIsLeftAlone();
     void aStopKeepsThePart_data();
     void aStopKeepsThePart();
     void aPartAboveTheSizeLimitGoes();
@@ -302,6 +305,61 @@ void TestResume::onlyContinuableAnswersLeaveAPart()
         QCOMPARE(entries(rig.folder()).size(), 2);
     else
         QCOMPARE(entries(rig.folder()), QStringList());
+}
+
+void TestResume::anUntrustworthyPartIsLeftAlone_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("kind");
+    for (int method : { 1, 2 }) {
+        for (const char *kind : { "line break in the validator", "hard link to another file",
+                 "symbolic link to another file", "sidecar of another address" })
+            QTest::addRow("method %d, %s", method, kind) << method << QString::fromLatin1(kind);
+    }
+}
+
+// A part someone else put in a shared folder neither adds request lines nor
+// leads the writes into another file: the download starts from zero.
+void TestResume::anUntrustworthyPartIsLeftAlone()
+{
+    QFETCH(int, method);
+    QFETCH(QString, kind);
+    DownloadTestRig rig;
+    rig.server.route("/p", servePaper(kPaper, kEtag, RangeAnswer::Rest, false));
+    rig.addRow(u"/p"_s, u"p"_s, u"pdf"_s);
+    const QString url = rig.server.urlText(u"/p"_s);
+    const QString part = DownloadPart::partPath(rig.folder(), url);
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(u"other"_s);
+    const QByteArray otherBytes = kPaper.left(70000);
+    QVERIFY(writeFile(other, otherBytes));
+
+    if (kind.startsWith(u"line break")) {
+        writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag + "\r\nX-Injected: 1");
+    } else if (kind.startsWith(u"sidecar")) {
+        writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag);
+        QJsonObject info;
+        info.insert(u"url"_s, u"http://elsewhere.example/p"_s);
+        info.insert(u"length"_s, kPaper.size());
+        info.insert(u"validator"_s, QString::fromLatin1(kEtag));
+        QVERIFY(writeFile(DownloadPart::sidecarPath(part), QJsonDocument(info).toJson()));
+    } else {
+        writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag);
+        QVERIFY(QFile::remove(part));
+        if (kind.startsWith(u"hard"))
+            QCOMPARE(::link(QFile::encodeName(other).constData(), QFile::encodeName(part).constData()), 0);
+        else
+            QVERIFY(QFile::link(other, part));
+    }
+
+    QVERIFY(rig.runWaitingRows(method));
+    QCOMPARE(rig.list().at(0).StatusCode, Status::Completed);
+    QCOMPARE(readFile(rig.path(u"p.pdf"_s)), kPaper);
+    QCOMPARE(readFile(other), otherBytes);
+    for (const Request &request : rig.server.requests()) {
+        QVERIFY(request.header("Range").isEmpty());
+        QVERIFY(!request.hasHeader("X-Injected"));
+    }
 }
 
 void TestResume::aStopKeepsThePart_data()

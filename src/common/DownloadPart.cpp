@@ -38,7 +38,9 @@ const QRegularExpression &partNamePattern()
 
 QByteArray readSmallFile(const QString &path)
 {
-    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Non-blocking: a named pipe planted under the name must not hang us.
+    const int fd
+        = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {};
     QByteArray bytes;

@@ -553,7 +553,7 @@ void SingleConnectionTransfer::discardTemp()
 void SingleConnectionTransfer::closingStep(bool result)
 {
     m_inet.cancel();
-    // A part taken up but never written to stays for the next attempt.
+    // A body that was not placed stays as a part when it can be continued.
     m_part.keepOrDrop();
     m_watchdog.stop();
     const int r = currentRow();

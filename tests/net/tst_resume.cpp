@@ -313,7 +313,8 @@ void TestResume::anUntrustworthyPartIsLeftAlone_data()
     QTest::addColumn<QString>("kind");
     for (int method : { 1, 2 }) {
         for (const char *kind : { "line break in the validator", "hard link to another file",
-                 "symbolic link to another file", "sidecar of another address" })
+                 "symbolic link to another file", "sidecar of another address",
+                 "named pipe as the sidecar" })
             QTest::addRow("method %d, %s", method, kind) << method << QString::fromLatin1(kind);
     }
 }
@@ -336,6 +337,10 @@ void TestResume::anUntrustworthyPartIsLeftAlone()
 
     if (kind.startsWith(u"line break")) {
         writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag + "\r\nX-Injected: 1");
+    } else if (kind.startsWith(u"named pipe")) {
+        writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag);
+        QVERIFY(QFile::remove(DownloadPart::sidecarPath(part)));
+        QCOMPARE(::mkfifo(QFile::encodeName(DownloadPart::sidecarPath(part)).constData(), 0600), 0);
     } else if (kind.startsWith(u"sidecar")) {
         writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag);
         QJsonObject info;

@@ -4,10 +4,12 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -108,7 +110,8 @@ QByteArray validatorOf(const PartAnswer &facts)
 // Removes a plain file unless a transfer holds it locked.
 void removeUnlessHeld(const QString &path)
 {
-    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int fd
+        = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return;
     struct stat st;
@@ -226,9 +229,8 @@ DownloadPart::Outcome DownloadPart::answer(const PartAnswer &facts)
         }
         // Never mix two bodies: the sidecar goes before the part is emptied,
         // so a crash meanwhile leaves nothing that reads as continuable.
-        const Outcome outcome = facts.status == 206 || facts.status == 416
-            ? Outcome::AskAgain
-            : Outcome::StartsOver;
+        const Outcome outcome
+            = facts.status == 206 || facts.status == 416 ? Outcome::AskAgain : Outcome::StartsOver;
         removeSidecar();
         m_body.truncate();
         m_offset = 0;
@@ -331,6 +333,31 @@ int RemoveStaleParts(const QString &folder, const Clock &clock)
     }
     ::closedir(dir);
     return removed;
+}
+
+void RemovePartsOf(const QList<std::pair<QString, QString>> &folderAndUrl)
+{
+    QHash<QString, QSet<QString>> partsIn; // folder -> names of parts and sidecars
+    for (const auto &[folder, url] : folderAndUrl) {
+        auto names = partsIn.find(folder);
+        if (names == partsIn.end()) {
+            names = partsIn.insert(folder, {});
+            if (DIR *dir = ::opendir(encoded(folder).constData())) {
+                while (const dirent *entry = ::readdir(dir)) {
+                    const QString name = QFile::decodeName(entry->d_name);
+                    if (name.startsWith(u'.') && partNamePattern().match(name).hasMatch())
+                        names->insert(name);
+                }
+                ::closedir(dir);
+            }
+        }
+        if (names->isEmpty())
+            continue;
+        const QString part = DownloadPart::partPath(folder, url);
+        const QString name = part.mid(part.lastIndexOf(u'/') + 1);
+        if (names->contains(name) || names->contains(DownloadPart::sidecarPath(name)))
+            RemovePartOf(folder, url);
+    }
 }
 
 void RemovePartOf(const QString &folder, const QString &url)

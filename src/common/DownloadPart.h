@@ -3,7 +3,10 @@
 #include "common/SafeFiles.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 class Clock;
 
@@ -105,3 +108,6 @@ int RemoveStaleParts(const QString &folder, const Clock &clock);
 
 // Removes the part of an address in a folder, unless a transfer holds it.
 void RemovePartOf(const QString &folder, const QString &url);
+// The same for many (folder, address) pairs: each folder is read once, and
+// only addresses whose part is there cost more (a long list clears fast).
+void RemovePartsOf(const QList<std::pair<QString, QString>> &folderAndUrl);

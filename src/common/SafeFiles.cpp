@@ -421,11 +421,11 @@ bool BodyFile::adopt(const QString &path)
     }
     // Only a plain file of this user with no other name: a hard link planted
     // in a shared folder must not lead these writes into another file.
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1
-        || st.st_uid != ::geteuid() || ::flock(fd, LOCK_EX | LOCK_NB) != 0
-        || ::lseek(fd, 0, SEEK_END) != st.st_size) {
-        m_error = FileErrorText(S_ISREG(st.st_mode) && st.st_nlink == 1 ? errno : EINVAL);
+    struct stat st;
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
+        && st.st_uid == ::geteuid();
+    if (!plain || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::lseek(fd, 0, SEEK_END) != st.st_size) {
+        m_error = FileErrorText(plain ? errno : EINVAL);
         ::close(fd);
         return false;
     }

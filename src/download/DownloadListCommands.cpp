@@ -135,10 +135,12 @@ int DownloadListCommands::clearRows(const std::function<int()> &remove)
         before.append({ m_list.at(row).Id, m_list.at(row).Folder, m_list.at(row).Key });
     const int removed = remove();
     // A cleared row can no longer be continued: its kept part goes.
+    QList<std::pair<QString, QString>> gone;
     for (const Row &row : std::as_const(before)) {
         if (m_list.rowOfId(row.id) < 0)
-            RemovePartOf(row.folder, DownloadList::选择url(row.key));
+            gone.append({ row.folder, DownloadList::选择url(row.key) });
     }
+    RemovePartsOf(gone);
     announceRowCount();
     return removed;
 }
@@ -168,8 +170,11 @@ int DownloadListCommands::clearAll()
         return 0;
     const int removed = m_list.size();
     // A cleared row can no longer be continued: its kept part goes.
+    QList<std::pair<QString, QString>> gone;
+    gone.reserve(m_list.size());
     for (int row = 0; row < m_list.size(); ++row)
-        RemovePartOf(m_list.at(row).Folder, DownloadList::选择url(m_list.at(row).Key));
+        gone.append({ m_list.at(row).Folder, DownloadList::选择url(m_list.at(row).Key) });
+    RemovePartsOf(gone);
     m_list.clear();
     announceRowCount();
     return removed;

@@ -14,7 +14,8 @@
 
 DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths,
     SoundPlayer &player, CookieJar *jar, QObject *parent)
-    : QObject(parent), m_clock(clock), m_dialogs(dialogs), m_sounds(std::make_unique<NoticeSounds>(paths, player)),
+    : QObject(parent), m_clock(clock), m_dialogs(dialogs),
+      m_sounds(std::make_unique<NoticeSounds>(paths, player)),
       m_inet(std::make_unique<CurlInternetTransfer>(jar)),
       m_single(std::make_unique<SingleConnectionTransfer>(
           m_list, m_options, m_state, *m_inet, clock, dialogs, m_sounds.get())),

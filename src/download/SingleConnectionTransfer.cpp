@@ -458,8 +458,7 @@ bool SingleConnectionTransfer::placeFile()
     QString error;
     if (current) {
         DownloadItem item = *current;
-        if (PlaceFinishedDownload(
-                m_part.body(), item, m_targetPath, m_options.policy, &error)) {
+        if (PlaceFinishedDownload(m_part.body(), item, m_targetPath, m_options.policy, &error)) {
             m_part.placed();
             editRow([&](DownloadItem &it) {
                 it.Name = item.Name;

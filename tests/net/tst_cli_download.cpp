@@ -510,7 +510,8 @@ void TestCliDownload::aRunStoppedBySignalIsContinued()
         server.urlText(QStringLiteral("/paper.pdf")) };
     QProcess cli;
     cli.setProcessEnvironment(cliEnvironment());
-    cli.start(QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + args);
+    cli.start(
+        QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + args);
     QVERIFY(cli.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(requests.size() >= 1, 20000);
     QTest::qWait(300); // some body bytes arrive
@@ -530,7 +531,8 @@ void TestCliDownload::aRunStoppedBySignalIsContinued()
     server.clearLog();
     QProcess again;
     again.setProcessEnvironment(cliEnvironment());
-    again.start(QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + args);
+    again.start(
+        QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + args);
     QVERIFY(again.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(again.state(), QProcess::NotRunning, 30000);
     QVERIFY2(again.exitCode() == 0, again.readAllStandardError().constData());

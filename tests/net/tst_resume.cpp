@@ -90,8 +90,8 @@ FixtureServer::Handler servePaper(
 }
 
 // A part as an earlier run of the program leaves it.
-void writePart(const QString &folder, const QString &url, const QByteArray &bytes,
-    qint64 length, const QByteArray &validator)
+void writePart(const QString &folder, const QString &url, const QByteArray &bytes, qint64 length,
+    const QByteArray &validator)
 {
     const QString part = DownloadPart::partPath(folder, url);
     QVERIFY(writeFile(part, bytes));
@@ -112,8 +112,8 @@ QList<QByteArray> rangesAsked(const FixtureServer &server)
 
 bool setAge(const QString &path, const QDateTime &when)
 {
-    const struct timespec times[2] = { { when.toSecsSinceEpoch(), 0 },
-        { when.toSecsSinceEpoch(), 0 } };
+    const struct timespec times[2]
+        = { { when.toSecsSinceEpoch(), 0 }, { when.toSecsSinceEpoch(), 0 } };
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW)
         == 0;
 }
@@ -190,7 +190,8 @@ void TestResume::aCutDownloadIsContinued()
     const QList<Request> requests = rig.server.requests();
     QCOMPARE(requests.size(), 2);
     QVERIFY(requests.at(0).header("Range").isEmpty());
-    QCOMPARE(requests.at(1).header("Range"), "bytes=" + QByteArray::number(kPaper.size() / 2) + '-');
+    QCOMPARE(
+        requests.at(1).header("Range"), "bytes=" + QByteArray::number(kPaper.size() / 2) + '-');
     QCOMPARE(requests.at(1).header("If-Range"), kEtag);
     QCOMPARE(requests.at(1).header("Accept-Encoding"), "identity");
 }
@@ -257,11 +258,12 @@ void TestResume::onlyContinuableAnswersLeaveAPart_data()
     for (int method : { 1, 2 }) {
         QTest::addRow("method %d, ETag", method) << method << "ETag"_ba << kEtag << true << true;
         QTest::addRow("method %d, Last-Modified", method)
-            << method << "Last-Modified"_ba << "Wed, 21 Oct 2015 07:28:00 GMT"_ba << true << true;
-        QTest::addRow("method %d, weak ETag only", method)
-            << method << "ETag"_ba << "W/\"v1\""_ba << true << false;
-        QTest::addRow("method %d, no validator", method)
-            << method << "X-Other"_ba << "1"_ba << true << false;
+            << method << "Last-Modified"_ba
+            << "Wed, 21 Oct 2015 07:28:00 GMT"_ba << true << true;
+        QTest::addRow("method %d, weak ETag only", method) << method << "ETag"_ba
+                                                           << "W/\"v1\""_ba << true << false;
+        QTest::addRow("method %d, no validator", method) << method << "X-Other"_ba
+                                                         << "1"_ba << true << false;
         QTest::addRow("method %d, no length", method)
             << method << "ETag"_ba << kEtag << false << false;
     }
@@ -352,7 +354,9 @@ void TestResume::anUntrustworthyPartIsLeftAlone()
         writePart(rig.folder(), url, otherBytes, kPaper.size(), kEtag);
         QVERIFY(QFile::remove(part));
         if (kind.startsWith(u"hard"))
-            QCOMPARE(::link(QFile::encodeName(other).constData(), QFile::encodeName(part).constData()), 0);
+            QCOMPARE(
+                ::link(QFile::encodeName(other).constData(), QFile::encodeName(part).constData()),
+                0);
         else
             QVERIFY(QFile::link(other, part));
     }
@@ -483,7 +487,9 @@ void TestResume::clearingARowRemovesItsPart()
     writePart(rig.folder(), urlA, "abc", 10, kEtag);
     writePart(rig.folder(), urlB, "abc", 10, kEtag);
     FakeShell shell;
-    const auto idle = [] { return false; };
+    const auto idle = [] {
+        return false;
+    };
     DownloadListCommands commands(
         rig.list(), rig.dialogs, shell, DownloadListCommands::BusyTests { idle, idle, idle });
     QCOMPARE(commands.clearSelected({ 0 }), 1);

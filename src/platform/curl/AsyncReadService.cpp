@@ -51,8 +51,7 @@ void AsyncReadService::startRead(
         // A refused answer keeps no byte; the transfer ends at once. A kept
         // part stays as it was, unless the answer refuses its range.
         read->refusal = ResponseRefusal(*read->request);
-        const bool rangeRefused
-            = read->part->offset() > 0 && read->request->responseCode() == 416;
+        const bool rangeRefused = read->part->offset() > 0 && read->request->responseCode() == 416;
         if (read->refusal.isEmpty() || rangeRefused) {
             if (read->part->answer(PartAnswerOf(*read->request))
                 == DownloadPart::Outcome::AskAgain) {

@@ -45,9 +45,8 @@ QString CurlInternetTransfer::proxy() const
     return m_proxy;
 }
 
-void CurlInternetTransfer::execute(
-    const QString &url, const QString &method, const QByteArray &body, const QString &headerText,
-    const QByteArray &range)
+void CurlInternetTransfer::execute(const QString &url, const QString &method,
+    const QByteArray &body, const QString &headerText, const QByteArray &range)
 {
     begin(url, method, body, headerText, false, range);
 }

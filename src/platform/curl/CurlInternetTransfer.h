@@ -29,8 +29,7 @@ public:
     // A request still running is cancelled first.
     // A non-empty range ("N-") asks for the rest of a body from byte N.
     void execute(const QString &url, const QString &method = QStringLiteral("GET"),
-        const QByteArray &body = {}, const QString &headerText = {},
-        const QByteArray &range = {});
+        const QByteArray &body = {}, const QString &headerText = {}, const QByteArray &range = {});
     // Starts a request whose whole body is wanted at once; wholeBodyReady()
     // follows with it (empty when nothing arrived).
     void fetchWhole(const QString &url, const QString &headerText = {});

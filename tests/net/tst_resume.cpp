@@ -418,12 +418,14 @@ void TestResume::aStopKeepsThePart()
 void TestResume::aPartAboveTheSizeLimitGoes()
 {
     DownloadTestRig rig;
-    const QByteArray big = "%PDF-1.4\n" + FixtureServer::patternBytes(0, 2 * 1024 * 1024);
+    // The rest alone is below the limit; the whole document is not.
+    const QByteArray big = "%PDF-1.4\n" + FixtureServer::patternBytes(0, 1536 * 1024);
     rig.server.route("/p", servePaper(big, kEtag, RangeAnswer::Rest, false));
     rig.addRow(u"/p"_s, u"p"_s, u"pdf"_s);
-    writePart(rig.folder(), rig.server.urlText(u"/p"_s), big.left(1000), big.size(), kEtag);
+    writePart(rig.folder(), rig.server.urlText(u"/p"_s), big.left(1024 * 1024), big.size(), kEtag);
     rig.options().maxFileSizeMB = 1;
     QVERIFY(rig.runWaitingRows(1));
+    QCOMPARE(rangesAsked(rig.server), QList<QByteArray> { "bytes=1048576-" });
     QCOMPARE(rig.list().at(0).StatusCode, Status::Completed);
     QCOMPARE(rig.list().at(0).Percent, StatusText::LargeFileSkipped);
     QCOMPARE(entries(rig.folder()), QStringList());

@@ -6,6 +6,7 @@
 #include "StandardStreams.h"
 #include "common/ControlCharacters.h"
 #include "common/Doi.h"
+#include "common/DownloadPart.h"
 #include "common/FileNameHelpers.h"
 #include "common/TextMode.h"
 #include "download/DownloadCitations.h"
@@ -389,6 +390,8 @@ int runDownloadCommand(
         return 0;
     DownloadSession session(clock, dialogs, paths, player, jar);
     session.options() = options;
+    // Parts of cut downloads that nobody continued within a week go.
+    RemoveStaleParts(folder, clock);
     DownloadList &list = session.list();
 
     QHash<QString, DownloadItem> handedOffRows;

@@ -409,6 +409,62 @@ bool BodyFile::open(const QString &targetPath)
     return true;
 }
 
+bool BodyFile::adopt(const QString &path)
+{
+    discard();
+    m_error.clear();
+    m_folder = folderOf(path);
+    const int fd = openNoFollow(path, O_RDWR);
+    if (fd < 0) {
+        m_error = FileErrorText(errno);
+        return false;
+    }
+    // Only a plain file of this user with no other name: a hard link planted
+    // in a shared folder must not lead these writes into another file.
+    struct stat st;
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
+        && st.st_uid == ::geteuid();
+    if (!plain || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::lseek(fd, 0, SEEK_END) != st.st_size) {
+        m_error = FileErrorText(plain ? errno : EINVAL);
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_fd = fd;
+    m_tempName = path;
+    m_size = st.st_size;
+    m_head = readAt(0, qMin(m_size, kKeptHead));
+    return true;
+}
+
+bool BodyFile::keepAs(const QString &path)
+{
+    if (m_fd < 0)
+        return false;
+    if (m_tempName == path) {
+        // The name must still lead to this file: another process may have
+        // put its own there meanwhile.
+        struct stat open;
+        struct stat named;
+        if (::fstat(m_fd, &open) != 0 || ::lstat(encoded(path).constData(), &named) != 0
+            || !sameFile(open, named)) {
+            m_tempName.clear();
+            discard();
+            return false;
+        }
+        ::close(m_fd);
+        m_fd = -1;
+        m_tempName.clear();
+        m_size = 0;
+        m_head.clear();
+        return true;
+    }
+    if (place(path, Mode::Replace) == Result::Placed)
+        return true;
+    discard();
+    return false;
+}
+
 bool BodyFile::write(const char *data, qint64 size)
 {
     if (m_fd < 0)

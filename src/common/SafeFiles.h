@@ -60,6 +60,11 @@ public:
 
     // Opens a new body file in the folder of targetPath.
     bool open(const QString &targetPath);
+    // Takes up the plain file at `path` (never through a link) to write on at
+    // its end; the file is locked while it is open, so two transfers never
+    // write it at once. False when it is missing, no plain file, or locked.
+    // Until it is placed or kept, discard() removes it.
+    bool adopt(const QString &path);
     bool isOpen() const { return m_fd >= 0; }
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
@@ -85,6 +90,11 @@ public:
     QString errorText() const { return m_error; }
     // Drops the body (nothing of it stays on disk).
     void discard();
+    // Keeps the body under the hidden name `path` (replacing what stands
+    // there) instead of dropping it; closed and no longer owned afterwards.
+    bool keepAs(const QString &path);
+    // The folder the body file lives in.
+    QString folder() const { return m_folder; }
 
 private:
     bool linkTo(const QString &path, int *err);

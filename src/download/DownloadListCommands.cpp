@@ -1,5 +1,6 @@
 #include "download/DownloadListCommands.h"
 
+#include "common/DownloadPart.h"
 #include "common/FileNameHelpers.h"
 #include "common/TrimSpaces.h"
 #include "download/DownloadList.h"
@@ -122,7 +123,24 @@ int DownloadListCommands::clearRows(const std::function<int()> &remove)
 {
     if (refuseWhile(m_busy.downloadsActive(), StopFirst) || m_list.size() == 0)
         return 0;
+    struct Row
+    {
+        quint64 id;
+        QString folder;
+        QString key;
+    };
+    QList<Row> before;
+    before.reserve(m_list.size());
+    for (int row = 0; row < m_list.size(); ++row)
+        before.append({ m_list.at(row).Id, m_list.at(row).Folder, m_list.at(row).Key });
     const int removed = remove();
+    // A cleared row can no longer be continued: its kept part goes.
+    QList<std::pair<QString, QString>> gone;
+    for (const Row &row : std::as_const(before)) {
+        if (m_list.rowOfId(row.id) < 0)
+            gone.append({ row.folder, DownloadList::选择url(row.key) });
+    }
+    RemovePartsOf(gone);
     announceRowCount();
     return removed;
 }
@@ -151,6 +169,12 @@ int DownloadListCommands::clearAll()
         != UserDialogs::Answer::Yes)
         return 0;
     const int removed = m_list.size();
+    // A cleared row can no longer be continued: its kept part goes.
+    QList<std::pair<QString, QString>> gone;
+    gone.reserve(m_list.size());
+    for (int row = 0; row < m_list.size(); ++row)
+        gone.append({ m_list.at(row).Folder, DownloadList::选择url(m_list.at(row).Key) });
+    RemovePartsOf(gone);
     m_list.clear();
     announceRowCount();
     return removed;

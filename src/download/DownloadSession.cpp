@@ -1,6 +1,7 @@
 #include "download/DownloadSession.h"
 
 #include "common/AppValues.h"
+#include "common/DownloadPart.h"
 #include "common/SettingsStore.h"
 #include "download/DownloadScheduler.h"
 #include "download/MultiConnectionTransfer.h"
@@ -9,9 +10,12 @@
 #include "platform/UserDialogs.h"
 #include "platform/curl/CurlInternetTransfer.h"
 
+#include <QSet>
+
 DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths,
     SoundPlayer &player, CookieJar *jar, QObject *parent)
-    : QObject(parent), m_dialogs(dialogs), m_sounds(std::make_unique<NoticeSounds>(paths, player)),
+    : QObject(parent), m_clock(clock), m_dialogs(dialogs),
+      m_sounds(std::make_unique<NoticeSounds>(paths, player)),
       m_inet(std::make_unique<CurlInternetTransfer>(jar)),
       m_single(std::make_unique<SingleConnectionTransfer>(
           m_list, m_options, m_state, *m_inet, clock, dialogs, m_sounds.get())),
@@ -47,6 +51,13 @@ void DownloadSession::open(AppValues &shared)
     loadStoredDownloadOptions(m_options);
     shareDownloadOptions(m_options, shared);
     m_scheduler->open();
+    QSet<QString> folders;
+    if (!shared.SaveFolder.isEmpty())
+        folders.insert(shared.SaveFolder);
+    for (int row = 0; row < m_list.size(); ++row)
+        folders.insert(m_list.at(row).Folder);
+    for (const QString &folder : std::as_const(folders))
+        RemoveStaleParts(folder, m_clock);
 }
 
 void DownloadSession::takeConfirmedOptions(int chosenMethod)

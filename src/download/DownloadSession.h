@@ -42,7 +42,8 @@ public:
 
     // The window's opening: the stored options are read and handed to the
     // shared values, which from now on follow the method (the method switch
-    // "切换" changes both); the watch timer starts.
+    // "切换" changes both); the watch timer starts. Parts of cut downloads
+    // older than a week go from the save folder and the rows' folders.
     void open(AppValues &shared);
     // The options dialog was confirmed with `chosenMethod` (1, 2, or 0 for
     // none): its values take effect at once.
@@ -72,6 +73,7 @@ Q_SIGNALS:
     void optionsChanged();
 
 private:
+    Clock &m_clock;
     DownloadList m_list;
     DownloadOptions m_options;
     DownloadWindowState m_state;

@@ -1,11 +1,14 @@
 #include "download/Downloader.h"
 
+#include "common/DownloadPart.h"
 #include "common/FileNameHelpers.h"
 #include "common/MimeTypes.h"
 #include "common/SafeFiles.h"
 #include "download/ListOperations.h"
 #include "platform/Clock.h"
 #include "platform/curl/CurlRequest.h"
+
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -83,7 +86,7 @@ bool Downloader::CancelAsyncRead()
         m_inet->cancel();
     m_watchdog.stop();
     m_phase = Phase::Idle;
-    m_body.reset();
+    m_part.reset();
     releasePlaceholder();
     return false;
 }
@@ -95,13 +98,19 @@ void Downloader::releasePlaceholder()
     m_reserved = false;
 }
 
-void Downloader::complete(BodyFile &body, qint64 size)
+void Downloader::complete(const std::shared_ptr<DownloadPart> &part, qint64 size)
 {
     m_watchdog.stop();
     m_phase = Phase::Idle;
-    m_finished = &body;
+    m_finished = &part->body();
     Q_EMIT DownloadComplete(size, m_target);
     m_finished = nullptr;
+    // Placed: the part it grew from is done with. A whole body that was not
+    // placed is never kept.
+    if (part->body().isOpen())
+        part->drop();
+    else
+        part->placed();
     // Not placed by the receiver: the name is free again.
     releasePlaceholder();
 }
@@ -111,7 +120,7 @@ void Downloader::fail(const QString &reason)
     m_watchdog.stop();
     m_phase = Phase::Idle;
     m_failure = RemoveLineBreaks(reason);
-    m_body.reset();
+    m_part.reset();
     releasePlaceholder();
     Q_EMIT DownloadError(m_target);
 }
@@ -124,10 +133,12 @@ void Downloader::onReadCompleted(const AsyncReadService::Result &result, const Q
         fail(result.failure);
         return;
     }
-    if (result.total >= 1 && result.body) {
-        complete(*result.body, result.total);
+    if (result.total >= 1 && result.body && result.part) {
+        complete(result.part, result.total);
         return;
     }
+    // A cut read hands on what came, for the fallback to continue.
+    m_part = result.part;
     FetchWithReferer(result.url);
 }
 
@@ -138,7 +149,6 @@ void Downloader::FetchWithReferer(const QString &url)
         m_inet->setCookieJar(m_jar);
     m_inet->setUrl(url);
     m_inet->setMethod(QByteArrayLiteral("GET"));
-    m_inet->setHeaderText(fallbackRefererHeader(m_referer, url) + QStringLiteral("\r\n"));
     connect(m_inet.get(), &CurlRequest::headersReceived, this, &Downloader::onFallbackHeaders);
     connect(m_inet.get(), &CurlRequest::dataReceived, this, &Downloader::onFallbackData);
     connect(m_inet.get(), &CurlRequest::finished, this, &Downloader::onFallbackFinished);
@@ -146,12 +156,25 @@ void Downloader::FetchWithReferer(const QString &url)
     m_answered = false;
     m_lastActivity = m_clock.nowSeconds();
     m_announced = -1;
-    m_body = std::make_unique<BodyFile>();
-    if (!m_body->open(m_target)) {
-        fail(m_body->errorText());
+    if (m_part) {
+        m_part->continueAfterCut();
+    } else {
+        m_part = std::make_shared<DownloadPart>();
+        m_part->prepare(QFileInfo(m_target).path(), url);
+    }
+    if (!m_part->openBody(m_target)) {
+        fail(m_part->body().errorText());
         return;
     }
     m_watchdog.start();
+    startFallbackRequest();
+}
+
+void Downloader::startFallbackRequest()
+{
+    m_inet->setHeaderText(fallbackRefererHeader(m_referer, m_inet->url()) + QStringLiteral("\r\n")
+        + m_part->requestHeaders());
+    m_inet->setRange(m_part->range());
     m_inet->start();
 }
 
@@ -159,7 +182,24 @@ void Downloader::onFallbackHeaders()
 {
     m_lastActivity = m_clock.nowSeconds();
     m_answered = true;
-    const QString refusal = ResponseRefusal(*m_inet);
+    QString refusal = ResponseRefusal(*m_inet);
+    // The rest of the same document appends to what came; anything else
+    // starts from zero. An error status leaves what came as it was, unless
+    // it refuses the range itself.
+    bool resumed = false;
+    if (refusal.isEmpty() || (m_part->offset() > 0 && m_inet->responseCode() == 416)) {
+        switch (m_part->answer(PartAnswerOf(*m_inet))) {
+        case DownloadPart::Outcome::Continues:
+            resumed = true;
+            break;
+        case DownloadPart::Outcome::StartsOver:
+            break;
+        case DownloadPart::Outcome::AskAgain:
+            startFallbackRequest();
+            return;
+        }
+        refusal.clear();
+    }
     if (!refusal.isEmpty()) {
         m_failedWithWebPage
             = isWebPageMediaType(QString::fromLatin1(m_inet->header("Content-Type")));
@@ -167,32 +207,34 @@ void Downloader::onFallbackHeaders()
         fail(refusal);
         return;
     }
-    m_announced = m_inet->contentLength(); // -1: none announced
+    // -1: none announced. A continued answer counts the whole document.
+    m_announced = resumed ? m_part->total() : m_inet->contentLength();
 }
 
 void Downloader::onFallbackData(const QByteArray &data)
 {
-    if (m_phase != Phase::Fallback || !m_body)
+    if (m_phase != Phase::Fallback || !m_part)
         return;
     m_lastActivity = m_clock.nowSeconds();
-    if (!m_body->write(data)) {
+    BodyFile &body = m_part->body();
+    if (!body.write(data)) {
         m_inet->cancel();
-        fail(m_body->errorText());
+        fail(body.errorText());
         return;
     }
     if (m_announced > 0)
-        Q_EMIT DownloadProgress(m_body->size(), m_announced, m_target);
+        Q_EMIT DownloadProgress(body.size(), m_announced, m_target);
 }
 
 void Downloader::onFallbackFinished(int curlCode, const QString &message)
 {
-    if (m_phase != Phase::Fallback || !m_body)
+    if (m_phase != Phase::Fallback || !m_part)
         return;
     if (curlCode != 0) {
         fail(message);
         return;
     }
-    const qint64 n = m_body->size();
+    const qint64 n = m_part->body().size();
     if (m_announced > 0 && m_inet->excessData()) {
         fail(QStringLiteral("more bytes than the announced ") + QString::number(m_announced));
         return;
@@ -205,8 +247,8 @@ void Downloader::onFallbackFinished(int curlCode, const QString &message)
     // the whole.
     if (m_announced <= 0)
         Q_EMIT DownloadProgress(n, n, m_target);
-    std::unique_ptr<BodyFile> body = std::move(m_body);
-    complete(*body, n);
+    const std::shared_ptr<DownloadPart> part = std::move(m_part);
+    complete(part, n);
 }
 
 void Downloader::checkTimeouts()

@@ -10,6 +10,7 @@
 
 class BodyFile;
 class Clock;
+class DownloadPart;
 class CookieJar;
 class CurlRequest;
 
@@ -22,7 +23,9 @@ class CurlRequest;
 // grows in an unnamed file and is judged whole before DownloadComplete; the
 // receiver gives it its name (finishedBody()). A transfer that ends without
 // placing its file removes its placeholder; destroying the Downloader stops
-// its transfer and does the same.
+// its transfer and does the same. What came of an answer that can be
+// continued stays as a hidden part beside the target (DownloadPart): the
+// fallback after a cut read continues it, and so does a later download.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -64,7 +67,8 @@ private:
     void onFallbackHeaders();
     void onFallbackData(const QByteArray &data);
     void onFallbackFinished(int curlCode, const QString &message);
-    void complete(BodyFile &body, qint64 size);
+    void startFallbackRequest();
+    void complete(const std::shared_ptr<DownloadPart> &part, qint64 size);
     void fail(const QString &reason);
     void releasePlaceholder();
 
@@ -72,7 +76,7 @@ private:
     CookieJar *m_jar;
     std::unique_ptr<AsyncReadService> m_reader;
     std::unique_ptr<CurlRequest> m_inet; // the fallback's own component
-    std::unique_ptr<BodyFile> m_body;
+    std::shared_ptr<DownloadPart> m_part; // the fallback's body
     BodyFile *m_finished = nullptr;
     QTimer m_watchdog;
 

@@ -132,6 +132,7 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     m_written = 0;
     m_targetPath.clear();
     m_responseType.clear();
+    m_resumed = false;
 
     Q_EMIT panelText(2, QStringLiteral("正在下载:") + m_list.at(rowIndex).Name);
     // A proxy stored by an older version may be unusable: the row fails with
@@ -143,9 +144,17 @@ void SingleConnectionTransfer::Inet下载当前文件(int rowIndex)
     }
     m_inet.setProxy(proxyOf(m_options));
 
+    // A part kept by an earlier, cut transfer of the address is continued.
+    m_part.prepare(m_list.at(rowIndex).Folder, m_url);
     m_phase = Phase::WaitingHeaders;
     m_watchdog.start();
-    m_inet.execute(m_url, QStringLiteral("GET"), {}, refererHeader(m_referer, m_url));
+    sendRequest();
+}
+
+void SingleConnectionTransfer::sendRequest()
+{
+    m_inet.execute(m_url, QStringLiteral("GET"), {},
+        refererHeader(m_referer, m_url) + m_part.requestHeaders(), m_part.range());
 }
 
 void SingleConnectionTransfer::onStateChanged(int state)
@@ -219,13 +228,35 @@ void SingleConnectionTransfer::afterHeaderWait()
         return;
     }
 
+    // An answer to a request that continues a part: the rest of the same
+    // document appends; anything else empties the part. An error status
+    // leaves the part as it was, unless it refuses the range itself.
+    if (m_inet.refusal().isEmpty() || (m_part.offset() > 0 && m_inet.responseCode() == 416)) {
+        switch (m_part.answer(m_inet.partAnswer())) {
+        case DownloadPart::Outcome::Continues:
+            m_resumed = true;
+            break;
+        case DownloadPart::Outcome::StartsOver:
+            break;
+        case DownloadPart::Outcome::AskAgain:
+            m_inet.cancel();
+            m_lastProgress = m_clock.nowSeconds();
+            sendRequest();
+            return;
+        }
+    }
+
     m_announced = numberOrZero(m_inet.header(QStringLiteral("Content-Length")));
     // An encoded body arrives decoded; its Content-Length counts other bytes.
     const QString encoding = TrimSpaces(m_inet.header(QStringLiteral("Content-Encoding")));
     if (!encoding.isEmpty() && encoding.compare(u"identity", Qt::CaseInsensitive) != 0)
         m_announced = 0;
+    // A continued answer counts the whole document, part included.
+    if (m_resumed)
+        m_announced = m_part.total();
     if (m_announced > 0 && aboveSizeLimit(m_announced, m_options.maxFileSizeMB)) {
         m_inet.cancel();
+        m_part.drop();
         editRow([](DownloadItem &item) {
             item.StatusCode = Status::Completed;
             item.Percent = StatusText::LargeFileSkipped;
@@ -262,8 +293,9 @@ void SingleConnectionTransfer::afterHeaderWait()
     }
 
     const QString statusLine = headers.section(QStringLiteral("\r\n"), 0, 0);
-    const bool success = textContains(statusLine, QStringLiteral("200"))
-        && textContains(statusLine, QStringLiteral("OK"));
+    const bool success = m_resumed
+        || (textContains(statusLine, QStringLiteral("200"))
+            && textContains(statusLine, QStringLiteral("OK")));
 
     // Prepare the row. A folder that cannot be created fails the row rather
     // than saving somewhere the user never chose.
@@ -298,16 +330,20 @@ void SingleConnectionTransfer::afterHeaderWait()
 
     if (m_announced > 0 || success) {
         m_phase = Phase::Receiving;
-        const qint64 announced = m_announced;
-        editRow([announced](DownloadItem &it) {
-            it.Size = announced > 0 ? QString::number(announced) : StatusText::Unknown;
-            it.Received = QStringLiteral("0");
-        });
         if (!openTarget()) {
             m_inet.cancel();
-            fail(StatusText::DownloadFailed, m_body.errorText());
+            fail(StatusText::DownloadFailed, m_part.body().errorText());
             return;
         }
+        m_written = m_part.body().size();
+        const qint64 announced = m_announced;
+        const qint64 written = m_written;
+        editRow([announced, written](DownloadItem &it) {
+            it.Size = announced > 0 ? QString::number(announced) : StatusText::Unknown;
+            it.Received = QString::number(written);
+            if (written > 0)
+                it.Percent = percentText(written, announced);
+        });
         m_lastProgress = m_clock.nowSeconds();
         drainBody();
         return;
@@ -324,12 +360,12 @@ void SingleConnectionTransfer::afterHeaderWait()
 
 bool SingleConnectionTransfer::openTarget()
 {
-    return m_body.open(m_targetPath);
+    return m_part.openBody(m_targetPath);
 }
 
 void SingleConnectionTransfer::drainBody()
 {
-    if (m_phase != Phase::Receiving || !m_body.isOpen())
+    if (m_phase != Phase::Receiving || !m_part.body().isOpen())
         return;
     const qint64 before = m_written;
     // Everything that has arrived is written in one go. Without an announced
@@ -347,9 +383,9 @@ void SingleConnectionTransfer::drainBody()
         overLimit = true;
     }
     if (!batch.isEmpty()) {
-        if (!m_body.write(batch)) {
+        if (!m_part.body().write(batch)) {
             m_inet.cancel();
-            fail(StatusText::DownloadFailed, m_body.errorText());
+            fail(StatusText::DownloadFailed, m_part.body().errorText());
             return;
         }
         m_written += batch.size();
@@ -422,7 +458,8 @@ bool SingleConnectionTransfer::placeFile()
     QString error;
     if (current) {
         DownloadItem item = *current;
-        if (PlaceFinishedDownload(m_body, item, m_targetPath, m_options.policy, &error)) {
+        if (PlaceFinishedDownload(m_part.body(), item, m_targetPath, m_options.policy, &error)) {
+            m_part.placed();
             editRow([&](DownloadItem &it) {
                 it.Name = item.Name;
                 it.Type = item.Type;
@@ -470,8 +507,8 @@ void SingleConnectionTransfer::onWholeBody(const QByteArray &body)
         fail(StatusText::DownloadFailed, refusal);
         return;
     }
-    if (!openTarget() || !m_body.write(body)) {
-        fail(StatusText::DownloadFailed, m_body.errorText());
+    if (!openTarget() || !m_part.body().write(body)) {
+        fail(StatusText::DownloadFailed, m_part.body().errorText());
         return;
     }
     if (!placeFile())
@@ -509,12 +546,14 @@ void SingleConnectionTransfer::fail(const QString &sizeText, const QString &reas
 
 void SingleConnectionTransfer::discardTemp()
 {
-    m_body.discard();
+    m_part.keepOrDrop();
 }
 
 void SingleConnectionTransfer::closingStep(bool result)
 {
     m_inet.cancel();
+    // A body that was not placed stays as a part when it can be continued.
+    m_part.keepOrDrop();
     m_watchdog.stop();
     const int r = currentRow();
     const QString name = r >= 0 ? m_list.at(r).Name : QString();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/SafeFiles.h"
+#include "common/DownloadPart.h"
 #include "platform/curl/LibcurlSafeDialogs.h"
 
 #include <QObject>
@@ -83,7 +83,10 @@ private:
     bool placeFile();
     void fail(const QString &sizeText, const QString &reason);
     void closingStep(bool result);
+    // Ends the body without placing it: kept as a part when the answer can
+    // be continued, else dropped.
     void discardTemp();
+    void sendRequest();
 
     int currentRow() const;
     void editRow(const std::function<void(DownloadItem &)> &change);
@@ -112,5 +115,6 @@ private:
     qint64 m_written = 0;
     QString m_targetPath;
     QString m_responseType; // type named by a refused answer's media type
-    BodyFile m_body;
+    bool m_resumed = false; // the answer continues a kept part
+    DownloadPart m_part;
 };

@@ -1,8 +1,10 @@
 #include "FixtureServer.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -36,6 +38,8 @@ private Q_SLOTS:
     void proxyWithMethodTwoIsNoted();
     void signalStopsAndWritesReport_data();
     void signalStopsAndWritesReport();
+    void aRunStoppedBySignalIsContinued_data();
+    void aRunStoppedBySignalIsContinued();
 
 private:
     struct Run
@@ -459,6 +463,85 @@ void TestCliDownload::signalStopsAndWritesReport()
     QVERIFY2(err.contains(failedLine), err.constData());
     QCOMPARE(QDir(folder).entryList({ QStringLiteral(".qm-*") }, QDir::Files | QDir::Hidden),
         QStringList());
+    server.stop();
+}
+
+void TestCliDownload::aRunStoppedBySignalIsContinued_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::newRow("one connection") << QStringLiteral("1");
+    QTest::newRow("several connections") << QStringLiteral("2");
+}
+
+// SIGTERM in the middle of a body keeps what came as a hidden part; the next
+// run asks only for the rest.
+void TestCliDownload::aRunStoppedBySignalIsContinued()
+{
+    QFETCH(QString, method);
+    const QByteArray body = FixtureServer::patternBytes(0, 3000000);
+    FixtureServer server;
+    server.route("/paper.pdf", [&body](const FixtureServer::Request &request) {
+        const QByteArray range = request.header("Range");
+        if (range.startsWith("bytes=") && request.header("If-Range") == "\"v1\"") {
+            const qint64 from = range.mid(6).chopped(1).toLongLong();
+            FixtureServer::Response rest
+                = FixtureServer::Response::status(206, "Partial Content", body.mid(from));
+            rest.headers.clear();
+            rest.withHeader("Content-Type", "application/pdf")
+                .withHeader("ETag", "\"v1\"")
+                .withHeader("Content-Range",
+                    "bytes " + QByteArray::number(from) + '-' + QByteArray::number(body.size() - 1)
+                        + '/' + QByteArray::number(body.size()));
+            return rest;
+        }
+        FixtureServer::Response slow = FixtureServer::Response::ok(body, "application/pdf");
+        slow.withHeader("ETag", "\"v1\"");
+        slow.trickleBytes = 4096;
+        slow.trickleIntervalMs = 20;
+        return slow;
+    });
+    QVERIFY(server.listen());
+    QSignalSpy requests(&server, &FixtureServer::requestReceived);
+
+    QTemporaryDir out;
+    const QString folder = out.filePath(QStringLiteral("papers"));
+    const QStringList args { QStringLiteral("--method"), method, QStringLiteral("--to"), folder,
+        QStringLiteral("--report"), out.filePath(QStringLiteral("report.tsv")),
+        server.urlText(QStringLiteral("/paper.pdf")) };
+    QProcess cli;
+    cli.setProcessEnvironment(cliEnvironment());
+    cli.start(
+        QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + args);
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(requests.size() >= 1, 20000);
+    QTest::qWait(300); // some body bytes arrive
+    QCOMPARE(::kill(pid_t(cli.processId()), SIGTERM), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(cli.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(cli.exitCode(), 128 + SIGTERM);
+
+    const QStringList parts = QDir(folder).entryList(
+        { QStringLiteral(".quillmoor-*.part") }, QDir::Files | QDir::Hidden);
+    QCOMPARE(parts.size(), 1);
+    const qint64 kept = QFileInfo(folder + QLatin1Char('/') + parts.first()).size();
+    QVERIFY(kept > 0 && kept < body.size());
+    QVERIFY(QFileInfo::exists(folder + QLatin1Char('/') + parts.first() + QStringLiteral(".json")));
+
+    // The server lives in this process: the second run is awaited with the
+    // event loop running.
+    server.clearLog();
+    QProcess again;
+    again.setProcessEnvironment(cliEnvironment());
+    again.start(
+        QStringLiteral(QUILLMOOR_CLI_PATH), QStringList { QStringLiteral("download") } + args);
+    QVERIFY(again.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(again.state(), QProcess::NotRunning, 30000);
+    QVERIFY2(again.exitCode() == 0, again.readAllStandardError().constData());
+    QCOMPARE(server.requests().size(), 1);
+    QCOMPARE(server.requests().first().header("Range"), "bytes=" + QByteArray::number(kept) + '-');
+    const QStringList files = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(readFile(folder + QLatin1Char('/') + files.first()), body);
     server.stop();
 }
 

@@ -1,5 +1,6 @@
 #include "platform/curl/AsyncReadService.h"
 
+#include "common/DownloadPart.h"
 #include "common/SafeFiles.h"
 #include "platform/curl/CurlRequest.h"
 
@@ -8,9 +9,10 @@
 struct AsyncReadService::Read
 {
     std::unique_ptr<CurlRequest> request;
-    BodyFile file;
+    std::shared_ptr<DownloadPart> part = std::make_shared<DownloadPart>();
     bool fileOpen = false;
     QString url;
+    QString headerText;
     QString refusal; // the response itself says it is no download
     QString writeError;
 };
@@ -38,20 +40,36 @@ void AsyncReadService::startRead(
         request->setCookieJar(m_jar);
     request->setUrl(url);
     request->setMethod(QByteArrayLiteral("GET"));
-    request->setHeaderText(headerText);
+    read->headerText = headerText;
+    const qsizetype slash = propertyName.lastIndexOf(QLatin1Char('/'));
+    read->part->prepare(slash < 0 ? QStringLiteral(".") : propertyName.left(slash + 1), url);
+    request->setHeaderText(headerText + read->part->requestHeaders());
+    request->setRange(read->part->range());
     m_reads.insert(propertyName, read);
 
     connect(request, &CurlRequest::headersReceived, this, [this, read, propertyName] {
-        // A refused answer keeps no byte; the transfer ends at once.
+        // A refused answer keeps no byte; the transfer ends at once. A kept
+        // part stays as it was, unless the answer refuses its range.
         read->refusal = ResponseRefusal(*read->request);
+        const bool rangeRefused = read->part->offset() > 0 && read->request->responseCode() == 416;
+        if (read->refusal.isEmpty() || rangeRefused) {
+            if (read->part->answer(PartAnswerOf(*read->request))
+                == DownloadPart::Outcome::AskAgain) {
+                read->refusal.clear();
+                read->request->setHeaderText(read->headerText);
+                read->request->setRange({});
+                read->request->start();
+                return;
+            }
+        }
         if (!read->refusal.isEmpty()) {
             read->request->cancel();
             finish(propertyName, 0, {});
             return;
         }
-        read->fileOpen = read->file.open(propertyName);
+        read->fileOpen = read->part->openBody(propertyName);
         if (!read->fileOpen) {
-            read->writeError = read->file.errorText();
+            read->writeError = read->part->body().errorText();
             read->request->cancel();
             finish(propertyName, 0, {});
             return;
@@ -62,16 +80,18 @@ void AsyncReadService::startRead(
         [this, read, propertyName](const QByteArray &data) {
             if (!read->fileOpen || !read->writeError.isEmpty())
                 return;
-            if (!read->file.write(data)) {
-                read->writeError = read->file.errorText();
+            BodyFile &file = read->part->body();
+            if (!file.write(data)) {
+                read->writeError = file.errorText();
                 read->request->cancel();
                 finish(propertyName, 0, {});
                 return;
             }
             Q_EMIT activity(propertyName);
-            const qint64 total = qMax<qint64>(0, read->request->contentLength());
+            // A continued answer counts the whole document, part included.
+            const qint64 total = qMax<qint64>(0, read->part->total());
             if (total != 0)
-                Q_EMIT progress(read->file.size(), total, propertyName);
+                Q_EMIT progress(file.size(), total, propertyName);
         });
     connect(request, &CurlRequest::finished, this,
         [this, propertyName](
@@ -88,8 +108,8 @@ void AsyncReadService::finish(const QString &name, int curlCode, const QString &
     result.url = read->url;
     result.httpStatus = read->request->responseCode();
     result.contentType = QString::fromLatin1(read->request->header("Content-Type"));
-    result.received = read->file.size();
-    const qint64 announced = read->request->contentLength();
+    result.received = read->part->body().size();
+    const qint64 announced = read->fileOpen ? read->part->total() : -1;
     if (!read->refusal.isEmpty()) {
         result.failure = read->refusal;
         result.final = true;
@@ -97,15 +117,18 @@ void AsyncReadService::finish(const QString &name, int curlCode, const QString &
         result.failure = read->writeError;
         result.final = true;
     } else if (curlCode != 0) {
-        // Failed in transport: nothing usable, the owner's fallback runs.
+        // Failed in transport: the owner's fallback runs, and continues what
+        // came when it can.
         result.failure = message;
+        result.part = read->part;
     } else if (announced > 0 && read->request->excessData()) {
         result.failure
             = QStringLiteral("more bytes than the announced ") + QString::number(announced);
         result.final = true;
     } else if (announced > 0 && result.received == announced) {
         result.total = announced;
-        result.body = &read->file;
+        result.body = &read->part->body();
+        result.part = read->part;
     }
     // The request is still on the stack of its own signal; free it once that
     // has returned.

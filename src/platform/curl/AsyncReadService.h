@@ -4,8 +4,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class BodyFile;
 class CookieJar;
+class DownloadPart;
 class CurlRequest;
 
 // The asynchronous read service: reads an address into a file in the
@@ -33,14 +36,19 @@ public:
         // What arrived; valid during the signal, and only when total >= 1 and
         // no failure. The owner may place it.
         BodyFile *body = nullptr;
+        // The body and what is known of it for continuing: with `body`, or,
+        // when the read was cut, for the owner's fallback to continue. Once
+        // no one holds it, a body that can be continued stays as a part.
+        std::shared_ptr<DownloadPart> part;
         QString url;
     };
 
     explicit AsyncReadService(CookieJar *jar = nullptr, QObject *parent = nullptr);
     ~AsyncReadService() override;
 
-    // Starts a read; always a fresh download, never a cached copy. A read of
-    // the same name still running is cancelled first.
+    // Starts a read; always a fresh download, never a cached copy. A part of
+    // the address kept beside the target (the property name) is continued.
+    // A read of the same name still running is cancelled first.
     void startRead(const QString &url, const QString &propertyName, const QString &headerText = {});
     // Stops every read of this service; no completion follows.
     void cancelAll();

@@ -1,6 +1,7 @@
 #include "CurlInternetTransfer.h"
 
 #include "CurlRequest.h"
+#include "common/DownloadPart.h"
 #include "platform/CookieJar.h"
 
 #include <QPointer>
@@ -44,10 +45,10 @@ QString CurlInternetTransfer::proxy() const
     return m_proxy;
 }
 
-void CurlInternetTransfer::execute(
-    const QString &url, const QString &method, const QByteArray &body, const QString &headerText)
+void CurlInternetTransfer::execute(const QString &url, const QString &method,
+    const QByteArray &body, const QString &headerText, const QByteArray &range)
 {
-    begin(url, method, body, headerText, false);
+    begin(url, method, body, headerText, false, range);
 }
 
 void CurlInternetTransfer::fetchWhole(const QString &url, const QString &headerText)
@@ -56,7 +57,7 @@ void CurlInternetTransfer::fetchWhole(const QString &url, const QString &headerT
 }
 
 void CurlInternetTransfer::begin(const QString &url, const QString &method, const QByteArray &body,
-    const QString &headerText, bool whole)
+    const QString &headerText, bool whole, const QByteArray &range)
 {
     cancel();
     m_buffer.clear();
@@ -70,6 +71,7 @@ void CurlInternetTransfer::begin(const QString &url, const QString &method, cons
     m_request->setMethod(method.trimmed().toUpper().toLatin1());
     m_request->setBody(body);
     m_request->setHeaderText(headerText);
+    m_request->setRange(range);
     m_request->setProxy(m_proxy);
     m_request->start();
 }
@@ -156,6 +158,11 @@ QString CurlInternetTransfer::responseText() const
 QString CurlInternetTransfer::refusal() const
 {
     return ResponseRefusal(*m_request);
+}
+
+PartAnswer CurlInternetTransfer::partAnswer() const
+{
+    return PartAnswerOf(*m_request);
 }
 
 QString CurlInternetTransfer::stateText(int state, int responseCode, const QString &responseText)

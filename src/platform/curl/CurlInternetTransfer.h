@@ -6,6 +6,7 @@
 
 class CookieJar;
 class CurlRequest;
+struct PartAnswer;
 
 // The internet transfer component of the download window: one HTTP request at
 // a time over libcurl, driven by the Qt event loop. The body is buffered as it
@@ -26,8 +27,9 @@ public:
     // Starts a request and returns at once. headerText holds request header
     // lines, each ended by CR LF (the download sends one "Referer: ..." line).
     // A request still running is cancelled first.
+    // A non-empty range ("N-") asks for the rest of a body from byte N.
     void execute(const QString &url, const QString &method = QStringLiteral("GET"),
-        const QByteArray &body = {}, const QString &headerText = {});
+        const QByteArray &body = {}, const QString &headerText = {}, const QByteArray &range = {});
     // Starts a request whose whole body is wanted at once; wholeBodyReady()
     // follows with it (empty when nothing arrived).
     void fetchWhole(const QString &url, const QString &headerText = {});
@@ -64,6 +66,8 @@ public:
     // Why the final response cannot be a download ("HTTP 404", two sizes);
     // empty when nothing speaks against it.
     QString refusal() const;
+    // The final response as far as a kept part is concerned.
+    PartAnswer partAnswer() const;
 
     // Panel texts of the state numbers 0..12 (any other number gives
     // "code:text").
@@ -81,7 +85,7 @@ Q_SIGNALS:
 
 private:
     void begin(const QString &url, const QString &method, const QByteArray &body,
-        const QString &headerText, bool whole);
+        const QString &headerText, bool whole, const QByteArray &range = {});
     void onStage(int stage);
     void onData(const QByteArray &data);
     void onFinished(int curlCode, const QString &message);

@@ -1,5 +1,6 @@
 #include "CurlRequest.h"
 
+#include "common/DownloadPart.h"
 #include "platform/CookieJar.h"
 
 #include <QCoreApplication>
@@ -208,6 +209,10 @@ void CurlRequest::startHop()
 
     if (m_hopMethod == "GET" && m_hopBody.isEmpty()) {
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+        // CURLOPT_RANGE, not CURLOPT_RESUME_FROM: a server that ignores the
+        // range and answers 200 is then no error.
+        if (!m_range.isEmpty())
+            curl_easy_setopt(h, CURLOPT_RANGE, m_range.constData());
     } else if (m_hopMethod == "HEAD") {
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     } else {
@@ -502,6 +507,18 @@ QString ResponseRefusal(const CurlRequest &request)
             return QStringLiteral("two different Content-Length headers");
     }
     return {};
+}
+
+PartAnswer PartAnswerOf(const CurlRequest &request)
+{
+    PartAnswer facts;
+    facts.status = request.responseCode();
+    facts.contentRange = request.header("Content-Range");
+    facts.contentLength = request.header("Content-Length");
+    facts.contentEncoding = request.header("Content-Encoding");
+    facts.etag = request.header("ETag");
+    facts.lastModified = request.header("Last-Modified");
+    return facts;
 }
 
 #include "moc_CurlRequest.cpp"

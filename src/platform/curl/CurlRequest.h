@@ -11,6 +11,7 @@
 #include <QUrl>
 
 class CookieJar;
+struct PartAnswer;
 
 // One HTTP request over libcurl on the thread's CurlDriver. Set it up, call
 // start(), and follow the signals; the body is handed out as it arrives and
@@ -71,6 +72,9 @@ public:
     // Downloads ask for a fresh copy (Cache-Control and Pragma "no-cache",
     // the default); a request that sets only its caller's headers turns it off.
     void setNoCache(bool noCache) { m_noCache = noCache; }
+    // Asks for a byte range ("N-": from byte N to the end); empty for the
+    // whole body.
+    void setRange(const QByteArray &range) { m_range = range; }
 
     // Starts the request; a request still running is cancelled first.
     void start();
@@ -145,6 +149,7 @@ private:
     QPointer<CookieJar> m_jar;
     QByteArray m_userAgent;
     bool m_noCache = true;
+    QByteArray m_range;
 
     // The request under way.
     QPointer<CurlDriver> m_driver;
@@ -181,3 +186,6 @@ private:
 // error status ("HTTP 404"), or two different announced sizes. Empty when
 // nothing speaks against it.
 QString ResponseRefusal(const CurlRequest &request);
+
+// What a kept part needs to know of the final response.
+PartAnswer PartAnswerOf(const CurlRequest &request);

@@ -10,6 +10,11 @@ QString AppPaths::saveListPath() const
     return programFolder() + QStringLiteral("/SaveList.dat");
 }
 
+QString AppPaths::dataFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
 QString SystemAppPaths::chooseProgramFolder(
     const QString &executableFolder, const QString &dataFolder)
 {

@@ -10,6 +10,8 @@ public:
     // Ends without a separator.
     virtual QString programFolder() const = 0;
     QString saveListPath() const;
+    // Where lists kept between runs are saved: the per-user data folder.
+    virtual QString dataFolder() const;
 };
 
 // The executable's folder when it is writable, else the per-user data folder.
@@ -25,12 +27,14 @@ public:
     static QString chooseProgramFolder(const QString &executableFolder, const QString &dataFolder);
 };
 
-// A fixed folder: tests and anything that wants to redirect the program folder.
+// A fixed folder: tests and anything that wants to redirect the program
+// folder. The kept lists are saved there too.
 class FixedAppPaths final : public AppPaths
 {
 public:
     explicit FixedAppPaths(QString folder) : m_folder(std::move(folder)) { }
     QString programFolder() const override { return m_folder; }
+    QString dataFolder() const override { return m_folder; }
 
 private:
     QString m_folder;

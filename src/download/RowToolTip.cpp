@@ -82,8 +82,8 @@ QString transferLead(const QString &reason)
         return QStringLiteral("安全连接（TLS）失败");
     if (has(u"redirect"))
         return QStringLiteral("服务器的转向次数太多");
-    if (has(u"empty reply") || has(u"recv failure") || has(u"send failure")
-        || has(u"partial file") || has(u"connection reset") || has(u"transfer closed"))
+    if (has(u"empty reply") || has(u"recv failure") || has(u"send failure") || has(u"partial file")
+        || has(u"connection reset") || has(u"transfer closed"))
         return QStringLiteral("连接中断");
     return QStringLiteral("网络传输出错");
 }

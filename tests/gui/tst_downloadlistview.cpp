@@ -2,12 +2,12 @@
 #include "download/ui/ProgressBarDelegate.h"
 
 #include <QElapsedTimer>
-#include <QImage>
-#include <QTreeView>
 #include <QEvent>
+#include <QImage>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -114,7 +114,7 @@ void TestDownloadListView::percentColumnDrawsABar()
     view.setRootIsDecorated(false);
     view.setModel(&list);
     view.setItemDelegateForColumn(DownloadList::PercentColumn, new ProgressBarDelegate(&view));
-    view.setColumnWidth(DownloadList::PercentColumn, 200);
+    view.setColumnWidth(DownloadList::PercentColumn, 300);
     view.resize(900, 200);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -122,11 +122,11 @@ void TestDownloadListView::percentColumnDrawsABar()
     const QModelIndex cell = list.index(0, DownloadList::PercentColumn);
     const QRect rect = view.visualRect(cell);
     const QImage image = view.viewport()->grab().toImage();
-    // Left of the text the bar is filled, right of it empty; without a bar
-    // both are the row's background.
+    // A quarter in, the bar is filled, and near the end it is empty; without
+    // a bar both are the row's background (a plain text ends before).
     const int y = rect.center().y();
-    const QColor filled = image.pixelColor(rect.left() + rect.width() / 10, y);
-    const QColor empty = image.pixelColor(rect.right() - rect.width() / 10, y);
+    const QColor filled = image.pixelColor(rect.left() + rect.width() / 4, y);
+    const QColor empty = image.pixelColor(rect.right() - rect.width() / 6, y);
     QCOMPARE(filled != empty, bar);
     // The model's text is what sorting and export read.
     QCOMPARE(cell.data().toString(), percent);

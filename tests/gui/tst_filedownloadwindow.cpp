@@ -8,8 +8,8 @@
 #include "common/ui/OpenWindows.h"
 #include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
-#include "download/DownloadScheduler.h"
 #include "download/DownloadListStore.h"
+#include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/ui/ProgressBarDelegate.h"
 #include "download/ui/fFileDownload.h"
@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeView>
 
@@ -75,13 +76,14 @@ private:
     QString folder() const { return m_rig->dir.path() + QStringLiteral("/dl/"); }
     QString key(const char *name) const
     {
-        return m_rig->server.urlText(QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".pdf"));
+        return m_rig->server.urlText(
+            QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".pdf"));
     }
     // Adds a row with the given status to the window's list.
     void addRow(fFileDownload *window, const char *name, int status)
     {
-        QVERIFY(window->list().addItem(key(name), QString::fromLatin1(name), QStringLiteral("pdf"),
-            folder(), {}));
+        QVERIFY(window->list().addItem(
+            key(name), QString::fromLatin1(name), QStringLiteral("pdf"), folder(), {}));
         window->list().update(window->list().size() - 1, [&](DownloadItem &item) {
             item.StatusCode = status;
             if (status == Status::Failed)
@@ -659,7 +661,8 @@ void TestFileDownloadWindow::deleteAndEnterKeys()
     m_rig->dialogs.answers.enqueue(UserDialogs::Answer::No);
     QTest::keyClick(view, Qt::Key_Delete);
     QCOMPARE(m_rig->dialogs.messages.size(), 1);
-    QCOMPARE(m_rig->dialogs.messages.first().text, QStringLiteral("确定要从列表中清除选中的2项吗？"));
+    QCOMPARE(
+        m_rig->dialogs.messages.first().text, QStringLiteral("确定要从列表中清除选中的2项吗？"));
     QCOMPARE(m_rig->dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
     QCOMPARE(window->list().size(), 3);
     m_rig->dialogs.answers.enqueue(UserDialogs::Answer::Yes);

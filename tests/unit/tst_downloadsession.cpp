@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // What the download window's session decides when the window opens, when
 // the options dialog is confirmed and when the window closes.
 class TestDownloadSession : public QObject
@@ -191,14 +193,16 @@ void TestDownloadSession::keepingTheList_data()
     QTest::addColumn<QString>("unfinished");
     QTest::addColumn<QString>("kept"); // keys saved afterwards; empty: no file
 
-    QTest::newRow("unfinished rows are kept") << "" << true << "a" << "bc" << "abc";
-    QTest::newRow("a finished list is not") << "" << true << "ab" << "" << "";
-    QTest::newRow("a finished list drops the restored list") << "xy" << true << "a" << "" << "";
+    QTest::newRow("unfinished rows are kept") << u""_s << true << u"a"_s << u"bc"_s << u"abc"_s;
+    QTest::newRow("a finished list is not") << u""_s << true << u"ab"_s << u""_s << u""_s;
+    QTest::newRow("a finished list drops the restored list")
+        << u"xy"_s << true << u"a"_s << u""_s << u""_s;
     QTest::newRow("an unfinished list replaces an offered one")
-        << "xy" << true << "" << "b" << "b";
+        << u"xy"_s << true << u""_s << u"b"_s << u"b"_s;
     QTest::newRow("a list never offered stays, new rows after")
-        << "xy" << false << "a" << "yb" << "xyab";
-    QTest::newRow("a list never offered stays as it was") << "xy" << false << "a" << "" << "xy";
+        << u"xy"_s << false << u"a"_s << u"yb"_s << u"xyab"_s;
+    QTest::newRow("a list never offered stays as it was")
+        << u"xy"_s << false << u"a"_s << u""_s << u"xy"_s;
 }
 
 void TestDownloadSession::keepingTheList()
@@ -250,8 +254,8 @@ void TestDownloadSession::savedListOfferedOnce()
         QVERIFY(rig.session.listStore().save(earlier));
     }
     addRows(rig.list(), QStringLiteral("dx"), Status::Waiting);
-    QCOMPARE(rig.session.savedListQuestion(),
-        QStringLiteral("上次的下载列表还有2项未完成，是否恢复？"));
+    QCOMPARE(
+        rig.session.savedListQuestion(), QStringLiteral("上次的下载列表还有2项未完成，是否恢复？"));
     QVERIFY(rig.session.answerSavedList(restore));
     QString keys;
     for (int row = 0; row < rig.list().size(); ++row)

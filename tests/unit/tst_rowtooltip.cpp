@@ -59,10 +59,9 @@ void TestRowToolTip::failedRows_data()
         << u"收到的数据比服务器声明的文件大小还多（more bytes than the announced 100）"_s;
     QTest::newRow("silent server")
         << u"no answer in 30 s"_s << u"服务器没有回应（no answer in 30 s）"_s;
-    QTest::newRow("stall")
-        << u"no data for 120 s"_s << u"长时间没有收到数据，下载中断（no data for 120 s）"_s;
-    QTest::newRow("empty body")
-        << u"empty body"_s << u"服务器返回的文件是空的（empty body）"_s;
+    QTest::newRow("stall") << u"no data for 120 s"_s
+                           << u"长时间没有收到数据，下载中断（no data for 120 s）"_s;
+    QTest::newRow("empty body") << u"empty body"_s << u"服务器返回的文件是空的（empty body）"_s;
     QTest::newRow("stopped by a signal")
         << u"stopped by signal 15"_s << u"下载被停止（stopped by signal 15）"_s;
     QTest::newRow("program's own text stays")

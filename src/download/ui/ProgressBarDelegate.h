@@ -12,8 +12,8 @@ class ProgressBarDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(
-        QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override;
 
     // The bar's value for a row's status code and percent text, or -1 when
     // the row gets no bar.

@@ -183,8 +183,8 @@ void fFileDownload::buildMenus()
     auto *openKey = new QAction(ui.ListView3);
     openKey->setShortcuts({ QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter) });
     openKey->setShortcutContext(Qt::WidgetShortcut);
-    connect(openKey, &QAction::triggered, this,
-        [this] { m_commands->openFinishedFile(currentRow()); });
+    connect(
+        openKey, &QAction::triggered, this, [this] { m_commands->openFinishedFile(currentRow()); });
     ui.ListView3->addActions({ clearKey, openKey });
 
     m_windowMenu = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
@@ -402,6 +402,12 @@ void fFileDownload::showEvent(QShowEvent *event)
 
 void fFileDownload::offerSavedList()
 {
+    // Closed or hidden again before the question came up: it waits for the
+    // next showing.
+    if (!isVisible() || FindOpenWindow(WindowName::FileDownload) != this) {
+        m_savedListOffered = false;
+        return;
+    }
     QString error;
     const QString question = m_session->savedListQuestion(&error);
     if (!error.isEmpty())

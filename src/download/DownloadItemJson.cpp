@@ -13,6 +13,7 @@ const QString kKind = QStringLiteral("kind");
 const QString kReferer = QStringLiteral("referer");
 const QString kStatusCode = QStringLiteral("statusCode");
 const QString kFailureReason = QStringLiteral("failureReason");
+const QString kReplaceableFile = QStringLiteral("replaceableFile");
 } // namespace
 
 QJsonObject DownloadItemToJson(const DownloadItem &item)
@@ -30,6 +31,7 @@ QJsonObject DownloadItemToJson(const DownloadItem &item)
         { kKind, item.Kind },
         { kStatusCode, item.StatusCode },
         { kFailureReason, item.FailureReason },
+        { kReplaceableFile, item.ReplaceableFile },
     };
 }
 
@@ -48,6 +50,7 @@ DownloadItem DownloadItemFromJson(const QJsonObject &json)
     item.Kind = json.value(kKind).toString();
     item.StatusCode = json.value(kStatusCode).toInt(Status::Waiting);
     item.FailureReason = json.value(kFailureReason).toString();
+    item.ReplaceableFile = json.value(kReplaceableFile).toString();
     RestoreSavedRowState(item);
     return item;
 }

@@ -1,5 +1,8 @@
 #include "download/DownloadList.h"
 
+#include "download/RowToolTip.h"
+
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -134,6 +137,10 @@ QVariant DownloadList::data(const QModelIndex &index, int role) const
     const DownloadItem &item = m_items.at(index.row());
     if (role == StatusCodeRole)
         return item.StatusCode;
+    if (role == Qt::ToolTipRole) {
+        const QString tip = DownloadRowToolTip(item);
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     if (role != Qt::DisplayRole)
         return {};
     switch (Column(index.column())) {
@@ -279,6 +286,32 @@ bool DownloadList::addItem(const QString &key, const QString &name, const QStrin
         m_waiting.set(row, true);
     endInsertRows();
     return true;
+}
+
+int DownloadList::prependItems(const QList<DownloadItem> &items)
+{
+    QList<DownloadItem> added;
+    QSet<QString> keys;
+    for (const DownloadItem &item : items) {
+        if (rowOfKey(item.Key) >= 0 || keys.contains(item.Key))
+            continue;
+        keys.insert(item.Key);
+        added.append(item);
+        added.last().Id = ++m_lastId;
+    }
+    if (added.isEmpty())
+        return 0;
+    const int count = int(added.size());
+    notifyChangedRows();
+    beginInsertRows({}, 0, count - 1);
+    for (const DownloadItem &item : std::as_const(added))
+        tally(item, 1);
+    added.append(std::move(m_items));
+    m_items = std::move(added);
+    m_indexStale = true;
+    m_waitingStale = true;
+    endInsertRows();
+    return count;
 }
 
 int DownloadList::rowOfKey(const QString &key) const

@@ -54,6 +54,10 @@ public:
     // of URLs are case-sensitive.
     bool addItem(const QString &key, const QString &name, const QString &type,
         const QString &folder, const QString &referer);
+    // Puts rows ahead of the rows already there, in their order, each with a
+    // new Id; a row whose key the list (or an earlier row of `items`) already
+    // holds is dropped. The number put in.
+    int prependItems(const QList<DownloadItem> &items);
     int size() const { return int(m_items.size()); }
     const DownloadItem &at(int row) const { return m_items.at(row); }
     // Row of the given key, or -1.

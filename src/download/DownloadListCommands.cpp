@@ -150,6 +150,20 @@ int DownloadListCommands::clearSelected(const QList<int> &rows)
     return clearRows([&] { return RemoveRowsAt(m_list, rows); });
 }
 
+int DownloadListCommands::clearSelectedAsking(const QList<int> &rows)
+{
+    if (rows.isEmpty() || m_list.size() == 0)
+        return 0;
+    // A refusal first: a question whose Yes would be refused is no use.
+    if (refuseWhile(m_busy.downloadsActive(), StopFirst))
+        return 0;
+    if (m_dialogs.message(QStringLiteral("确定要从列表中清除选中的%1项吗？").arg(rows.size()),
+            UserDialogs::Style::QuestionYesNo)
+        != UserDialogs::Answer::Yes)
+        return 0;
+    return clearSelected(rows);
+}
+
 int DownloadListCommands::clearFailed()
 {
     return clearRows([&] { return RemoveRowsWithStatus(m_list, Status::Failed); });
@@ -221,6 +235,12 @@ void DownloadListCommands::openFile(int row)
     }
     if (!m_shell.openDocument(path))
         m_dialogs.message(OpenFailed, UserDialogs::Style::Error);
+}
+
+void DownloadListCommands::openFinishedFile(int row)
+{
+    if (row >= 0 && row < m_list.size() && m_list.at(row).StatusCode == Status::Completed)
+        openFile(row);
 }
 
 void DownloadListCommands::openFolder(int row)

@@ -73,6 +73,9 @@ public:
 
     // Submenu "清除" and "清空"; each answers the number of rows removed.
     int clearSelected(const QList<int> &rows); // "选中项"
+    // The Delete key: asks "确定要从列表中清除选中的N项吗？", then clears as
+    // "选中项" does. Nothing selected: nothing happens.
+    int clearSelectedAsking(const QList<int> &rows);
     int clearFailed(); // "全部出错项"
     int clearCompleted(); // "完成项"
     int clearAll(); // "清空" (asks first)
@@ -88,6 +91,9 @@ public:
 
     // Commands on one row (the view's current selected row, or -1).
     void openFile(int row); // "打开下载文件"
+    // The Enter key: a completed row's file opens as "打开下载文件" opens it;
+    // other rows do nothing.
+    void openFinishedFile(int row);
     void openFolder(int row); // "打开所在文件夹"
     void openAsText(int row); // "用记事本打开文件"
     void copyName(int row); // "复制名称"

@@ -7,10 +7,13 @@
 #include "download/MultiConnectionTransfer.h"
 #include "download/NoticeSounds.h"
 #include "download/SingleConnectionTransfer.h"
+#include "platform/AppPaths.h"
 #include "platform/UserDialogs.h"
 #include "platform/curl/CurlInternetTransfer.h"
 
 #include <QSet>
+
+#include <utility>
 
 DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPaths &paths,
     SoundPlayer &player, CookieJar *jar, QObject *parent)
@@ -22,7 +25,8 @@ DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPa
       m_multi(std::make_unique<MultiConnectionTransfer>(
           m_list, m_options, m_state, clock, m_sounds.get(), jar)),
       m_scheduler(std::make_unique<DownloadScheduler>(
-          m_list, m_options, m_state, clock, *m_single, m_multi.get(), dialogs, m_sounds.get()))
+          m_list, m_options, m_state, clock, *m_single, m_multi.get(), dialogs, m_sounds.get())),
+      m_store(paths.dataFolder()), m_rate(m_list, clock)
 {
     m_inet->setObjectName(QStringLiteral("Inet1"));
     connect(
@@ -35,11 +39,27 @@ DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPa
             m_shared->DownloadMethod = m_options.method;
         Q_EMIT optionsChanged();
     });
+
+    // Twice a second at most, and only while something is downloaded.
+    m_rateTimer.setInterval(500);
+    connect(&m_rateTimer, &QTimer::timeout, this, &DownloadSession::showTransferRate);
+    connect(m_scheduler.get(), &DownloadScheduler::runningChanged, this, [this](bool running) {
+        if (running)
+            watchTransferRate();
+    });
+    // A single row started without the scheduler shows its progress as a
+    // change of its row.
+    connect(&m_list, &QAbstractItemModel::dataChanged, this, [this] {
+        if (!m_rateTimer.isActive() && m_scheduler->downloadsActive())
+            watchTransferRate();
+    });
 }
 
 // The scheduler goes first: it refers to both transfers.
 DownloadSession::~DownloadSession()
 {
+    disconnect(&m_list, nullptr, this, nullptr);
+    m_rateTimer.stop();
     m_scheduler.reset();
     m_multi.reset();
     m_single.reset();
@@ -94,9 +114,73 @@ bool DownloadSession::confirmClose()
 
 void DownloadSession::end()
 {
+    m_rateTimer.stop();
     m_scheduler->Timer1().stop();
     m_scheduler->stop();
     // The selector shows the connection count: its position is one less.
     WriteSetting(
         Settings::ConnectionCountIndex, QString::number(qBound(1, m_options.connections, 6) - 1));
+}
+
+bool DownloadSession::keepListForNextTime(QString *error)
+{
+    const bool unfinished = DownloadListStore::hasUnfinishedRows(m_list);
+    if (!m_savedListSettled && m_store.exists()) {
+        // Never offered back: nothing of it may be lost.
+        if (!unfinished)
+            return true;
+        if (m_store.saveAfterSaved(m_list, error))
+            return true;
+        // An unreadable saved list cannot be offered back anyway; this
+        // list is kept instead.
+    }
+    if (unfinished)
+        return m_store.save(m_list, error);
+    // Finished: a list restored earlier is done with.
+    return m_store.discard(error);
+}
+
+QString DownloadSession::savedListQuestion(QString *error)
+{
+    if (std::exchange(m_savedListSettled, true) || !m_store.exists())
+        return {};
+    const std::optional<qsizetype> rows = m_store.unfinishedRowCount(error);
+    if (!rows)
+        return {};
+    if (*rows == 0) {
+        m_store.discard();
+        return {};
+    }
+    return DownloadListStore::restoreQuestion(*rows);
+}
+
+bool DownloadSession::answerSavedList(bool restore, QString *error)
+{
+    m_savedListSettled = true;
+    if (!restore)
+        return m_store.discard(error);
+    return m_store.restore(m_list, error).has_value();
+}
+
+void DownloadSession::watchTransferRate()
+{
+    if (m_rateTimer.isActive())
+        return;
+    m_rate.reset();
+    m_rate.sample();
+    m_rateTimer.start();
+}
+
+void DownloadSession::showTransferRate()
+{
+    if (!m_scheduler->isRunning() && !m_scheduler->downloadsActive()) {
+        m_rateTimer.stop();
+        m_rate.reset();
+        Q_EMIT panelText(5, QString());
+        Q_EMIT panelText(6, QString());
+        return;
+    }
+    m_rate.sample();
+    Q_EMIT panelText(5, m_rate.speedText());
+    Q_EMIT panelText(6, m_rate.timeLeftText());
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "download/DownloadList.h"
+#include "download/DownloadListStore.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadWindowState.h"
+#include "download/TransferRateMeter.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -65,14 +68,42 @@ public:
     // of the connection count is written.
     void end();
 
+    // The list as the next window is to find it, kept as the window or the
+    // program closes and before the transfers stop (rows being downloaded
+    // are kept as waiting). A list with rows that are not finished (waiting,
+    // being downloaded, failed) is saved; a finished or empty one leaves no
+    // saved list. A saved list this session never offered back (its window
+    // was never shown) stays, with this list's new rows after its own. False,
+    // with the reason, when the file could not be written.
+    bool keepListForNextTime(QString *error = nullptr);
+    // Once, when the window is first shown: the question that offers a saved
+    // list back ("上次的下载列表还有N项未完成，是否恢复？"), or empty when there
+    // is nothing to offer; *error gets the reason when the saved list cannot
+    // be read. Empty on every later call.
+    QString savedListQuestion(QString *error = nullptr);
+    // The user's answer to savedListQuestion(): Yes puts the saved rows back
+    // ahead of the rows already there (keys the list holds are dropped), No
+    // deletes the saved list.
+    bool answerSavedList(bool restore, QString *error = nullptr);
+    DownloadListStore &listStore() { return m_store; }
+
+    // Panels 5 and 6 while downloads run: called every 500 ms by a timer that
+    // runs only then (starting with the scheduler or a transfer, stopping
+    // when both are idle, which empties the two panels).
+    void showTransferRate();
+    bool transferRateShown() const { return m_rateTimer.isActive(); }
+
 Q_SIGNALS:
-    // Status-bar panels: 2 current file, 3 transfer state, 4 counters.
+    // Status-bar panels: 2 current file, 3 transfer state, 4 counters,
+    // 5 total speed, 6 time left.
     void panelText(int panel, const QString &text);
     // Options changed outside the window's controls: the method switch, a
     // stop (which unchecks two), a confirmed options dialog.
     void optionsChanged();
 
 private:
+    void watchTransferRate();
+
     Clock &m_clock;
     DownloadList m_list;
     DownloadOptions m_options;
@@ -84,4 +115,9 @@ private:
     std::unique_ptr<SingleConnectionTransfer> m_single;
     std::unique_ptr<MultiConnectionTransfer> m_multi;
     std::unique_ptr<DownloadScheduler> m_scheduler;
+    DownloadListStore m_store;
+    // The saved list was offered back (or there was none when asked).
+    bool m_savedListSettled = false;
+    TransferRateMeter m_rate;
+    QTimer m_rateTimer;
 };

@@ -1,10 +1,13 @@
 #include "download/DownloadList.h"
+#include "download/ui/ProgressBarDelegate.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QImage>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -29,6 +32,8 @@ class TestDownloadListView : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void busyRowsRepaintAboutTenTimesASecond();
+    void percentColumnDrawsABar_data();
+    void percentColumnDrawsABar();
 };
 
 void TestDownloadListView::busyRowsRepaintAboutTenTimesASecond()
@@ -79,6 +84,52 @@ void TestDownloadListView::busyRowsRepaintAboutTenTimesASecond()
                        .arg(ms)));
     // The last chunk reaches the view, also when it came within a batch.
     QTRY_COMPARE(toldChunk, chunk);
+}
+
+void TestDownloadListView::percentColumnDrawsABar_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("percent");
+    QTest::addColumn<bool>("bar");
+    QTest::newRow("downloading, 30%") << Status::Downloading << QStringLiteral("30%") << true;
+    QTest::newRow("downloading, no number yet")
+        << Status::Downloading << StatusText::Unknown << false;
+    QTest::newRow("waiting") << Status::Waiting << QStringLiteral("30%") << false;
+    QTest::newRow("completed") << Status::Completed << QStringLiteral("100%") << false;
+}
+
+void TestDownloadListView::percentColumnDrawsABar()
+{
+    QFETCH(int, status);
+    QFETCH(QString, percent);
+    QFETCH(bool, bar);
+    DownloadList list;
+    list.addItem(QStringLiteral("k"), QStringLiteral("n"), QStringLiteral("pdf"),
+        QStringLiteral("/d/"), QString());
+    list.update(0, [&](DownloadItem &item) {
+        item.StatusCode = status;
+        item.Percent = percent;
+    });
+    QTreeView view;
+    view.setRootIsDecorated(false);
+    view.setModel(&list);
+    view.setItemDelegateForColumn(DownloadList::PercentColumn, new ProgressBarDelegate(&view));
+    view.setColumnWidth(DownloadList::PercentColumn, 300);
+    view.resize(900, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+    const QModelIndex cell = list.index(0, DownloadList::PercentColumn);
+    const QRect rect = view.visualRect(cell);
+    const QImage image = view.viewport()->grab().toImage();
+    // A quarter in, the bar is filled, and near the end it is empty; without
+    // a bar both are the row's background (a plain text ends before).
+    const int y = rect.center().y();
+    const QColor filled = image.pixelColor(rect.left() + rect.width() / 4, y);
+    const QColor empty = image.pixelColor(rect.right() - rect.width() / 6, y);
+    QCOMPARE(filled != empty, bar);
+    // The model's text is what sorting and export read.
+    QCOMPARE(cell.data().toString(), percent);
 }
 
 QTEST_MAIN(TestDownloadListView)

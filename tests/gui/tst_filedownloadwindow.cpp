@@ -8,8 +8,10 @@
 #include "common/ui/OpenWindows.h"
 #include "common/ui/WindowPlacement.h"
 #include "download/DownloadList.h"
+#include "download/DownloadListStore.h"
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
+#include "download/ui/ProgressBarDelegate.h"
 #include "download/ui/fFileDownload.h"
 #include "download/ui/fOption.h"
 #include "download/ui/fSeleFileSavePath.h"
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeView>
 
@@ -56,6 +59,11 @@ private Q_SLOTS:
     void menuBarStatesFollowTheMoment_data();
     void menuBarStatesFollowTheMoment();
     void exportCitationsFromTheListMenu();
+    void statusBarPanelsAndPercentColumn();
+    void deleteAndEnterKeys();
+    void listKeptAcrossAClose_data();
+    void listKeptAcrossAClose();
+    void finishedListIsNotKept();
 
 private:
     template<typename T> T *child(QWidget *window, const char *name)
@@ -66,6 +74,29 @@ private:
         return found;
     }
     QString folder() const { return m_rig->dir.path() + QStringLiteral("/dl/"); }
+    QString key(const char *name) const
+    {
+        return m_rig->server.urlText(
+            QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".pdf"));
+    }
+    // Adds a row with the given status to the window's list.
+    void addRow(fFileDownload *window, const char *name, int status)
+    {
+        QVERIFY(window->list().addItem(
+            key(name), QString::fromLatin1(name), QStringLiteral("pdf"), folder(), {}));
+        window->list().update(window->list().size() - 1, [&](DownloadItem &item) {
+            item.StatusCode = status;
+            if (status == Status::Failed)
+                item.FailureReason = QStringLiteral("HTTP 404");
+        });
+    }
+    QStringList keys(fFileDownload *window) const
+    {
+        QStringList out;
+        for (int row = 0; row < window->list().size(); ++row)
+            out << window->list().at(row).Key;
+        return out;
+    }
     // The download window shown with one waiting row whose server stops
     // sending after 4 KB, ready to start.
     fFileDownload *windowWithAStallingRow()
@@ -470,6 +501,11 @@ void TestFileDownloadWindow::endingTheProgramStopsTheTransfer()
     QTRY_VERIFY(partFiles(folder()).isEmpty());
     QCOMPARE(
         readFile(folder() + QStringLiteral("paper.pdf")), QByteArray("%PDF-1.4 the earlier file"));
+    // The list was kept before the transfer stopped: the row comes back
+    // waiting, not failed.
+    DownloadList kept;
+    QCOMPARE(DownloadListStore(m_rig->paths.dataFolder()).restore(kept).value_or(-1), 1);
+    QCOMPARE(kept.at(0).StatusCode, Status::Waiting);
 }
 
 void TestFileDownloadWindow::leavingThroughTheStartUpWindowStoresSettings()
@@ -567,6 +603,153 @@ void TestFileDownloadWindow::exportCitationsFromTheListMenu()
     QCOMPARE(written.count("TY  - "), 2);
     QVERIFY(written.contains(m_rig->server.urlText(QStringLiteral("/one.pdf")).toUtf8()));
     QCOMPARE(m_rig->dialogs.messages.constLast().text, QStringLiteral("导出引用完毕：2条"));
+}
+
+void TestFileDownloadWindow::statusBarPanelsAndPercentColumn()
+{
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    // The form's four panels, then the speed and the time left, empty while
+    // nothing is downloaded.
+    for (int number = 1; number <= 6; ++number)
+        QVERIFY(window->panel(number));
+    QVERIFY(!window->panel(7));
+    QCOMPARE(window->panel(5)->text(), QString());
+    QCOMPARE(window->panel(6)->text(), QString());
+    QVERIFY(!window->session().transferRateShown());
+    QTRY_VERIFY(window->panel(4)->geometry().right() < window->panel(5)->geometry().left());
+    QVERIFY(window->panel(5)->geometry().right() < window->panel(6)->geometry().left());
+    QVERIFY(window->panel(6)->geometry().right() <= window->statusBar()->width());
+
+    auto *view = child<QTreeView>(window, "ListView3");
+    QVERIFY(qobject_cast<ProgressBarDelegate *>(
+        view->itemDelegateForColumn(DownloadList::PercentColumn)));
+    QVERIFY(!qobject_cast<ProgressBarDelegate *>(
+        view->itemDelegateForColumn(DownloadList::NameColumn)));
+}
+
+void TestFileDownloadWindow::deleteAndEnterKeys()
+{
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    addRow(window, "a", Status::Completed);
+    addRow(window, "b", Status::Waiting);
+    addRow(window, "c", Status::Failed);
+    QVERIFY(writeFile(folder() + QStringLiteral("a.pdf"), "%PDF-1.4"));
+    QVERIFY(writeFile(folder() + QStringLiteral("b.pdf"), "%PDF-1.4"));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *view = child<QTreeView>(window, "ListView3");
+    view->setFocus();
+    QTRY_VERIFY(view->hasFocus());
+
+    // Enter opens a finished row's file, through the shell; on a row that is
+    // not finished it does nothing.
+    view->setCurrentIndex(view->model()->index(1, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    QVERIFY(m_rig->shell.requests.isEmpty());
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Enter);
+    QCOMPARE(m_rig->shell.requests,
+        (QList<FakeShell::Request> {
+            { FakeShell::Kind::OpenDocument, folder() + QStringLiteral("a.pdf") } }));
+    QVERIFY(m_rig->dialogs.messages.isEmpty());
+
+    // Delete asks first; No keeps the rows, Yes clears them as "清除"/"选中项".
+    view->selectionModel()->select(view->model()->index(1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->selectionModel()->select(
+        view->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_rig->dialogs.answers.enqueue(UserDialogs::Answer::No);
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+    QCOMPARE(
+        m_rig->dialogs.messages.first().text, QStringLiteral("确定要从列表中清除选中的2项吗？"));
+    QCOMPARE(m_rig->dialogs.messages.first().style, UserDialogs::Style::QuestionYesNo);
+    QCOMPARE(window->list().size(), 3);
+    m_rig->dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(keys(window), QStringList { key("a") });
+    QCOMPARE(child<QLabel>(window, "Label1")->text(), QStringLiteral("1条"));
+    // Rows only leave the list: their files stay.
+    QVERIFY(QFile::exists(folder() + QStringLiteral("b.pdf")));
+
+    // While a download runs the key is refused as the menu entry is, without
+    // the question.
+    addRow(window, "d", Status::Waiting);
+    switchOnQuietly(window->session().scheduler());
+    view->selectAll();
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(m_rig->dialogs.messages.size(), 3);
+    QCOMPARE(m_rig->dialogs.messages.last().text, QStringLiteral("停止下载以后，才能执行此操作！"));
+    QCOMPARE(window->list().size(), 2);
+}
+
+void TestFileDownloadWindow::listKeptAcrossAClose_data()
+{
+    QTest::addColumn<bool>("restore");
+    QTest::newRow("restored") << true;
+    QTest::newRow("declined") << false;
+}
+
+void TestFileDownloadWindow::listKeptAcrossAClose()
+{
+    QFETCH(bool, restore);
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    addRow(window, "a", Status::Completed);
+    addRow(window, "b", Status::Failed);
+    addRow(window, "c", Status::Downloading);
+    m_rig->dialogs.answers.enqueue(UserDialogs::Answer::Yes); // force the close
+    QVERIFY(window->close());
+    const DownloadListStore store(m_rig->paths.dataFolder());
+    QVERIFY(QFile::exists(store.filePath()));
+    QCOMPARE(store.savedRowCount().value_or(-1), qsizetype(3));
+
+    // The hand-off makes the window hidden: nothing is asked yet.
+    fFileDownload *next = m_rig->windows->openDownloadWindow();
+    addRow(next, "b", Status::Waiting);
+    addRow(next, "d", Status::Waiting);
+    QTest::qWait(20);
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+
+    // Shown to the user: asked once.
+    m_rig->dialogs.answers.enqueue(restore ? UserDialogs::Answer::Yes : UserDialogs::Answer::No);
+    QCOMPARE(m_rig->windows->showDownloadWindow(), next);
+    QTRY_COMPARE(m_rig->dialogs.messages.size(), 2);
+    QCOMPARE(m_rig->dialogs.messages.last().text,
+        QStringLiteral("上次的下载列表还有2项未完成，是否恢复？"));
+    QCOMPARE(m_rig->dialogs.messages.last().style, UserDialogs::Style::QuestionYesNo);
+    if (restore) {
+        // Saved rows ahead, the key already there dropped; the row that was
+        // being downloaded waits again.
+        QCOMPARE(keys(next), (QStringList { key("a"), key("c"), key("b"), key("d") }));
+        QCOMPARE(next->list().at(0).StatusCode, Status::Completed);
+        QCOMPARE(next->list().at(1).StatusCode, Status::Waiting);
+        QCOMPARE(next->list().at(1).Size, StatusText::WaitingAgain);
+        QCOMPARE(child<QLabel>(next, "Label1")->text(), QStringLiteral("4条"));
+    } else {
+        QCOMPARE(keys(next), (QStringList { key("b"), key("d") }));
+        QVERIFY(!QFile::exists(store.filePath()));
+    }
+    next->hide();
+    next->show();
+    QTest::qWait(20);
+    QCOMPARE(m_rig->dialogs.messages.size(), 2);
+}
+
+void TestFileDownloadWindow::finishedListIsNotKept()
+{
+    // A list restored earlier and now finished leaves no saved list behind.
+    {
+        DownloadList earlier;
+        earlier.addItem(key("a"), QStringLiteral("a"), QStringLiteral("pdf"), folder(), {});
+        QVERIFY(DownloadListStore(m_rig->paths.dataFolder()).save(earlier));
+    }
+    m_rig->dialogs.answers.enqueue(UserDialogs::Answer::Yes);
+    fFileDownload *window = m_rig->windows->showDownloadWindow();
+    QTRY_COMPARE(window->list().size(), 1);
+    window->list().update(0, [](DownloadItem &item) { item.StatusCode = Status::Completed; });
+    QVERIFY(window->close());
+    QCOMPARE(m_rig->dialogs.messages.size(), 1);
+    QVERIFY(!DownloadListStore(m_rig->paths.dataFolder()).exists());
 }
 
 QTEST_MAIN(TestFileDownloadWindow)

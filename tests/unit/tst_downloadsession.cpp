@@ -2,9 +2,12 @@
 #include "common/AppValues.h"
 #include "common/SettingsStore.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 // What the download window's session decides when the window opens, when
 // the options dialog is confirmed and when the window closes.
@@ -26,6 +29,11 @@ private Q_SLOTS:
     void closing_data();
     void closing();
     void startEntry();
+    void keepingTheList_data();
+    void keepingTheList();
+    void savedListOfferedOnce_data();
+    void savedListOfferedOnce();
+    void transferRatePanels();
 };
 
 void TestDownloadSession::openingSharesTheOptions()
@@ -152,6 +160,151 @@ void TestDownloadSession::startEntry()
     // ...and is offered again once the list is finished.
     rig.list().update(0, [](DownloadItem &item) { item.StatusCode = Status::Completed; });
     QVERIFY(rig.session.startEntryEnabled());
+}
+
+namespace {
+
+void addRows(DownloadList &list, const QString &names, int status)
+{
+    for (const QChar name : names) {
+        list.addItem(QStringLiteral("http://a.test/") + name, QString(name), QStringLiteral("pdf"),
+            QStringLiteral("/d/"), {});
+        list.update(list.size() - 1, [&](DownloadItem &item) { item.StatusCode = status; });
+    }
+}
+
+QString savedKeys(const DownloadListStore &store)
+{
+    DownloadList back;
+    store.restore(back);
+    QString names;
+    for (int row = 0; row < back.size(); ++row)
+        names += back.at(row).Key.right(1);
+    return names;
+}
+
+} // namespace
+
+void TestDownloadSession::keepingTheList_data()
+{
+    QTest::addColumn<QString>("saved"); // keys of a saved list before; empty: none
+    QTest::addColumn<bool>("offered"); // the window was shown and asked
+    QTest::addColumn<QString>("completed");
+    QTest::addColumn<QString>("unfinished");
+    QTest::addColumn<QString>("kept"); // keys saved afterwards; empty: no file
+
+    QTest::newRow("unfinished rows are kept") << u""_s << true << u"a"_s << u"bc"_s << u"abc"_s;
+    QTest::newRow("a finished list is not") << u""_s << true << u"ab"_s << u""_s << u""_s;
+    QTest::newRow("a finished list drops the restored list")
+        << u"xy"_s << true << u"a"_s << u""_s << u""_s;
+    QTest::newRow("an unfinished list replaces an offered one")
+        << u"xy"_s << true << u""_s << u"b"_s << u"b"_s;
+    QTest::newRow("a list never offered stays, new rows after")
+        << u"xy"_s << false << u"a"_s << u"yb"_s << u"xyab"_s;
+    QTest::newRow("a list never offered stays as it was")
+        << u"xy"_s << false << u"a"_s << u""_s << u"xy"_s;
+}
+
+void TestDownloadSession::keepingTheList()
+{
+    QFETCH(QString, saved);
+    QFETCH(bool, offered);
+    QFETCH(QString, completed);
+    QFETCH(QString, unfinished);
+    DownloadTestRig rig;
+    DownloadListStore &store = rig.session.listStore();
+    QCOMPARE(QFileInfo(store.filePath()).absolutePath(), rig.programFolder());
+    if (!saved.isEmpty()) {
+        DownloadList earlier;
+        addRows(earlier, saved, Status::Waiting);
+        QVERIFY(store.save(earlier));
+    }
+    if (offered) {
+        // Answered No, or Yes and the rows are taken back into the list.
+        const bool restore = !rig.session.savedListQuestion().isEmpty();
+        rig.session.answerSavedList(restore);
+        rig.list().clear();
+    }
+    addRows(rig.list(), completed, Status::Completed);
+    addRows(rig.list(), unfinished.left(1), Status::Failed);
+    addRows(rig.list(), unfinished.mid(1), Status::Downloading);
+
+    QString error;
+    QVERIFY2(rig.session.keepListForNextTime(&error), qPrintable(error));
+    QFETCH(QString, kept);
+    QCOMPARE(store.exists(), !kept.isEmpty());
+    QCOMPARE(savedKeys(store), kept);
+}
+
+void TestDownloadSession::savedListOfferedOnce_data()
+{
+    QTest::addColumn<bool>("restore");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestDownloadSession::savedListOfferedOnce()
+{
+    QFETCH(bool, restore);
+    DownloadTestRig rig;
+    {
+        DownloadList earlier;
+        addRows(earlier, QStringLiteral("ab"), Status::Completed);
+        addRows(earlier, QStringLiteral("cd"), Status::Downloading);
+        QVERIFY(rig.session.listStore().save(earlier));
+    }
+    addRows(rig.list(), QStringLiteral("dx"), Status::Waiting);
+    QCOMPARE(
+        rig.session.savedListQuestion(), QStringLiteral("上次的下载列表还有2项未完成，是否恢复？"));
+    QVERIFY(rig.session.answerSavedList(restore));
+    QString keys;
+    for (int row = 0; row < rig.list().size(); ++row)
+        keys += rig.list().at(row).Key.right(1);
+    QCOMPARE(keys, restore ? QStringLiteral("abcdx") : QStringLiteral("dx"));
+    QCOMPARE(rig.session.listStore().exists(), restore);
+    // Once per window.
+    QCOMPARE(rig.session.savedListQuestion(), QString());
+}
+
+void TestDownloadSession::transferRatePanels()
+{
+    DownloadTestRig rig;
+    AppValues shared;
+    rig.session.open(shared);
+    QVERIFY(!rig.session.transferRateShown());
+    rig.addRow(QStringLiteral("/a.pdf"), QStringLiteral("a"));
+    QSignalSpy panels(&rig.session, &DownloadSession::panelText);
+    const auto lastText = [&panels](int panel) {
+        for (qsizetype i = panels.size() - 1; i >= 0; --i) {
+            if (panels.at(i).at(0).toInt() == panel)
+                return panels.at(i).at(1).toString();
+        }
+        return QStringLiteral("(none)");
+    };
+
+    switchOnQuietly(rig.scheduler());
+    QVERIFY(rig.session.transferRateShown());
+    const auto show = [&rig](const char *received) {
+        rig.list().update(0, [&](DownloadItem &item) {
+            item.StatusCode = Status::Downloading;
+            item.Size = QStringLiteral("1000000");
+            item.Received = QString::fromLatin1(received);
+        });
+    };
+    show("0");
+    rig.session.showTransferRate();
+    rig.clock.advance(1);
+    show("200000");
+    rig.session.showTransferRate();
+    QCOMPARE(lastText(5), QStringLiteral("195.3 KB/s"));
+    QCOMPARE(lastText(6), QStringLiteral("剩余 4 秒"));
+
+    // Stopped, nothing runs: the panels empty and the timer stops.
+    rig.scheduler().stop();
+    rig.session.showTransferRate();
+    QCOMPARE(lastText(5), QString());
+    QCOMPARE(lastText(6), QString());
+    QVERIFY(!rig.session.transferRateShown());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadSession)

@@ -50,6 +50,7 @@ DownloadItem downloadRow(int n, int status)
     item.Doi = u"10.1007/978-3-%1"_s.arg(n);
     item.Kind = u"book"_s;
     item.FailureReason = status == Status::Failed ? u"HTTP 404"_s : QString();
+    item.ReplaceableFile = status == Status::Failed ? u"/tmp/下载/名字.pdf"_s : QString();
     return item;
 }
 
@@ -81,6 +82,7 @@ void compareDownload(const DownloadItem &a, const DownloadItem &b)
     QCOMPARE(a.Doi, b.Doi);
     QCOMPARE(a.Kind, b.Kind);
     QCOMPARE(a.FailureReason, b.FailureReason);
+    QCOMPARE(a.ReplaceableFile, b.ReplaceableFile);
 }
 
 // Lets the process write files of at most `bytes` bytes while it lives; a

@@ -15,9 +15,11 @@
 #include "download/DownloadSession.h"
 #include "download/SiteLogin.h"
 #include "download/ui/LoginPanel.h"
+#include "download/ui/ProgressBarDelegate.h"
 #include "download/ui/StatusIconProxyModel.h"
 #include "download/ui/UrlReplaceDialog.h"
 #include "platform/Shell.h"
+#include "platform/UserDialogs.h"
 #include "platform/webengine/WebEngineBrowser.h"
 
 #include <QCheckBox>
@@ -28,10 +30,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 fFileDownload::fFileDownload(const AppServices &services, QWidget *parent)
     : QMainWindow(parent), m_services(services)
@@ -48,6 +53,8 @@ fFileDownload::fFileDownload(const AppServices &services, QWidget *parent)
     m_iconModel = new StatusIconProxyModel(this);
     m_iconModel->setSourceModel(&m_session->list());
     ui.ListView3->setModel(m_iconModel);
+    ui.ListView3->setItemDelegateForColumn(
+        DownloadList::PercentColumn, new ProgressBarDelegate(ui.ListView3));
     StripeListBackground(ui.ListView3);
     const int widths[] = { 420, 50, 90, 90, 60, 420, 24 };
     for (int column = 0; column < int(std::size(widths)); ++column)
@@ -166,6 +173,19 @@ void fFileDownload::buildMenus()
     ui.ListView3->addActions({ m_selectAllAction, copyName });
     m_selectAllAction->setShortcutContext(Qt::WidgetShortcut);
     copyName->setShortcutContext(Qt::WidgetShortcut);
+    // Keys of the list alone: Delete clears the selected rows after a
+    // question, Enter opens the current finished row's file.
+    auto *clearKey = new QAction(ui.ListView3);
+    clearKey->setShortcut(QKeySequence::Delete);
+    clearKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(clearKey, &QAction::triggered, this,
+        [this] { m_commands->clearSelectedAsking(selectedRows()); });
+    auto *openKey = new QAction(ui.ListView3);
+    openKey->setShortcuts({ QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter) });
+    openKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(
+        openKey, &QAction::triggered, this, [this] { m_commands->openFinishedFile(currentRow()); });
+    ui.ListView3->addActions({ clearKey, openKey });
 
     m_windowMenu = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     add(m_windowMenu, QStringLiteral("资料检索分析窗口"),
@@ -372,12 +392,48 @@ void fFileDownload::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
 }
 
+void fFileDownload::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Asked once the window is on screen, never while it is made hidden.
+    if (!std::exchange(m_savedListOffered, true))
+        QTimer::singleShot(0, this, &fFileDownload::offerSavedList);
+}
+
+void fFileDownload::offerSavedList()
+{
+    // Closed or hidden again before the question came up: it waits for the
+    // next showing.
+    if (!isVisible() || FindOpenWindow(WindowName::FileDownload) != this) {
+        m_savedListOffered = false;
+        return;
+    }
+    QString error;
+    const QString question = m_session->savedListQuestion(&error);
+    if (!error.isEmpty())
+        m_services.dialogs.message(error, UserDialogs::Style::Error);
+    if (question.isEmpty())
+        return;
+    const bool restore = m_services.dialogs.message(question, UserDialogs::Style::QuestionYesNo)
+        == UserDialogs::Answer::Yes;
+    if (!m_session->answerSavedList(restore, &error))
+        m_services.dialogs.message(error, UserDialogs::Style::Error);
+}
+
+void fFileDownload::keepList()
+{
+    QString error;
+    if (!m_session->keepListForNextTime(&error))
+        m_services.dialogs.message(error, UserDialogs::Style::Error);
+}
+
 void fFileDownload::closeEvent(QCloseEvent *event)
 {
     if (!m_session->confirmClose()) {
         event->ignore();
         return;
     }
+    keepList();
     m_session->end();
     SaveWindowPlacement(this);
     event->accept();
@@ -389,6 +445,7 @@ void fFileDownload::endWithProgram()
 {
     // The same settings as a close, without the question.
     m_session->storeChoices();
+    keepList();
     m_session->end();
     SaveWindowPlacement(this);
     MarkWindowClosed(this);

@@ -49,7 +49,8 @@ public:
     WebEngineBrowser *loginBrowser() const { return m_loginBrowser.get(); }
     // Finds a menu entry by its path of captions, e.g. {"重新下载", "出错项"}.
     QAction *menuEntry(const QStringList &captions) const;
-    // The four status-bar panels, 1 to 4.
+    // The status-bar panels, 1 to 6: the form's four, then the total speed
+    // and the time left.
     QLabel *panel(int number) const;
 
 Q_SIGNALS:
@@ -65,6 +66,7 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildMenus();
@@ -78,6 +80,10 @@ private:
     void showRunState();
     void showRowCount();
     void popUpListMenu(const QPoint &position);
+    // Offers a saved list back, once per window, after the first showing.
+    void offerSavedList();
+    // Keeps the list for the next window before the transfers stop.
+    void keepList();
     void applyMenuStates();
     QList<int> selectedRows() const;
     int currentRow() const;
@@ -99,4 +105,5 @@ private:
     QAction *m_startAction = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_scrollToRowAction = nullptr;
+    bool m_savedListOffered = false;
 };

@@ -158,9 +158,14 @@ void fFileDownloadUi::setupUi(QMainWindow *window)
     centralLayout->addWidget(MainSplitter);
     window->setCentralWidget(central);
 
-    StatusBar1 = new PanelStatusBar({ 0, 3, 1, 0 }, window);
+    // The four panels of the form, then the total speed and the time left.
+    StatusBar1 = new PanelStatusBar({ 0, 3, 1, 0, 0, 0 }, window);
     StatusBar1->panel(2)->setMinimumWidth(200);
     StatusBar1->panel(4)->setMinimumWidth(320);
+    StatusBar1->panel(5)->setMinimumWidth(
+        StatusBar1->fontMetrics().horizontalAdvance(QStringLiteral("1023.9 MB/s")) + 12);
+    StatusBar1->panel(6)->setMinimumWidth(
+        StatusBar1->fontMetrics().horizontalAdvance(QStringLiteral("剩余 59 分 59 秒")) + 12);
     StatusBar1->panel(1)->setCursor(Qt::PointingHandCursor);
     window->setStatusBar(StatusBar1);
 }

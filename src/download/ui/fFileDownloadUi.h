@@ -35,7 +35,7 @@ struct fFileDownloadUi
     QTreeView *ListView3 = nullptr; // the download list
     QWidget *LoginPanel = nullptr; // room for the site-login panel, hidden
     QSplitter *MainSplitter = nullptr;
-    PanelStatusBar *StatusBar1 = nullptr; // four panels
+    PanelStatusBar *StatusBar1 = nullptr; // four panels, then speed and time left
 
     void setupUi(QMainWindow *window);
 };

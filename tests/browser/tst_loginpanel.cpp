@@ -221,11 +221,20 @@ void tst_LoginPanel::testLoginThenDownload()
 
     fillIn();
     auto *command5 = child<QPushButton>("Command5");
+    SiteLogin::Outcome outcome;
+    connect(m_window->siteLogin(), &SiteLogin::finished, this,
+        [&outcome](const SiteLogin::Outcome &ended) { outcome = ended; });
     command5->click();
     QVERIFY(!command5->isEnabled());
     QVERIFY(waitForLogin());
     QVERIFY(command5->isEnabled());
     QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY2(outcome.pageLoaded && outcome.fieldsFilled == 2 && outcome.submitted,
+        qPrintable(QStringLiteral("page loaded %1, %2 fields filled, submitted %3, ended on %4")
+                       .arg(outcome.pageLoaded)
+                       .arg(outcome.fieldsFilled)
+                       .arg(outcome.submitted)
+                       .arg(outcome.finalUrl)));
     // The page the form leads to may still be on its way on a busy machine.
     QTRY_COMPARE_WITH_TIMEOUT(m_window->loginBrowser()->url(),
         m_server.urlText(QStringLiteral("/members/welcome")), 10000);

@@ -88,6 +88,8 @@ void AsyncReadService::finish(const QString &name, int curlCode, const QString &
     result.url = read->url;
     result.httpStatus = read->request->responseCode();
     result.contentType = QString::fromLatin1(read->request->header("Content-Type"));
+    result.retryAfter = read->request->header("Retry-After");
+    result.date = read->request->header("Date");
     result.received = read->file.size();
     const qint64 announced = read->request->contentLength();
     if (!read->refusal.isEmpty()) {

@@ -167,8 +167,8 @@ void Downloader::onFallbackHeaders()
         m_failedWithWebPage
             = isWebPageMediaType(QString::fromLatin1(m_inet->header("Content-Type")));
         if (m_inet->responseCode() >= 400)
-            m_failedAnswer = { m_inet->responseCode(), m_inet->header("Retry-After"),
-                m_inet->header("Date") };
+            m_failedAnswer
+                = { m_inet->responseCode(), m_inet->header("Retry-After"), m_inet->header("Date") };
         m_inet->cancel();
         fail(refusal);
         return;

@@ -1,7 +1,7 @@
 #include "download/MultiConnectionTransfer.h"
 
-#include "download/DownloadList.h"
 #include "common/FileNameHelpers.h"
+#include "download/DownloadList.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadRetries.h"
 #include "download/DownloadWindowState.h"
@@ -138,9 +138,8 @@ void MultiConnectionTransfer::onError(int slot)
     release(slot);
     RetryStep step;
     if (row >= 0)
-        m_list.update(row, [&](DownloadItem &item) {
-            step = TakeErrorAnswer(item, url, answer, m_clock);
-        });
+        m_list.update(
+            row, [&](DownloadItem &item) { step = TakeErrorAnswer(item, url, answer, m_clock); });
     if (step.kind != RetryStep::NotRetried) {
         // A busy server is asked again later, or given up on; its page is no
         // login page.

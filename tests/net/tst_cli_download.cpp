@@ -417,8 +417,7 @@ void TestCliDownload::busyServerIsAskedAgain()
     const QString waiting = QStringLiteral("quillmoor-cli download: ") + busy
         + QStringLiteral(": 服务器繁忙，0 秒后重试（HTTP 503）");
     QCOMPARE(errors.count(waiting), 2);
-    const QStringList tooLong = errors.filter(
-        QStringLiteral("quillmoor-cli download: ") + later
+    const QStringList tooLong = errors.filter(QStringLiteral("quillmoor-cli download: ") + later
         + QStringLiteral(": 服务器要求 600 秒后再试，即 "));
     QCOMPARE(tooLong.size(), 1);
     QVERIFY(tooLong.at(0).endsWith(QStringLiteral("之后（HTTP 429）")));

@@ -35,9 +35,9 @@ void routeBusy(FixtureServer &server, const QByteArray &path, int times, const R
 
 Response busyAnswer(int status, const QByteArray &retryAfter = {}, const QByteArray &date = {})
 {
-    Response response = Response::status(status, status == 429 ? "Too Many Requests"
-                                                                : "Service Unavailable",
-        "<html><body>busy</body></html>");
+    Response response
+        = Response::status(status, status == 429 ? "Too Many Requests" : "Service Unavailable",
+            "<html><body>busy</body></html>");
     if (!retryAfter.isEmpty())
         response.withHeader("Retry-After", retryAfter);
     if (!date.isEmpty())
@@ -113,8 +113,8 @@ void TestDownloadRetries::waitsAsTheServerAsks_data()
     const QByteArray in90 = httpDate(kServerNow.addSecs(90));
     const QByteArray serverDate = httpDate(kServerNow.addSecs(-30));
     for (const int method : { 1, 2 }) {
-        QTest::addRow("method %d, 429 after seconds", method) << method << 429 << QByteArray("7") << QByteArray()
-                                                 << 7;
+        QTest::addRow("method %d, 429 after seconds", method)
+            << method << 429 << QByteArray("7") << QByteArray() << 7;
         QTest::addRow("method %d, 429 at a date, with Date", method)
             << method << 429 << in90 << serverDate << 120;
         QTest::addRow("method %d, 429 at a date, without Date", method)
@@ -149,13 +149,10 @@ void TestDownloadRetries::waitsAsTheServerAsks()
     QCOMPARE(notices.at(0).at(0).toString(), rig.server.urlText(QStringLiteral("/busy")));
     QCOMPARE(notices.at(0).at(1).toString(), RetryText::retrying(status, wait));
     // The tooltip names the local time of the next try.
-    const QString next = rig.clock.wallClockUtc()
-                             .addSecs(wait)
-                             .toLocalTime()
-                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString next = rig.clock.wallClockUtc().addSecs(wait).toLocalTime().toString(
+        QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     QCOMPARE(RetryTooltip(row, rig.clock),
-        RetryText::httpStatus(status) + QStringLiteral("，将于 ") + next
-            + QStringLiteral(" 再试"));
+        RetryText::httpStatus(status) + QStringLiteral("，将于 ") + next + QStringLiteral(" 再试"));
 
     // Not asked again a second early.
     QVERIFY(passAfter(rig, wait - 1));

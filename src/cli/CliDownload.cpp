@@ -437,6 +437,14 @@ int runDownloadCommand(
                 std::fprintf(stderr, "\r\033[K%s  %s", text.toLocal8Bit().constData(),
                     current.toLocal8Bit().constData());
         });
+    // A busy server is asked again later; the run goes on meanwhile and ends
+    // only once the waiting rows are done.
+    QObject::connect(&session, &DownloadSession::retryNotice, &session,
+        [tty](const QString &address, const QString &text) {
+            const QString line = QStringLiteral("quillmoor-cli download: %1: %2\n")
+                                     .arg(address, RemoveLineBreaks(text));
+            std::fprintf(stderr, "%s%s", tty ? "\r\033[K" : "", line.toLocal8Bit().constData());
+        });
     DownloadScheduler &scheduler = session.scheduler();
     QObject::connect(
         &scheduler, &DownloadScheduler::listFinished, &session, [] { QCoreApplication::exit(0); });

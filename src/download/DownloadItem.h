@@ -41,6 +41,19 @@ struct DownloadItem
     // when a new body has been placed; a failed retry leaves file and note.
     QString ReplaceableFile;
 
+    // Polite retries of an answer 429 or 503, for this run only: never saved,
+    // so a list restored later carries no clock reading of an earlier run.
+    // The row is not taken before NotBefore (seconds of the injected clock;
+    // any time once the clock has passed it). RetryTries counts the tries of
+    // RetryAddress that got such an answer, RetryStatus is the last one; 0
+    // when the row waits for nothing.
+    double NotBefore = 0;
+    int RetryTries = 0;
+    int RetryStatus = 0;
+    QString RetryAddress;
+    // When the next try comes, as the row's tooltip says it while it waits.
+    QString RetryNote;
+
     // A transfer takes the row: it is being downloaded and shows no progress
     // yet.
     void startDownloading()
@@ -50,6 +63,17 @@ struct DownloadItem
         Size.clear();
         Received.clear();
         Percent.clear();
+    }
+
+    // The count of polite retries starts again: a successful answer, a
+    // failure of another kind, or the user queued the row again.
+    void forgetRetries()
+    {
+        NotBefore = 0;
+        RetryTries = 0;
+        RetryStatus = 0;
+        RetryAddress.clear();
+        RetryNote.clear();
     }
 
     // Folder + Name, then "." + Type when Type is not empty. Folder is used as

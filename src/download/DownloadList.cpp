@@ -15,7 +15,9 @@ bool sameContent(const DownloadItem &a, const DownloadItem &b)
         && a.Received == b.Received && a.Percent == b.Percent && a.Folder == b.Folder
         && a.Referer == b.Referer && a.StatusCode == b.StatusCode
         && a.FailureReason == b.FailureReason && a.ReplaceableFile == b.ReplaceableFile
-        && a.Doi == b.Doi && a.Kind == b.Kind;
+        && a.Doi == b.Doi && a.Kind == b.Kind && a.NotBefore == b.NotBefore
+        && a.RetryTries == b.RetryTries && a.RetryStatus == b.RetryStatus
+        && a.RetryAddress == b.RetryAddress && a.RetryNote == b.RetryNote;
 }
 
 bool isUntouched(const DownloadItem &item)

@@ -365,6 +365,7 @@ void DownloadListCommands::doubleClicked(int row)
     m_list.update(row, [](DownloadItem &changed) {
         NoteEarlierFile(changed);
         changed.StatusCode = Status::Waiting;
+        changed.forgetRetries();
         changed.Size.clear();
         changed.Received.clear();
         changed.Percent.clear();

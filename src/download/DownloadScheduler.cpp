@@ -104,7 +104,12 @@ int DownloadScheduler::takeNextRow(bool createFolders)
 {
     // The list's index of waiting rows gives the same rows, in the same order,
     // as a walk from the top, without passing the others.
+    // A row the server asked to come back to later is passed over until its
+    // time has come; the timer's next tick looks again.
+    const double now = m_clock.nowSeconds();
     for (int row = m_list.nextWaitingRow(0); row >= 0; row = m_list.nextWaitingRow(row + 1)) {
+        if (m_list.at(row).NotBefore > now)
+            continue;
         QString folder = m_list.at(row).Folder;
         if (createFolders) {
             QString error;

@@ -15,7 +15,9 @@ struct DownloadOptions;
 
 // Turns the download list into transfers. It has no queue of its own: each
 // pass takes the first waiting rows from the top of the list. Timer_Down runs the scheduling passes
-// and is the on/off switch of downloading; Timer1 runs the watch passes.
+// and is the on/off switch of downloading; Timer1 runs the watch passes. A row
+// the server asked to come back to later (DownloadItem::NotBefore) is passed
+// over until then, and a tick of Timer_Down after it takes the row.
 class DownloadScheduler : public QObject
 {
     Q_OBJECT

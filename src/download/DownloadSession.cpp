@@ -32,6 +32,10 @@ DownloadSession::DownloadSession(Clock &clock, UserDialogs &dialogs, const AppPa
     connect(
         m_single.get(), &SingleConnectionTransfer::panelText, this, &DownloadSession::panelText);
     connect(m_multi.get(), &MultiConnectionTransfer::panelText, this, &DownloadSession::panelText);
+    connect(m_single.get(), &SingleConnectionTransfer::retryNotice, this,
+        &DownloadSession::retryNotice);
+    connect(
+        m_multi.get(), &MultiConnectionTransfer::retryNotice, this, &DownloadSession::retryNotice);
     connect(m_scheduler.get(), &DownloadScheduler::counterLine, this,
         [this](const QString &line) { Q_EMIT panelText(4, line); });
     connect(m_scheduler.get(), &DownloadScheduler::optionsChanged, this, [this] {

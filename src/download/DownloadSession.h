@@ -100,6 +100,9 @@ Q_SIGNALS:
     // Options changed outside the window's controls: the method switch, a
     // stop (which unchecks two), a confirmed options dialog.
     void optionsChanged();
+    // A 429 or 503 answer of either method: the row waits for its next try,
+    // or gave up (see DownloadRetries.h).
+    void retryNotice(const QString &address, const QString &text);
 
 private:
     void watchTransferRate();

@@ -68,6 +68,7 @@ void Downloader::BeginDownload(
     m_referer = referer;
     m_failure.clear();
     m_failedWithWebPage = false;
+    m_failedAnswer = {};
     // The placeholder makes the name count as taken for the next connection,
     // here or in another process; a file (or link) already there is left
     // alone.
@@ -130,6 +131,8 @@ void Downloader::onReadCompleted(const AsyncReadService::Result &result, const Q
     Q_UNUSED(name);
     if (result.final) {
         m_failedWithWebPage = isWebPageMediaType(result.contentType);
+        if (result.httpStatus >= 400)
+            m_failedAnswer = { result.httpStatus, result.retryAfter, result.date };
         fail(result.failure);
         return;
     }
@@ -203,6 +206,9 @@ void Downloader::onFallbackHeaders()
     if (!refusal.isEmpty()) {
         m_failedWithWebPage
             = isWebPageMediaType(QString::fromLatin1(m_inet->header("Content-Type")));
+        if (m_inet->responseCode() >= 400)
+            m_failedAnswer
+                = { m_inet->responseCode(), m_inet->header("Retry-After"), m_inet->header("Date") };
         m_inet->cancel();
         fail(refusal);
         return;

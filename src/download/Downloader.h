@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/DownloadRetries.h"
 #include "platform/curl/AsyncReadService.h"
 
 #include <QObject>
@@ -45,6 +46,9 @@ public:
     // The failing answer was a web page (its media type said so): a login
     // page where a file was expected.
     bool failedWithWebPage() const { return m_failedWithWebPage; }
+    // The error answer the transfer failed with; status 0 when it failed
+    // otherwise.
+    const ErrorAnswer &failedAnswer() const { return m_failedAnswer; }
     // The target's name is held by this transfer's placeholder.
     bool holdsPlaceholder() const { return m_reserved; }
 
@@ -91,4 +95,5 @@ private:
     bool m_reserved = false;
     QString m_failure;
     bool m_failedWithWebPage = false;
+    ErrorAnswer m_failedAnswer;
 };

@@ -52,6 +52,7 @@ void RequeueRow(DownloadList &list, int row, bool placeholderType)
         NoteEarlierFile(item);
         item.StatusCode = Status::Waiting;
         item.FailureReason.clear();
+        item.forgetRetries();
         if (placeholderType)
             item.Type = QStringLiteral("xxx");
         item.Size.clear();

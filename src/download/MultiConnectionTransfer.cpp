@@ -1,7 +1,9 @@
 #include "download/MultiConnectionTransfer.h"
 
+#include "common/FileNameHelpers.h"
 #include "download/DownloadList.h"
 #include "download/DownloadOptions.h"
+#include "download/DownloadRetries.h"
 #include "download/DownloadWindowState.h"
 #include "download/Downloader.h"
 #include "download/FinishedDownload.h"
@@ -72,6 +74,7 @@ void MultiConnectionTransfer::多线程下载(int slot, int row, const QString &
     s.downloader = downloader;
     s.row = row;
     s.id = m_list.at(row).Id;
+    s.url = url;
     s.path = path;
     m_state.TransferBusy = true;
     m_list.update(row, [](DownloadItem &item) { item.startDownloading(); });
@@ -130,8 +133,18 @@ void MultiConnectionTransfer::onError(int slot)
     const Downloader *downloader = m_slots[slot].downloader.data();
     const QString reason = downloader ? downloader->failureReason() : QString();
     const bool webPage = downloader && downloader->failedWithWebPage();
+    const ErrorAnswer answer = downloader ? downloader->failedAnswer() : ErrorAnswer();
+    const QString url = m_slots[slot].url;
     release(slot);
-    if (row >= 0) {
+    RetryStep step;
+    if (row >= 0)
+        m_list.update(
+            row, [&](DownloadItem &item) { step = TakeErrorAnswer(item, url, answer, m_clock); });
+    if (step.kind != RetryStep::NotRetried) {
+        // A busy server is asked again later, or given up on; its page is no
+        // login page.
+        Q_EMIT retryNotice(WithoutCredentials(url), step.text);
+    } else if (row >= 0) {
         m_list.update(row, [&](DownloadItem &item) {
             item.StatusCode = Status::Failed;
             item.FailureReason = reason;
@@ -180,6 +193,7 @@ void MultiConnectionTransfer::onComplete(int slot, qint64)
     }
     release(slot);
     if (row >= 0) {
+        m_list.update(row, [](DownloadItem &item) { item.forgetRetries(); });
         // A file whose last progress was not 100 % is kept but not trusted as
         // whole.
         m_list.update(row, [&](DownloadItem &item) {

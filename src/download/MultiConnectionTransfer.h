@@ -50,6 +50,9 @@ Q_SIGNALS:
     void scrollToRow(int row);
     // The connection of a slot ended (completed or failed); the slot is free.
     void connectionEnded(int slot);
+    // An answer 429 or 503: the row waits for its next try, or gave up; text
+    // says which (RetryText).
+    void retryNotice(const QString &address, const QString &text);
 
 private:
     struct Slot
@@ -57,6 +60,7 @@ private:
         QPointer<Downloader> downloader;
         int row = -1; // where the row stood; its Id finds it if it moved
         quint64 id = 0;
+        QString url; // the address asked
         QString path; // where the row's file goes
         double started = 0;
     };

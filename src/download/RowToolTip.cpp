@@ -141,9 +141,8 @@ QString DownloadRowToolTip(const DownloadItem &item)
             return QStringLiteral("同名文件已存在，按设置跳过（已存在，跳过）");
         return {};
     case Status::Waiting:
-        // A waiting row has nothing to explain yet; a row that waits for a
-        // set time before its next attempt says so here.
-        return {};
+        // A row the server asked to come back later says when it will.
+        return item.RetryNote;
     default:
         return {};
     }

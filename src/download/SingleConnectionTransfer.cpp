@@ -3,10 +3,12 @@
 #include "common/AppValues.h"
 #include "common/FileNameHelpers.h"
 #include "common/MimeTypes.h"
+#include "common/RetryWait.h"
 #include "common/SafeFiles.h"
 #include "common/TextMode.h"
 #include "download/DownloadList.h"
 #include "download/DownloadOptions.h"
+#include "download/DownloadRetries.h"
 #include "download/DownloadWindowState.h"
 #include "download/FinishedDownload.h"
 #include "download/ListOperations.h"
@@ -286,6 +288,8 @@ void SingleConnectionTransfer::afterHeaderWait()
     // tells whether a page came back (a login page sent with 401 or 403).
     const QString refusal = m_inet.refusal();
     if (!refusal.isEmpty()) {
+        if (retryLater())
+            return;
         m_inet.cancel();
         m_responseType = extension;
         fail(StatusText::DownloadFailed, refusal);
@@ -504,7 +508,8 @@ void SingleConnectionTransfer::onWholeBody(const QByteArray &body)
     }
     const QString refusal = m_inet.refusal();
     if (!refusal.isEmpty()) {
-        fail(StatusText::DownloadFailed, refusal);
+        if (!retryLater())
+            fail(StatusText::DownloadFailed, refusal);
         return;
     }
     if (!openTarget() || !m_part.body().write(body)) {
@@ -531,6 +536,23 @@ void SingleConnectionTransfer::stopByUser()
         return;
     }
     fail(StatusText::DownloadCancelled, QStringLiteral("stopped"));
+}
+
+bool SingleConnectionTransfer::retryLater()
+{
+    const ErrorAnswer answer { m_inet.responseCode(),
+        m_inet.header(QStringLiteral("Retry-After")).toLatin1(),
+        m_inet.header(QStringLiteral("Date")).toLatin1() };
+    if (!IsRetryableStatus(answer.httpStatus))
+        return false;
+    m_inet.cancel();
+    discardTemp();
+    RetryStep step;
+    editRow([&](DownloadItem &it) { step = TakeErrorAnswer(it, m_url, answer, m_clock); });
+    if (step.kind != RetryStep::NotRetried)
+        Q_EMIT retryNotice(WithoutCredentials(m_url), step.text);
+    closingStep(false);
+    return true;
 }
 
 void SingleConnectionTransfer::fail(const QString &sizeText, const QString &reason)
@@ -561,6 +583,9 @@ void SingleConnectionTransfer::closingStep(bool result)
     const int status = r >= 0 ? m_list.at(r).StatusCode : Status::Failed;
     Q_EMIT panelText(2, QStringLiteral("完成下载:") + name);
     m_state.LastTransferEnd = m_clock.nowSeconds();
+    // Any end but a wait for the next try starts the count of tries again.
+    if (r >= 0 && status != Status::Waiting)
+        m_list.update(r, [](DownloadItem &it) { it.forgetRetries(); });
 
     // A failed answer keeps the row's type; its own media type still tells
     // whether a page came back.

@@ -66,6 +66,9 @@ Q_SIGNALS:
     // The transfer ended (after its closing step); result true when the row
     // completed or was skipped.
     void transferEnded(int row, bool result);
+    // An answer 429 or 503: the row waits for its next try, or gave up; text
+    // says which (RetryText).
+    void retryNotice(const QString &address, const QString &text);
 
 private:
     enum class Phase { Idle, WaitingHeaders, Receiving, FetchingWhole, Closing };
@@ -81,6 +84,9 @@ private:
     bool openTarget();
     void finishReceiving();
     bool placeFile();
+    // A 429 or 503 answer puts the row back to wait, or fails it after its
+    // last try, and the transfer ends. False for any other answer.
+    bool retryLater();
     void fail(const QString &sizeText, const QString &reason);
     void closingStep(bool result);
     // Ends the body without placing it: kept as a part when the answer can

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void unwritableReportFailsTheRun();
     void blankLinesAndControlCharactersInTitles();
     void proxyWithMethodTwoIsNoted();
+    void busyServerIsAskedAgain();
     void signalStopsAndWritesReport_data();
     void signalStopsAndWritesReport();
     void aRunStoppedBySignalIsContinued_data();
@@ -404,6 +405,37 @@ void TestCliDownload::proxyWithMethodTwoIsNoted()
         out.path(), m_base + QStringLiteral("/paper.pdf") });
     QCOMPARE(run.exitCode, 0); // method 2 went directly
     QVERIFY2(run.err.contains("proxy serves method 1 only"), run.err.constData());
+}
+
+void TestCliDownload::busyServerIsAskedAgain()
+{
+    QTemporaryDir out;
+    const QString report = out.filePath(QStringLiteral("report.tsv"));
+    const QString busy = m_base + QStringLiteral("/busy/2/4000");
+    const QString later = m_base + QStringLiteral("/later/600");
+    const Run run = runCli({ QStringLiteral("--method"), QStringLiteral("1"),
+        QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--to"), out.path(),
+        QStringLiteral("--report"), report, busy, later, m_base + QStringLiteral("/paper.pdf") });
+    QCOMPARE(run.exitCode, 1); // the row asked to wait 600 s failed
+    const QStringList errors = QString::fromUtf8(run.err).split(QLatin1Char('\n'));
+    const QString waiting = QStringLiteral("quillmoor-cli download: ") + busy
+        + QStringLiteral(": 服务器繁忙，0 秒后重试（HTTP 503）");
+    QCOMPARE(errors.count(waiting), 2);
+    const QStringList tooLong = errors.filter(QStringLiteral("quillmoor-cli download: ") + later
+        + QStringLiteral(": 服务器要求 600 秒后再试，即 "));
+    QCOMPARE(tooLong.size(), 1);
+    QVERIFY(tooLong.at(0).endsWith(QStringLiteral("之后（HTTP 429）")));
+    QCOMPARE(errors.filter(QStringLiteral("failed: ") + later).size(), 1);
+
+    QFile reportFile(report);
+    QVERIFY(reportFile.open(QIODevice::ReadOnly));
+    const QStringList lines = reportLines(reportFile.readAll());
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral("4000\tpdf\t4000\t4000\t100%\t")),
+        qPrintable(lines.at(0)));
+    QVERIFY(lines.at(0).endsWith(QStringLiteral("\t3")));
+    QVERIFY(lines.at(1).endsWith(QStringLiteral("\t4")));
+    QVERIFY(lines.at(2).endsWith(QStringLiteral("\t3")));
 }
 
 void TestCliDownload::signalStopsAndWritesReport_data()

@@ -505,6 +505,22 @@ void FixtureServer::serveSite(const QString &rootDir)
         return Response::status(code, code == 200 ? "OK" : "Status",
             "<html><body>status " + QByteArray::number(code) + "</body></html>");
     });
+    // 503 with "Retry-After: 0" for the first <times> requests of the path,
+    // then a PDF of <bytes>.
+    auto busyAnswers = std::make_shared<QHash<QByteArray, int>>();
+    routePrefix("/busy/", [busyAnswers](const Request &r) {
+        const QList<QByteArray> parts = r.path.mid(6).split('/');
+        const int times = parts.value(0).toInt();
+        if (++(*busyAnswers)[r.path] <= times)
+            return Response::status(503, "Service Unavailable", "<html><body>busy</body></html>")
+                .withHeader("Retry-After", "0");
+        return Response::pattern(qMax<qint64>(0, parts.value(1).toLongLong()), "application/pdf");
+    });
+    // 429 asking to come back after <seconds>.
+    routePrefix("/later/", [](const Request &r) {
+        return Response::status(429, "Too Many Requests", "<html><body>later</body></html>")
+            .withHeader("Retry-After", r.path.mid(7));
+    });
     LiteratureSite::install(*this);
     LoginSite::install(*this);
     routePrefix("/redirect/", [](const Request &r) {

@@ -10,6 +10,9 @@
 //   /nosize/<bytes>   200 without Content-Length or Content-Type, close-delimited
 //   /slow/<bytes>     1 KiB every 100 ms
 //   /status/<code>    that status with a small HTML body
+//   /busy/<n>/<bytes> 503 with Retry-After: 0 for the first n requests, then
+//                     a PDF of that size
+//   /later/<seconds>  429 with Retry-After: <seconds>
 //   /redirect/<path>  302 to /<path>
 // and the pages of the literature site (LiteratureSite.h): result pages under
 // /search (today's layout with new-search=true, including pages that answer

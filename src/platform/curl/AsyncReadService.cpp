@@ -108,6 +108,8 @@ void AsyncReadService::finish(const QString &name, int curlCode, const QString &
     result.url = read->url;
     result.httpStatus = read->request->responseCode();
     result.contentType = QString::fromLatin1(read->request->header("Content-Type"));
+    result.retryAfter = read->request->header("Retry-After");
+    result.date = read->request->header("Date");
     result.received = read->part->body().size();
     const qint64 announced = read->fileOpen ? read->part->total() : -1;
     if (!read->refusal.isEmpty()) {

@@ -28,6 +28,10 @@ public:
         qint64 received = 0;
         int httpStatus = 0;
         QString contentType;
+        // The Retry-After and Date headers, empty when absent: a refused
+        // answer may say when to come back.
+        QByteArray retryAfter;
+        QByteArray date;
         // Set when the read failed for good and no fallback can help (an
         // error status, more bytes than announced, two sizes, a write
         // error), or, with total 0, what went wrong in transport.

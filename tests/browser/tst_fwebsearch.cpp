@@ -1,3 +1,4 @@
+#include "AnalysisRows.h"
 #include "BrowserTestMain.h"
 #include "FakeClock.h"
 #include "FakeDialogs.h"
@@ -48,18 +49,6 @@
 #include <optional>
 
 namespace {
-
-AnalysisItem keptRow(const QString &name, const QString &status = {})
-{
-    AnalysisItem item;
-    item.Title = QStringLiteral("标题 ") + name;
-    item.Type = QStringLiteral("pdf");
-    item.Status = status;
-    item.Link = QStringLiteral("https://site.test/content/pdf/") + name + QStringLiteral(".pdf");
-    item.Doi = QStringLiteral("10.1007/") + name;
-    item.Kind = QStringLiteral("chapter");
-    return item;
-}
 
 // A download list of its own, for a search window made without the program.
 class ListTarget final : public DownloadTarget
@@ -566,9 +555,9 @@ void tst_fWebSearch::listIsKeptAcrossAClose()
     fWebSearch *window = openWindow();
     QVERIFY(waitForPage(window, QStringLiteral("/")));
     QVERIFY(m_dialogs.messages.isEmpty());
-    window->list().addItem(keptRow(QStringLiteral("a"), AnalysisStatus::Succeeded));
-    window->list().addItem(keptRow(QStringLiteral("b"), AnalysisStatus::Failed));
-    window->list().addItem(keptRow(QStringLiteral("c")));
+    window->list().addItem(KeptAnalysisRow(QStringLiteral("a"), AnalysisStatus::Succeeded));
+    window->list().addItem(KeptAnalysisRow(QStringLiteral("b"), AnalysisStatus::Failed));
+    window->list().addItem(KeptAnalysisRow(QStringLiteral("c")));
     QVERIFY(window->close());
     QCOMPARE(kept.savedRowCount(), qsizetype(3));
 
@@ -602,7 +591,7 @@ void tst_fWebSearch::listIsKeptAcrossAClose()
     QVERIFY(!kept.exists());
 
     // No deletes the saved list; the new window's list stays empty.
-    window->list().addItem(keptRow(QStringLiteral("d")));
+    window->list().addItem(KeptAnalysisRow(QStringLiteral("d")));
     QVERIFY(window->close());
     QCOMPARE(kept.savedRowCount(), qsizetype(1));
     window = openWindow();

@@ -1,3 +1,4 @@
+#include "AnalysisRows.h"
 #include "FakeDialogs.h"
 #include "search/AnalysisList.h"
 #include "search/AnalysisListKeeper.h"
@@ -9,18 +10,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-AnalysisItem row(const QString &name, const QString &status = {})
-{
-    AnalysisItem item;
-    item.Title = QStringLiteral("标题 ") + name;
-    item.Type = QStringLiteral("pdf");
-    item.Status = status;
-    item.Link = QStringLiteral("https://site.test/content/pdf/") + name + QStringLiteral(".pdf");
-    item.Doi = QStringLiteral("10.1007/") + name;
-    item.Kind = QStringLiteral("chapter");
-    return item;
-}
 
 QStringList names(const AnalysisList &list)
 {
@@ -88,7 +77,7 @@ void tst_AnalysisListKeeper::saveRows(const QStringList &rows)
 {
     AnalysisList list;
     for (const QString &name : rows)
-        list.addItem(row(name, AnalysisStatus::Failed));
+        list.addItem(KeptAnalysisRow(name, AnalysisStatus::Failed));
     QVERIFY(AnalysisListStore(folder()).save(list));
 }
 
@@ -111,8 +100,8 @@ void tst_AnalysisListKeeper::answeringTheQuestion()
 
     saveRows({ u"a"_s, u"b"_s, u"c"_s });
     AnalysisList list;
-    list.addItem(row(u"x"_s));
-    list.addItem(row(u"b"_s));
+    list.addItem(KeptAnalysisRow(u"x"_s));
+    list.addItem(KeptAnalysisRow(u"b"_s));
     FakeDialogs dialogs;
     dialogs.answers.enqueue(yes ? UserDialogs::Answer::Yes : UserDialogs::Answer::No);
     AnalysisListKeeper keeper(list, dialogs, folder());
@@ -154,8 +143,8 @@ void tst_AnalysisListKeeper::closingKeepsWhatIsLeft()
         FakeDialogs dialogs;
         AnalysisListKeeper keeper(list, dialogs, folder());
         keeper.offerSavedList();
-        list.addItem(row(u"a"_s, AnalysisStatus::Succeeded));
-        list.addItem(row(u"b"_s));
+        list.addItem(KeptAnalysisRow(u"a"_s, AnalysisStatus::Succeeded));
+        list.addItem(KeptAnalysisRow(u"b"_s));
         keeper.windowClosing();
         list.clear();
         keeper.windowClosing();
@@ -212,8 +201,8 @@ void tst_AnalysisListKeeper::closedBeforeTheQuestionLosesNothing()
     // Rows at close join the saved ones behind them, for the next question.
     {
         AnalysisList list;
-        list.addItem(row(u"b"_s));
-        list.addItem(row(u"c"_s));
+        list.addItem(KeptAnalysisRow(u"b"_s));
+        list.addItem(KeptAnalysisRow(u"c"_s));
         FakeDialogs dialogs;
         AnalysisListKeeper keeper(list, dialogs, folder());
         keeper.windowClosing();
@@ -242,8 +231,8 @@ void tst_AnalysisListKeeper::clearingIsForGood()
     QVERIFY(!keeper.store().exists());
 
     // Without a saved list in the window, clearing writes none.
-    list.addItem(row(u"x"_s));
-    list.addItem(row(u"y"_s));
+    list.addItem(KeptAnalysisRow(u"x"_s));
+    list.addItem(KeptAnalysisRow(u"y"_s));
     list.removeIf([](const AnalysisItem &item) { return item.Title.endsWith(u'x'); });
     keeper.rowsCleared();
     QVERIFY(!keeper.store().exists());
@@ -269,7 +258,7 @@ void tst_AnalysisListKeeper::unreadableFileIsNamedAndKept()
     QCOMPARE(dialogs.messages.first().style, UserDialogs::Style::Error);
     QVERIFY(dialogs.messages.first().text.contains(path));
     // Neither clearing nor an empty close deletes what the user could not see.
-    list.addItem(row(u"a"_s));
+    list.addItem(KeptAnalysisRow(u"a"_s));
     list.clear();
     keeper.rowsCleared();
     keeper.windowClosing();
@@ -280,7 +269,7 @@ void tst_AnalysisListKeeper::unreadableFileIsNamedAndKept()
     FakeDialogs nextDialogs;
     AnalysisListKeeper nextKeeper(next, nextDialogs, folder());
     nextKeeper.offerSavedList();
-    next.addItem(row(u"b"_s));
+    next.addItem(KeptAnalysisRow(u"b"_s));
     nextKeeper.windowClosing();
     QCOMPARE(savedNames(folder()), QStringList { u"b"_s });
 }
@@ -297,7 +286,7 @@ void tst_AnalysisListKeeper::failedSaveIsReported()
     FakeDialogs dialogs;
     AnalysisListKeeper keeper(list, dialogs, blocked);
     keeper.offerSavedList();
-    list.addItem(row(u"a"_s));
+    list.addItem(KeptAnalysisRow(u"a"_s));
     keeper.windowClosing();
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages.first().style, UserDialogs::Style::Error);

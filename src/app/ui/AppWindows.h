@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class BrowserDownloads;
 class DownloadTarget;
 class QWidget;
 class SaveFolderSource;
@@ -65,6 +66,9 @@ public:
     // download ends as a stop does, and the program quits.
     void endProgram();
 
+    // Downloads started in the program's browsers become download rows.
+    BrowserDownloads &browserDownloads() { return *m_browserDownloads; }
+
 Q_SIGNALS:
     void downloadWindowOpened(fFileDownload *window);
     void searchWindowOpened(fWebSearch *window);
@@ -79,6 +83,7 @@ private:
     AppServices m_services;
     std::unique_ptr<SaveFolderSource> m_folders;
     std::unique_ptr<DownloadTarget> m_target;
+    BrowserDownloads *m_browserDownloads = nullptr;
     QPointer<fCover> m_cover;
     QPointer<fFileDownload> m_download;
     QPointer<fWebSearch> m_search;

@@ -97,8 +97,8 @@ AddedAddresses DownloadSession::addInputText(
     return addInputLines(ParseInputLines(text), saveFolder, site);
 }
 
-AddedAddresses DownloadSession::addInputLines(const QList<InputLine> &lines,
-    const std::function<QString()> &saveFolder, const QUrl &site)
+AddedAddresses DownloadSession::addInputLines(
+    const QList<InputLine> &lines, const std::function<QString()> &saveFolder, const QUrl &site)
 {
     AddedAddresses result;
     QList<DownloadItem> rows;

@@ -49,9 +49,8 @@ std::optional<InputLine> ParseInputLine(const QString &raw)
 bool IsDownloadAddress(const QString &key)
 {
     const QStringList alternatives = key.split(QLatin1Char('|'));
-    return std::all_of(alternatives.cbegin(), alternatives.cend(), [](const QString &address) {
-        return isHttpAddress(address);
-    });
+    return std::all_of(alternatives.cbegin(), alternatives.cend(),
+        [](const QString &address) { return isHttpAddress(address); });
 }
 
 QList<InputLine> ParseInputLines(const QString &text)

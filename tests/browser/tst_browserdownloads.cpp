@@ -76,8 +76,8 @@ void tst_BrowserDownloads::attachmentBecomesARow()
     QFETCH(bool, loginBrowser);
     QFETCH(bool, yes);
     QSettings(QSettings::IniFormat, QSettings::UserScope, u"Quillmoor"_s, u"Quillmoor"_s).clear();
-    WriteSetting(SearchBrowsing::HomePage.section, SearchBrowsing::HomePage.key,
-        m_server.urlText(u"/"_s));
+    WriteSetting(
+        SearchBrowsing::HomePage.section, SearchBrowsing::HomePage.key, m_server.urlText(u"/"_s));
     m_dialogs = FakeDialogs();
     m_dialogs.answers.enqueue(yes ? UserDialogs::Answer::Yes : UserDialogs::Answer::No);
     m_values = AppValues();

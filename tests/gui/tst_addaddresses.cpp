@@ -44,10 +44,7 @@ private Q_SLOTS:
 private:
     // Answers the next modal dialog once it is shown (it runs its own loop).
     void answerNextDialog(const std::function<void(QWidget *)> &answer);
-    QTreeView *listView() const
-    {
-        return m_window->findChild<QTreeView *>(u"ListView3"_s);
-    }
+    QTreeView *listView() const { return m_window->findChild<QTreeView *>(u"ListView3"_s); }
     QString folder() const { return m_rig->dir.path() + u"/dl/"_s; }
     QStringList keys() const
     {
@@ -104,30 +101,29 @@ void TestAddAddresses::dialogLines_data()
     const QString a = u"http://a.test/files/paper.pdf"_s;
     const QString b = u"http://b.test/mirror/paper.pdf"_s;
     const QString c = u"https://c.test/p.pdf"_s;
-    QTest::newRow("plain address") << a << QStringList { a } << QStringList { u"paper"_s }
-                                   << QString();
-    QTest::newRow("address<TAB>title")
-        << a + u"\t 论文: 标题 "_s << QStringList { a } << QStringList { u"论文 标题"_s } << QString();
-    QTest::newRow("three alternatives") << a + u'|' + b + u'|' + c
-                                        << QStringList { a + u'|' + b + u'|' + c }
-                                        << QStringList { u"paper"_s } << QString();
+    QTest::newRow("plain address")
+        << a << QStringList { a } << QStringList { u"paper"_s } << QString();
+    QTest::newRow("address<TAB>title") << a + u"\t 论文: 标题 "_s << QStringList { a }
+                                       << QStringList { u"论文 标题"_s } << QString();
+    QTest::newRow("three alternatives")
+        << a + u'|' + b + u'|' + c << QStringList { a + u'|' + b + u'|' + c }
+        << QStringList { u"paper"_s } << QString();
     QTest::newRow("blank and white-space lines pass silently")
         << u"\n   \n"_s + a + u"\r\n\t\n\u3000\n"_s + c << QStringList { a, c }
         << QStringList { u"paper"_s, u"p"_s } << QString();
     QTest::newRow("a line with only a title is skipped")
         << u"\tJust a title\n"_s + a << QStringList { a } << QStringList { u"paper"_s }
         << u"已加入1条下载地址，1行没有下载地址，已跳过。"_s;
-    QTest::newRow("DOI line") << u"doi:10.1007/s00134-020-06294-x\tA paper"_s
-                              << QStringList {
-                                     u"https://link.springer.com/content/pdf/10.1007%2Fs00134-020-06294-x.pdf"_s
-                                 }
-                              << QStringList { u"A paper"_s } << QString();
+    QTest::newRow("DOI line")
+        << u"doi:10.1007/s00134-020-06294-x\tA paper"_s
+        << QStringList { u"https://link.springer.com/content/pdf/10.1007%2Fs00134-020-06294-x.pdf"_s }
+        << QStringList { u"A paper"_s } << QString();
     QTest::newRow("no address at all")
-        << u"some words\nftp://a.test/x.pdf\nfile:///tmp/x.pdf"_s << QStringList()
-        << QStringList() << u"3行没有下载地址，已跳过。"_s;
-    QTest::newRow("the same address twice") << a + u'\n' + a << QStringList { a }
-                                            << QStringList { u"paper"_s }
-                                            << u"已加入1条下载地址，1条已在列表中。"_s;
+        << u"some words\nftp://a.test/x.pdf\nfile:///tmp/x.pdf"_s << QStringList() << QStringList()
+        << u"3行没有下载地址，已跳过。"_s;
+    QTest::newRow("the same address twice")
+        << a + u'\n' + a << QStringList { a } << QStringList { u"paper"_s }
+        << u"已加入1条下载地址，1条已在列表中。"_s;
 }
 
 void TestAddAddresses::dialogLines()
@@ -159,8 +155,8 @@ void TestAddAddresses::dialogLines()
         QCOMPARE(m_rig->dialogs.messages.size(), 1);
         QCOMPARE(m_rig->dialogs.messages.first().text, message);
     }
-    QCOMPARE(m_window->findChild<QLabel *>(u"Label1"_s)->text(),
-        QString::number(rows.size()) + u"条"_s);
+    QCOMPARE(
+        m_window->findChild<QLabel *>(u"Label1"_s)->text(), QString::number(rows.size()) + u"条"_s);
 }
 
 void TestAddAddresses::emptyOrCancelledDialogAddsNothing()
@@ -192,8 +188,8 @@ void TestAddAddresses::pasteInTheList()
     QCOMPARE(keys(), QStringList { u"http://a.test/1.pdf"_s });
     QCOMPARE(m_window->list().at(0).Name, u"One"_s);
     QCOMPARE(m_rig->dialogs.messages.size(), 1);
-    QCOMPARE(m_rig->dialogs.messages.first().text,
-        u"已加入1条下载地址，1行没有下载地址，已跳过。"_s);
+    QCOMPARE(
+        m_rig->dialogs.messages.first().text, u"已加入1条下载地址，1行没有下载地址，已跳过。"_s);
 }
 
 void TestAddAddresses::drop_data()

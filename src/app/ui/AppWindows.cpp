@@ -75,9 +75,8 @@ void bringToFront(QWidget *window)
 AppWindows::AppWindows(const AppServices &services, QObject *parent)
     : QObject(parent), m_services(services), m_folders(std::make_unique<WindowSaveFolders>(*this)),
       m_target(std::make_unique<WindowDownloadTarget>(*this)),
-      m_browserDownloads(
-          new BrowserDownloads(services.dialogs,
-              [this] { return m_ending ? nullptr : openDownloadWindow(); }, this))
+      m_browserDownloads(new BrowserDownloads(
+          services.dialogs, [this] { return m_ending ? nullptr : openDownloadWindow(); }, this))
 {
     // The program ends only through endProgram(), when the start-up window
     // closes: closing any other window, dialog or message box never ends it,

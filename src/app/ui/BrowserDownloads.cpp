@@ -44,14 +44,14 @@ void BrowserDownloads::requested(QWebEngineDownloadRequest *request)
 
 void BrowserDownloads::ask(const Offer &offer)
 {
-    const QString name
-        = offer.fileName.isEmpty() ? offer.address.fileName() : offer.fileName;
+    const QString name = offer.fileName.isEmpty() ? offer.address.fileName() : offer.fileName;
     InputLine line;
     line.Key = offer.address.toString(QUrl::FullyEncoded);
     // blob: and data: addresses live only inside the page: nothing can fetch
     // them again.
     if (!IsDownloadAddress(line.Key)) {
-        m_dialogs.message(QStringLiteral("无法加入下载列表：") + name, UserDialogs::Style::Information);
+        m_dialogs.message(
+            QStringLiteral("无法加入下载列表：") + name, UserDialogs::Style::Information);
         return;
     }
     if (m_dialogs.message(QStringLiteral("加入下载列表：") + name + QStringLiteral("？"),

@@ -23,9 +23,10 @@ AddAddressesDialog::AddAddressesDialog(UserDialogs &dialogs, QWidget *parent)
     auto *label = new QLabel(QStringLiteral("下载地址（每行一个）："), this);
     label->setObjectName(QStringLiteral("Label1"));
     label->setBuddy(m_text);
-    auto *hint = new QLabel(QStringLiteral("可写成“地址<Tab>标题”；一行最多三个备用地址，用“|”隔开；"
-                                           "也可以是DOI（如 10.1007/...）。"),
-        this);
+    auto *hint
+        = new QLabel(QStringLiteral("可写成“地址<Tab>标题”；一行最多三个备用地址，用“|”隔开；"
+                                    "也可以是DOI（如 10.1007/...）。"),
+            this);
     hint->setObjectName(QStringLiteral("Label2"));
     hint->setWordWrap(true);
 

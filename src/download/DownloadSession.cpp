@@ -4,6 +4,7 @@
 #include "common/DownloadPart.h"
 #include "common/SettingsStore.h"
 #include "download/DownloadScheduler.h"
+#include "download/InputLines.h"
 #include "download/MultiConnectionTransfer.h"
 #include "download/NoticeSounds.h"
 #include "download/SingleConnectionTransfer.h"
@@ -187,4 +188,55 @@ void DownloadSession::showTransferRate()
     m_rate.sample();
     Q_EMIT panelText(5, m_rate.speedText());
     Q_EMIT panelText(6, m_rate.timeLeftText());
+}
+
+AddedAddresses DownloadSession::addInputText(
+    const QString &text, const std::function<QString()> &saveFolder, const QUrl &site)
+{
+    return addInputLines(ParseInputLines(text), saveFolder, site);
+}
+
+AddedAddresses DownloadSession::addInputLines(
+    const QList<InputLine> &lines, const std::function<QString()> &saveFolder, const QUrl &site)
+{
+    AddedAddresses result;
+    QList<DownloadItem> rows;
+    for (const InputLine &line : lines) {
+        DownloadItem row = DownloadItemForInputLine(line, QString(), QString(), site);
+        if (IsDownloadAddress(row.Key))
+            rows.append(std::move(row));
+        else
+            ++result.skipped;
+    }
+    if (rows.isEmpty())
+        return result;
+    const QString folder = saveFolder ? saveFolder() : QString();
+    if (folder.isEmpty()) {
+        result.noFolder = true;
+        return result;
+    }
+    for (const DownloadItem &row : std::as_const(rows)) {
+        if (!m_list.addItem(row.Key, row.Name, row.Type, folder, row.Referer)) {
+            ++result.alreadyListed;
+            continue;
+        }
+        ++result.added;
+        if (!row.Doi.isEmpty())
+            m_list.update(m_list.size() - 1, [&row](DownloadItem &added) { added.Doi = row.Doi; });
+    }
+    return result;
+}
+
+QString AddedAddresses::message() const
+{
+    if (skipped == 0 && alreadyListed == 0)
+        return {};
+    QStringList parts;
+    if (added > 0)
+        parts << QStringLiteral("已加入%1条下载地址").arg(added);
+    if (alreadyListed > 0)
+        parts << QStringLiteral("%1条已在列表中").arg(alreadyListed);
+    if (skipped > 0)
+        parts << QStringLiteral("%1行没有下载地址，已跳过").arg(skipped);
+    return parts.join(QStringLiteral("，")) + QStringLiteral("。");
 }

@@ -8,7 +8,9 @@
 
 #include <QObject>
 #include <QTimer>
+#include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class AppPaths;
@@ -22,6 +24,20 @@ class SingleConnectionTransfer;
 class SoundPlayer;
 class UserDialogs;
 struct AppValues;
+struct InputLine;
+
+// What adding addresses to the list did.
+struct AddedAddresses
+{
+    int added = 0; // new waiting rows
+    int alreadyListed = 0; // keys the list holds already: not added again
+    int skipped = 0; // lines that give no download address
+    bool noFolder = false; // no save folder was given: nothing was added
+
+    // The message that tells the user about lines skipped and addresses
+    // already listed; empty when everything was added.
+    QString message() const;
+};
 
 // Everything one download window owns: the list, the options its controls
 // stand for, both transfer methods and the scheduler, wired together. The
@@ -53,6 +69,17 @@ public:
     void takeConfirmedOptions(int chosenMethod);
     // "开始下载" waits while the scheduler runs, unless the list is finished.
     bool startEntryEnabled() const;
+
+    // Adds the addresses of a text (the add-addresses dialog, a paste, a
+    // drop) as waiting rows, one line each, read as the command line's
+    // --input reads them; blank lines are passed over, lines that give no
+    // download address are counted as skipped. DOI lines become addresses on
+    // `site`. `saveFolder` is asked only when some line gives an address; an
+    // empty answer adds nothing. A key already in the list is not added again.
+    AddedAddresses addInputText(
+        const QString &text, const std::function<QString()> &saveFolder, const QUrl &site);
+    AddedAddresses addInputLines(const QList<InputLine> &lines,
+        const std::function<QString()> &saveFolder, const QUrl &site);
 
     // Closing the download window. Step 1 of every close: the same-name
     // policy and the method are written, even when the close is refused.

@@ -8,14 +8,18 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
-bool isReferringPage(const QString &page)
+// An absolute http(s) address with a host, without spaces or control
+// characters.
+bool isHttpAddress(const QString &text)
 {
-    const QUrl url(page, QUrl::StrictMode);
+    const QUrl url(text, QUrl::StrictMode);
     return url.isValid() && !url.host().isEmpty()
         && (url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https"))
-        && !HasControlCharacter(page) && !page.contains(QLatin1Char(' '));
+        && !HasControlCharacter(text) && !text.contains(QLatin1Char(' '));
 }
 
 } // namespace
@@ -33,13 +37,20 @@ std::optional<InputLine> ParseInputLine(const QString &raw)
     result.Title = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
     if (const qsizetype last = result.Title.lastIndexOf(QLatin1Char('\t')); last >= 0) {
         const QString page = result.Title.mid(last + 1).trimmed();
-        if (isReferringPage(page)) {
+        if (isHttpAddress(page)) {
             result.Referer = page;
             result.Title = result.Title.left(last).trimmed();
         }
     }
     result.Doi = DoiFromInputText(result.Key);
     return result;
+}
+
+bool IsDownloadAddress(const QString &key)
+{
+    const QStringList alternatives = key.split(QLatin1Char('|'));
+    return std::all_of(alternatives.cbegin(), alternatives.cend(),
+        [](const QString &address) { return isHttpAddress(address); });
 }
 
 QList<InputLine> ParseInputLines(const QString &text)

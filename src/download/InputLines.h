@@ -31,6 +31,11 @@ std::optional<InputLine> ParseInputLine(const QString &line);
 // dropped), lines without an address skipped.
 QList<InputLine> ParseInputLines(const QString &text);
 
+// True when every "|" alternative of a row's key is an absolute http or https
+// address with a host: something a transfer can fetch. A line of plain text
+// gives a key too, but no address.
+bool IsDownloadAddress(const QString &key);
+
 // The waiting row a line adds to a download list in `folder`: the type from
 // the first alternative's address, the name from the title, else from that
 // address ("download" when both clean to nothing), the line's own referring

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void savedListOfferedOnce_data();
     void savedListOfferedOnce();
     void transferRatePanels();
+    void addingInputText();
 };
 
 void TestDownloadSession::openingSharesTheOptions()
@@ -305,6 +306,48 @@ void TestDownloadSession::transferRatePanels()
     QCOMPARE(lastText(5), QString());
     QCOMPARE(lastText(6), QString());
     QVERIFY(!rig.session.transferRateShown());
+}
+
+void TestDownloadSession::addingInputText()
+{
+    DownloadTestRig rig;
+    int asked = 0;
+    const auto folder = [&asked] {
+        ++asked;
+        return QStringLiteral("/papers/");
+    };
+    const QUrl site(QStringLiteral("https://site.test"));
+
+    // Nothing to add: the folder is not asked for.
+    const AddedAddresses none
+        = rig.session.addInputText(QStringLiteral("\n words \n"), folder, site);
+    QCOMPARE(asked, 0);
+    QCOMPARE(none.skipped, 1);
+    QCOMPARE(none.added, 0);
+
+    const AddedAddresses added = rig.session.addInputText(
+        QStringLiteral(
+            "10.1007/s1-x\tPaper\thttp://p.test/list\nhttp://a.test/1.pdf\nhttp://a.test/1.pdf"),
+        folder, site);
+    QCOMPARE(asked, 1);
+    QCOMPARE(added.added, 2);
+    QCOMPARE(added.alreadyListed, 1);
+    QCOMPARE(added.skipped, 0);
+    QCOMPARE(rig.list().size(), 2);
+    const DownloadItem &doiRow = rig.list().at(0);
+    QCOMPARE(doiRow.Key, QStringLiteral("https://site.test/content/pdf/10.1007%2Fs1-x.pdf"));
+    QCOMPARE(doiRow.Doi, QStringLiteral("10.1007/s1-x"));
+    QCOMPARE(doiRow.Referer, QStringLiteral("http://p.test/list"));
+    QCOMPARE(doiRow.Folder, QStringLiteral("/papers/"));
+    QCOMPARE(doiRow.StatusCode, Status::Waiting);
+
+    // No folder given (the dialog was cancelled): nothing is added.
+    const AddedAddresses refused = rig.session.addInputText(
+        QStringLiteral("http://b.test/2.pdf"), [] { return QString(); }, site);
+    QVERIFY(refused.noFolder);
+    QCOMPARE(refused.added, 0);
+    QCOMPARE(rig.list().size(), 2);
+    QVERIFY(refused.message().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadSession)

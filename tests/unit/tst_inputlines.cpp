@@ -21,6 +21,8 @@ private Q_SLOTS:
     void siteOrigin();
     void storedSiteOrigin();
     void parseInputLines();
+    void downloadAddress_data();
+    void downloadAddress();
 };
 
 void TestInputLines::parseInputLine_data()
@@ -243,6 +245,31 @@ void TestInputLines::parseInputLines()
     QCOMPARE(lines.at(1).Title, u"Two"_s);
     QCOMPARE(lines.at(2).Referer, u"http://p.test/"_s);
     QVERIFY(ParseInputLines(QString()).isEmpty());
+}
+
+void TestInputLines::downloadAddress_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("address");
+    QTest::newRow("http") << u"http://a.test/1.pdf"_s << true;
+    QTest::newRow("https with port and query") << u"https://a.test:8443/get?id=1"_s << true;
+    QTest::newRow("three alternatives")
+        << u"http://a.test/1|https://b.test/1|http://c.test/1"_s << true;
+    QTest::newRow("one alternative is text") << u"http://a.test/1|see b"_s << false;
+    QTest::newRow("empty alternative") << u"http://a.test/1|"_s << false;
+    QTest::newRow("words") << u"Just a title"_s << false;
+    QTest::newRow("DOI text") << u"10.1007/s1-x"_s << false;
+    QTest::newRow("no host") << u"http:///x.pdf"_s << false;
+    QTest::newRow("ftp") << u"ftp://a.test/x.pdf"_s << false;
+    QTest::newRow("file") << u"file:///tmp/x.pdf"_s << false;
+    QTest::newRow("blob") << u"blob:http://a.test/1234"_s << false;
+    QTest::newRow("space inside") << u"http://a.test/a b.pdf"_s << false;
+}
+
+void TestInputLines::downloadAddress()
+{
+    QFETCH(QString, key);
+    QTEST(IsDownloadAddress(key), "address");
 }
 
 QTEST_GUILESS_MAIN(TestInputLines)

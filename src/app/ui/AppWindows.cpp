@@ -1,5 +1,6 @@
 #include "app/ui/AppWindows.h"
 
+#include "app/ui/BrowserDownloads.h"
 #include "app/ui/fCover.h"
 #include "app/ui/frmAbout.h"
 #include "cachetools/ui/fIEcache.h"
@@ -74,7 +75,9 @@ void bringToFront(QWidget *window)
 
 AppWindows::AppWindows(const AppServices &services, QObject *parent)
     : QObject(parent), m_services(services), m_folders(std::make_unique<WindowSaveFolders>(*this)),
-      m_target(std::make_unique<WindowDownloadTarget>(*this))
+      m_target(std::make_unique<WindowDownloadTarget>(*this)),
+      m_browserDownloads(new BrowserDownloads(
+          services.dialogs, [this] { return m_ending ? nullptr : openDownloadWindow(); }, this))
 {
     // The program ends only through endProgram(), when the start-up window
     // closes: closing any other window, dialog or message box never ends it,
@@ -124,6 +127,12 @@ fFileDownload *AppWindows::openDownloadWindow()
         [this, window] { clearBrowserCache(window); });
     connect(
         window, &fFileDownload::closed, this, [this] { showCoverUnless(WindowName::WebSearch); });
+    connect(window, &fFileDownload::saveFolderRequested, this,
+        [this, window] { execSaveFolder(window); });
+    // The browser profile exists once a browser does: its downloads are
+    // watched from then on.
+    connect(window, &fFileDownload::loginBrowserMade, this,
+        [this] { m_browserDownloads->watch(ProgramProfile::profile()); });
     Q_EMIT downloadWindowOpened(window);
     return window;
 }
@@ -148,6 +157,7 @@ fWebSearch *AppWindows::showSearchWindow()
     }
     auto *window = new fWebSearch(m_services, *m_folders, *m_target);
     m_search = window;
+    m_browserDownloads->watch(ProgramProfile::profile());
     connect(window, &fWebSearch::downloadWindowRequested, this, &AppWindows::showDownloadWindow);
     connect(window, &fWebSearch::optionsRequested, this, [this, window] { execOptions(window); });
     connect(window, &fWebSearch::aboutRequested, this, [this, window] { execAbout(window); });

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class BrowserDownloads;
 class DownloadTarget;
 class QWidget;
 class SaveFolderSource;
@@ -72,6 +73,9 @@ public:
     // the program quits.
     void endProgram();
 
+    // Downloads started in the program's browsers become download rows.
+    BrowserDownloads &browserDownloads() { return *m_browserDownloads; }
+
 Q_SIGNALS:
     void downloadWindowOpened(fFileDownload *window);
     void searchWindowOpened(fWebSearch *window);
@@ -86,6 +90,7 @@ private:
     AppServices m_services;
     std::unique_ptr<SaveFolderSource> m_folders;
     std::unique_ptr<DownloadTarget> m_target;
+    BrowserDownloads *m_browserDownloads = nullptr;
     QPointer<fCover> m_cover;
     QPointer<fFileDownload> m_download;
     QPointer<fWebSearch> m_search;

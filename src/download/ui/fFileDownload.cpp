@@ -14,6 +14,7 @@
 #include "download/DownloadScheduler.h"
 #include "download/DownloadSession.h"
 #include "download/SiteLogin.h"
+#include "download/ui/AddAddressesDialog.h"
 #include "download/ui/LoginPanel.h"
 #include "download/ui/ProgressBarDelegate.h"
 #include "download/ui/StatusIconProxyModel.h"
@@ -21,13 +22,19 @@
 #include "platform/Shell.h"
 #include "platform/UserDialogs.h"
 #include "platform/webengine/WebEngineBrowser.h"
+#include "search/SiteOrigin.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -139,6 +146,8 @@ void fFileDownload::buildMenus()
         [commands] { commands->deleteWebPageFiles(); });
     add(deleteFiles, QStringLiteral("出错项"), [commands] { commands->deleteFailedFiles(); });
     m_listMenu->addSeparator();
+    add(m_listMenu, QStringLiteral("添加下载地址..."), [this] { addAddressesFromDialog(); });
+    m_listMenu->addSeparator();
 
     m_startAction
         = add(m_listMenu, QStringLiteral("开始下载"), [this] { m_session->scheduler().start(); });
@@ -186,6 +195,14 @@ void fFileDownload::buildMenus()
     connect(
         openKey, &QAction::triggered, this, [this] { m_commands->openFinishedFile(currentRow()); });
     ui.ListView3->addActions({ clearKey, openKey });
+    // Ctrl+V in the list adds the addresses on the clipboard.
+    auto *paste = new QAction(ui.ListView3);
+    paste->setObjectName(QStringLiteral("PasteAddresses"));
+    paste->setShortcut(QKeySequence::Paste);
+    paste->setShortcutContext(Qt::WidgetShortcut);
+    connect(paste, &QAction::triggered, this,
+        [this] { addAddressText(addressTextOf(QGuiApplication::clipboard()->mimeData())); });
+    ui.ListView3->addAction(paste);
 
     m_windowMenu = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     add(m_windowMenu, QStringLiteral("资料检索分析窗口"),
@@ -284,6 +301,11 @@ void fFileDownload::connectControls()
     });
     connect(
         ui.ListView3, &QWidget::customContextMenuRequested, this, &fFileDownload::popUpListMenu);
+
+    // Text and links dropped on the list add their addresses.
+    ui.ListView3->setAcceptDrops(true);
+    ui.ListView3->viewport()->setAcceptDrops(true);
+    ui.ListView3->viewport()->installEventFilter(this);
 }
 
 // The opening steps; a step that cannot run is passed over.
@@ -385,6 +407,87 @@ void fFileDownload::popUpListMenu(const QPoint &position)
     m_listMenu->popup(ui.ListView3->viewport()->mapToGlobal(position));
 }
 
+QString fFileDownload::addressTextOf(const QMimeData *data)
+{
+    if (!data)
+        return {};
+    if (data->hasUrls()) {
+        QStringList lines;
+        const QList<QUrl> urls = data->urls();
+        for (const QUrl &url : urls)
+            lines << url.toString();
+        return lines.join(QLatin1Char('\n'));
+    }
+    return data->hasText() ? data->text() : QString();
+}
+
+bool fFileDownload::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui.ListView3->viewport())
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (drag->mimeData()->hasUrls() || drag->mimeData()->hasText())
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QString text = addressTextOf(drop->mimeData());
+        drop->acceptProposedAction();
+        // After the drop has ended: the source is not kept waiting while a
+        // question or a message is open.
+        QTimer::singleShot(0, this, [this, text] { addAddressText(text); });
+        return true;
+    }
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+void fFileDownload::addAddressesFromDialog()
+{
+    AddAddressesDialog dialog(m_services.dialogs, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    addAddressText(dialog.text());
+}
+
+QString fFileDownload::saveFolderForNewRows()
+{
+    AppValues &values = m_services.values;
+    if (!values.SaveFolder.isEmpty())
+        return values.SaveFolder;
+    values.SaveFolderDialogCancelled = false;
+    Q_EMIT saveFolderRequested();
+    return values.SaveFolderDialogCancelled ? QString() : values.SaveFolder;
+}
+
+AddedAddresses fFileDownload::addAddressText(const QString &text)
+{
+    return tellAdded(m_session->addInputText(
+        text, [this] { return saveFolderForNewRows(); }, StoredSiteOrigin()));
+}
+
+AddedAddresses fFileDownload::addAddressLines(const QList<InputLine> &lines)
+{
+    return tellAdded(m_session->addInputLines(
+        lines, [this] { return saveFolderForNewRows(); }, StoredSiteOrigin()));
+}
+
+AddedAddresses fFileDownload::tellAdded(const AddedAddresses &added)
+{
+    if (added.added > 0 && isHidden())
+        show();
+    if (const QString message = added.message(); !message.isEmpty())
+        m_services.dialogs.message(message, UserDialogs::Style::Information);
+    return added;
+}
+
 void fFileDownload::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
@@ -468,6 +571,7 @@ void fFileDownload::buildLoginPanel()
 {
     m_loginBrowser = std::make_unique<WebEngineBrowser>();
     m_loginBrowser->setSilent(true);
+    Q_EMIT loginBrowserMade();
     m_siteLogin
         = std::make_unique<SiteLogin>(*m_loginBrowser, m_services.clock, m_services.dialogs);
     m_siteLogin->attach(*m_session);

@@ -10,6 +10,9 @@
 class DownloadList;
 class DownloadListCommands;
 class DownloadSession;
+class QMimeData;
+struct AddedAddresses;
+struct InputLine;
 class LoginPanel;
 class QAction;
 class QLabel;
@@ -47,6 +50,17 @@ public:
     // The login and its browser once the panel was shown, else null.
     SiteLogin *siteLogin() const { return m_siteLogin.get(); }
     WebEngineBrowser *loginBrowser() const { return m_loginBrowser.get(); }
+    // Adds the addresses of a text as waiting rows in the current save folder
+    // (asked for with saveFolderRequested() when none is chosen), tells the
+    // user about lines without an address and addresses already listed, and
+    // shows the window when it is hidden and rows were added; the scheduler's
+    // usual rules start them. "添加下载地址...", Ctrl+V and drops come here.
+    AddedAddresses addAddressText(const QString &text);
+    AddedAddresses addAddressLines(const QList<InputLine> &lines);
+    // The text of the addresses a paste or a drop carries: the links of a
+    // link list, else the plain text.
+    static QString addressTextOf(const QMimeData *data);
+
     // Finds a menu entry by its path of captions, e.g. {"重新下载", "出错项"}.
     QAction *menuEntry(const QStringList &captions) const;
     // The status-bar panels, 1 to 6: the form's four, then the total speed
@@ -62,9 +76,15 @@ Q_SIGNALS:
     void cacheClearRequested();
     // The window accepted its close.
     void closed();
+    // New rows need a save folder and none is chosen: the save-folder dialog,
+    // answered before the signal returns (SaveFolder, SaveFolderDialogCancelled).
+    void saveFolderRequested();
+    // The login browser was made (it uses the program's browser profile).
+    void loginBrowserMade();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -84,6 +104,12 @@ private:
     void offerSavedList();
     // Keeps the list for the next window before the transfers stop.
     void keepList();
+    void addAddressesFromDialog();
+    // The shared save folder, asked for when none is chosen; empty when the
+    // user cancelled.
+    QString saveFolderForNewRows();
+    // Shows the window for new rows and tells what was not added.
+    AddedAddresses tellAdded(const AddedAddresses &added);
     void applyMenuStates();
     QList<int> selectedRows() const;
     int currentRow() const;

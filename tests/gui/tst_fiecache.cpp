@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -212,6 +213,19 @@ void TestFIEcache::deletesSelectedRowsAndRelists()
 
 void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
 {
+    // A temporary folder of its own, so that folders other runs left behind
+    // do not count.
+    const QString temp = m_dir.filePath(QStringLiteral("temp"));
+    QVERIFY(QDir().mkpath(temp));
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    const auto restoreTemp = qScopeGuard([&savedTemp] {
+        if (savedTemp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", savedTemp);
+    });
+    QCOMPARE(QDir::tempPath(), temp);
     ListedWindow listed(locations());
     fIEcache &window = listed.window;
     QTreeView *files = listed.files();
@@ -239,7 +253,7 @@ void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
     QCOMPARE(readFile(out + QStringLiteral("/hundred.pdf")), QByteArray(100, 'h'));
     QCOMPARE(listed.dialogs.messages.last().text, QStringLiteral("复制文件完成！"));
     // The bodies written out for the copy go with the copy window.
-    QTRY_VERIFY(QDir::temp().entryList({ QStringLiteral("quillmoor-cache-*") }).isEmpty());
+    QTRY_VERIFY(QDir(temp).entryList({ QStringLiteral("quillmoor-cache-*") }).isEmpty());
 }
 
 void TestFIEcache::deleteAllKeepsTheWindowResponsive()

@@ -1,3 +1,4 @@
+#include "ModalWatch.h"
 #include "BrowserTestMain.h"
 #include "FakeClock.h"
 #include "FakeDialogs.h"
@@ -71,18 +72,11 @@ void tst_AppWindows::initTestCase()
 void tst_AppWindows::answerNextDialog(const std::function<void(QWidget *)> &answer)
 {
     m_dialogName.clear();
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this, poll, answer] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog)
-            return;
-        poll->deleteLater();
-        poll->stop();
+    WhenModalShown(this, [this, answer](QWidget *dialog) {
         m_dialogName = dialog->objectName();
         m_dialogOwner = dialog->parentWidget();
         answer(dialog);
     });
-    poll->start(10);
 }
 
 void tst_AppWindows::roadBetweenTheWindows()

@@ -1,3 +1,4 @@
+#include "ModalWatch.h"
 #include "TestEnvironment.h"
 #include "WindowTestRig.h"
 #include "common/AppValues.h"
@@ -78,17 +79,10 @@ void TestAddAddresses::cleanup()
 void TestAddAddresses::answerNextDialog(const std::function<void(QWidget *)> &answer)
 {
     m_dialogName.clear();
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this, poll, answer] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog)
-            return;
-        poll->stop();
-        poll->deleteLater();
+    WhenModalShown(this, [this, answer](QWidget *dialog) {
         m_dialogName = dialog->objectName();
         answer(dialog);
     });
-    poll->start(10);
 }
 
 void TestAddAddresses::dialogLines_data()

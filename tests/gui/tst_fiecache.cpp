@@ -1,5 +1,6 @@
 #include "DiskCacheWriter.h"
 #include "FakeDialogs.h"
+#include "ModalWatch.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 #include "WindowTestRig.h"
@@ -50,19 +51,6 @@ struct HomeAt
     QByteArray saved;
 };
 
-// Runs `drive` once the copy window is shown modally.
-void whenCopyWindowOpens(QObject *context, std::function<void(Form_Copy_Move *)> drive)
-{
-    auto *watch = new QTimer(context);
-    QObject::connect(watch, &QTimer::timeout, context, [watch, drive = std::move(drive)] {
-        if (auto *copy = qobject_cast<Form_Copy_Move *>(QApplication::activeModalWidget())) {
-            watch->deleteLater();
-            watch->stop();
-            drive(copy);
-        }
-    });
-    watch->start(10);
-}
 
 } // namespace
 
@@ -236,7 +224,7 @@ void TestFIEcache::copiesSelectedBodiesThroughCopyWindow()
     const QString out = m_dir.filePath(QStringLiteral("out"));
     QString caption;
     bool ran = false;
-    whenCopyWindowOpens(this, [&](Form_Copy_Move *copy) {
+    WhenModalShown<Form_Copy_Move>(this, [&](Form_Copy_Move *copy) {
         caption = copy->windowTitle();
         QVERIFY(!copy->tool().MoveMode);
         QCOMPARE(copy->parentWidget(), &window);
@@ -318,7 +306,7 @@ void TestFIEcache::bodiesThatCannotBeReadOutAreNamed()
             QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QString caption;
     int messagesBefore = -1;
-    whenCopyWindowOpens(this, [&](Form_Copy_Move *copy) {
+    WhenModalShown<Form_Copy_Move>(this, [&](Form_Copy_Move *copy) {
         caption = copy->windowTitle();
         messagesBefore = int(listed.dialogs.messages.size());
         click(*copy, "Command2");
@@ -360,7 +348,7 @@ void TestFIEcache::menuEntryOpensTheWindowWithTheGivenServices()
             files->selectionModel()->select(
                 rowOf(*cache, QStringLiteral("http://a.test/broken.pdf")),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
-            whenCopyWindowOpens(this, [&, cache](Form_Copy_Move *copy) {
+            WhenModalShown<Form_Copy_Move>(this, [&, cache](Form_Copy_Move *copy) {
                 copyShown = true;
                 QCOMPARE(copy->parentWidget(), cache);
                 destination = copy->findChild<QComboBox *>(QStringLiteral("Combo1"))->currentText();

@@ -294,8 +294,13 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo &info)
     // The engine may have dropped that navigation (a new page whose first
     // load was still going on does): it is asked for once more, which
     // otherwise only starts it over.
-    if (m_navigatePending && !sameAddress(info.url(), m_navigateTarget)
-        && !sameAddress(m_page->requestedUrl(), m_navigateTarget)) {
+    // A blank page that ends is never the address asked for, even when the
+    // engine already names that address as requested (no answer redirects
+    // to about:blank); a redirected load of the address is.
+    const bool replacedLoad = !sameAddress(info.url(), m_navigateTarget)
+        && ((isBlank(info.url()) && !isBlank(m_navigateTarget))
+            || !sameAddress(m_page->requestedUrl(), m_navigateTarget));
+    if (m_navigatePending && replacedLoad) {
         if (!std::exchange(m_navigateRepeated, true))
             m_page->load(m_navigateTarget);
         return;

@@ -114,6 +114,7 @@ bool SiteLogin::run(bool showMessages)
     ++m_run;
     m_outcome = Outcome();
     m_outcome.started = true;
+    m_rereads = 0;
     openAddress([this] { readPage(); });
     return true;
 }
@@ -161,6 +162,17 @@ void SiteLogin::readPage()
             if (*answered || run != m_run)
                 return;
             *answered = true;
+            // A form a script builds after the load, or a page the engine
+            // is still replacing, shows no fields yet: it is read again a
+            // few times before the run gives up on it.
+            if ((!document || !hasLoginFields(*document)) && m_rereads < MaxRereads) {
+                ++m_rereads;
+                QTimer::singleShot(RereadDelayMs, this, [this, run] {
+                    if (run == m_run && !m_shutDown)
+                        readPage();
+                });
+                return;
+            }
             if (document)
                 fillAndSubmit(*document);
             else
@@ -222,6 +234,17 @@ void SiteLogin::fillAndSubmit(Document &document)
     m_outcome.submitted = true;
     startWait(
         PageWaitSeconds, [this] { return pageSettled(); }, [this] { endRun(); });
+}
+
+bool SiteLogin::hasLoginFields(const Document &document) const
+{
+    if (m_options.ipLogin)
+        return !document.elementById(QStringLiteral("submitip")).isNull();
+    const QList<Element> inputs = document.elementsByTagName(QStringLiteral("INPUT"));
+    return std::any_of(inputs.cbegin(), inputs.cend(), [&document](Element input) {
+        const QString name = document.inputName(input).toLower();
+        return isAccountField(name) || isPasswordField(name);
+    });
 }
 
 bool SiteLogin::mayReceiveLogin(const Document &document, Element button)

@@ -53,6 +53,9 @@ public:
     static constexpr double PageWaitSeconds = 10.0;
     static constexpr double FinalWaitSeconds = 5.0;
     static constexpr double RefreshSeconds = 60.0;
+    // A page without the login's fields is read again this often, this far apart.
+    static constexpr int MaxRereads = 5;
+    static constexpr int RereadDelayMs = 300;
 
     // What one login run did, for the command line and the tests.
     struct Outcome
@@ -165,6 +168,7 @@ private:
     void openAddress(std::function<void()> then);
     void readPage();
     void fillAndSubmit(Document &document);
+    bool hasLoginFields(const Document &document) const;
     bool mayReceiveLogin(const Document &document, Element button);
     bool isAllowed(const QString &host) const;
     void refuse(Outcome::Refusal refusal, const QString &host, const QString &message);
@@ -192,6 +196,7 @@ private:
     bool m_browseEnabled = true;
     bool m_shutDown = false;
     bool m_showMessages = false;
+    int m_rereads = 0;
     Outcome m_outcome;
 };
 

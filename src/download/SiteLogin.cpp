@@ -114,7 +114,7 @@ bool SiteLogin::run(bool showMessages)
     ++m_run;
     m_outcome = Outcome();
     m_outcome.started = true;
-    m_rereads = 0;
+    m_firstRead = -1;
     openAddress([this] { readPage(); });
     return true;
 }
@@ -152,6 +152,8 @@ void SiteLogin::readPage()
         return;
     }
     m_outcome.pageLoaded = true;
+    if (m_firstRead < 0)
+        m_firstRead = m_clock.nowSeconds();
     auto answered = std::make_shared<bool>(false);
     DocumentScope scope;
     scope.tags = QStringList { QStringLiteral("INPUT") };
@@ -163,13 +165,20 @@ void SiteLogin::readPage()
                 return;
             *answered = true;
             // A form a script builds after the load, or a page the engine
-            // is still replacing, shows no fields yet: it is read again a
-            // few times before the run gives up on it.
-            if ((!document || !hasLoginFields(*document)) && m_rereads < MaxRereads) {
-                ++m_rereads;
-                QTimer::singleShot(RereadDelayMs, this, [this, run] {
-                    if (run == m_run && !m_shutDown)
-                        readPage();
+            // is still replacing, shows no fields yet: it is read again
+            // every half second while the page wait lasts.
+            if ((!document || !hasLoginFields(*document))
+                && std::abs(m_clock.nowSeconds() - m_firstRead) < PageWaitSeconds) {
+                startWait(RereadSeconds, nullptr, [this, run] {
+                    if (run != m_run || m_shutDown)
+                        return;
+                    // A page that began to load meanwhile is waited for.
+                    startWait(
+                        PageWaitSeconds, [this] { return pageSettled(); },
+                        [this, run] {
+                            if (run == m_run && !m_shutDown)
+                                readPage();
+                        });
                 });
                 return;
             }

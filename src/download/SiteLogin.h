@@ -53,9 +53,9 @@ public:
     static constexpr double PageWaitSeconds = 10.0;
     static constexpr double FinalWaitSeconds = 5.0;
     static constexpr double RefreshSeconds = 60.0;
-    // A page without the login's fields is read again this often, this far apart.
-    static constexpr int MaxRereads = 5;
-    static constexpr int RereadDelayMs = 300;
+    // A page without the login's fields is read again this far apart, for
+    // as long as the page wait lasts.
+    static constexpr double RereadSeconds = 0.5;
 
     // What one login run did, for the command line and the tests.
     struct Outcome
@@ -196,7 +196,7 @@ private:
     bool m_browseEnabled = true;
     bool m_shutDown = false;
     bool m_showMessages = false;
-    int m_rereads = 0;
+    double m_firstRead = -1; // when the page was first read in this run
     Outcome m_outcome;
 };
 
